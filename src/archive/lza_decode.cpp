@@ -1,0 +1,243 @@
+// LZARI decoding. Bit-exact with the classic coder (same model, rounding and end-of-file
+// behaviour), but the hot loop keeps the coder in locals, finds match positions through a
+// direct lookup table instead of a binary search, and copies matches in runs.
+#include "archive/lza_decode.h"
+
+#include "archive/lza_stream.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// position_cum and its inverse: position_of[x] is the position p with
+// position_cum[p + 1] <= x < position_cum[p], what the classic binary search returns.
+struct position_model {
+    uint16_t cum[LZA_N + 1];
+    uint16_t position_of[LZA_POSITION_TOTAL];
+    position_model() {
+        cum[LZA_N] = 0;
+        for (uint32_t i = LZA_N; i >= 1; i--) cum[i - 1] = (uint16_t)(cum[i] + 10000 / (i + 200));
+        for (uint32_t p = 0; p < LZA_N; p++)
+            for (uint32_t x = cum[p + 1]; x < cum[p]; x++) position_of[x] = (uint16_t)p;
+    }
+};
+
+const position_model &positions() {
+    static const position_model model;
+    return model;
+}
+
+// The coder registers, kept in locals for the length of one lza_read.
+struct coder {
+    uint32_t low, high, value;
+    uint32_t bit_buffer, bit_mask;
+    lza_stream *stream;
+};
+
+inline uint32_t get_bit(coder &c) {
+    if ((c.bit_mask >>= 1) == 0) {
+        c.bit_buffer = (uint32_t)lza_stream_getc(c.stream) & 0xFFFFu; // -1 reads as all ones
+        c.bit_mask = 0x80;
+    }
+    return (c.bit_buffer & c.bit_mask) != 0;
+}
+
+inline void normalise(coder &c) {
+    for (;;) {
+        if (c.low >= LZA_Q2) {
+            c.value -= LZA_Q2;
+            c.low -= LZA_Q2;
+            c.high -= LZA_Q2;
+        } else if (c.low >= LZA_Q1 && c.high <= LZA_Q3) {
+            c.value -= LZA_Q1;
+            c.low -= LZA_Q1;
+            c.high -= LZA_Q1;
+        } else if (c.high > LZA_Q2) {
+            return;
+        }
+        c.low += c.low;
+        c.high += c.high;
+        c.value = 2 * c.value + get_bit(c);
+    }
+}
+
+// Smallest symbol i in 1..314 with sym_cum[i] <= x. Frequent symbols sit at the front, so a
+// short linear probe settles most symbols before the binary search is needed.
+inline uint32_t search_sym(const uint16_t *cum, uint32_t x) {
+    if (cum[1] <= x) return 1;
+    if (cum[2] <= x) return 2;
+    if (cum[3] <= x) return 3;
+    uint32_t i = 4, j = LZA_N_CHAR;
+    while (i < j) {
+        uint32_t k = (i + j) >> 1;
+        if (cum[k] > x) i = k + 1;
+        else j = k;
+    }
+    return i;
+}
+
+void update_model(lza_reader *r, uint32_t sym) {
+    uint16_t *freq = r->sym_freq, *cum = r->sym_cum;
+    if (cum[0] >= LZA_MAX_CUM) {
+        uint32_t total = 0;
+        for (uint32_t i = LZA_N_CHAR; i > 0; i--) {
+            cum[i] = (uint16_t)total;
+            freq[i] = (uint16_t)((freq[i] + 1) >> 1);
+            total += freq[i];
+        }
+        cum[0] = (uint16_t)total;
+    }
+    uint32_t i = sym;
+    const uint16_t f = freq[sym];
+    while (freq[i - 1] == f) i--; // freq[0] is 0 and stops the walk
+    if (i < sym) {
+        uint16_t ch_i = r->sym_to_char[i], ch_sym = r->sym_to_char[sym];
+        r->sym_to_char[i] = ch_sym;
+        r->sym_to_char[sym] = ch_i;
+        r->char_to_sym[ch_i] = (uint16_t)sym;
+        r->char_to_sym[ch_sym] = (uint16_t)i;
+    }
+    freq[i]++;
+    for (uint32_t k = 0; k < i; k++) cum[k]++;
+}
+
+inline uint32_t decode_char(lza_reader *r, coder &c) {
+    const uint16_t *cum = r->sym_cum;
+    const uint32_t total = cum[0];
+    const uint32_t range = c.high - c.low;
+    const uint32_t x = ((c.value - c.low + 1) * total - 1) / range;
+    const uint32_t sym = search_sym(cum, x);
+    c.high = c.low + range * cum[sym - 1] / total;
+    c.low += range * cum[sym] / total;
+    normalise(c);
+    const uint32_t ch = r->sym_to_char[sym];
+    update_model(r, sym);
+    return ch;
+}
+
+inline uint32_t decode_position(const position_model &pm, coder &c) {
+    const uint32_t range = c.high - c.low;
+    const uint32_t x = ((c.value - c.low + 1) * LZA_POSITION_TOTAL - 1) / range;
+    const uint32_t p = pm.position_of[x];
+    c.high = c.low + range * pm.cum[p] / LZA_POSITION_TOTAL;
+    c.low += range * pm.cum[p + 1] / LZA_POSITION_TOTAL;
+    normalise(c);
+    return p;
+}
+
+// Produces exactly n bytes into out (n never exceeds what the member has left).
+void decode_bytes(lza_reader *r, unsigned char *out, size_t n) {
+    const position_model &pm = positions();
+    coder c = {r->low, r->high, r->value, r->bit_buffer, r->bit_mask, r->stream};
+    unsigned char *ring = r->ring;
+    uint32_t ring_pos = r->ring_pos;
+    uint32_t copy_pos = r->copy_pos;
+    int32_t copy_left = r->copy_left;
+    const uint32_t mask = LZA_N - 1;
+
+    while (n > 0) {
+        if (copy_left <= 0) {
+            const uint32_t code = decode_char(r, c);
+            if (code < 256) {
+                ring[ring_pos] = (unsigned char)code;
+                ring_pos = (ring_pos + 1) & mask;
+                *out++ = (unsigned char)code;
+                n--;
+                continue;
+            }
+            const uint32_t p = decode_position(pm, c);
+            copy_left = (int32_t)code - 253;
+            copy_pos = (ring_pos - p - 1) & mask;
+        }
+        // One byte at a time, reading before writing: an overlapping match repeats itself.
+        size_t run = (size_t)copy_left < n ? (size_t)copy_left : n;
+        copy_left -= (int32_t)run;
+        n -= run;
+        while (run--) {
+            const unsigned char b = ring[copy_pos & mask];
+            copy_pos++;
+            ring[ring_pos] = b;
+            ring_pos = (ring_pos + 1) & mask;
+            *out++ = b;
+        }
+    }
+    r->low = c.low;
+    r->high = c.high;
+    r->value = c.value;
+    r->bit_buffer = (uint16_t)c.bit_buffer;
+    r->bit_mask = (uint16_t)c.bit_mask;
+    r->ring_pos = (uint16_t)ring_pos;
+    r->copy_pos = (uint16_t)(copy_pos & mask);
+    r->copy_left = (int16_t)copy_left;
+}
+
+void start_model(lza_reader *r) {
+    r->sym_cum[LZA_N_CHAR] = 0;
+    for (uint32_t sym = LZA_N_CHAR; sym >= 1; sym--) {
+        const uint32_t ch = sym - 1;
+        r->char_to_sym[ch] = (uint16_t)sym;
+        r->sym_to_char[sym] = (uint16_t)ch;
+        r->sym_freq[sym] = 1;
+        r->sym_cum[sym - 1] = (uint16_t)(r->sym_cum[sym] + 1);
+    }
+    r->sym_freq[0] = 0;
+}
+
+void start_decode(lza_reader *r) {
+    coder c = {0, LZA_Q4, 0, 0, 0, r->stream};
+    for (uint32_t i = 0; i < LZA_M + 2; i++) c.value = 2 * c.value + get_bit(c);
+    r->value = c.value;
+    r->bit_buffer = (uint16_t)c.bit_buffer;
+    r->bit_mask = (uint16_t)c.bit_mask;
+}
+
+} // namespace
+
+const uint16_t *const lza_position_cum = positions().cum;
+
+lza_reader *lza_open(lza_stream *stream, int64_t offset) {
+    if (!stream || !lza_stream_seek(stream, offset)) return nullptr;
+    unsigned char bytes[LZA_HEADER_SIZE];
+    if (lza_stream_read(stream, bytes, sizeof bytes) != sizeof bytes) return nullptr;
+    if (!lza_has_magic(bytes)) return nullptr;
+    lza_header header;
+    lza_header_decode(bytes, &header);
+    if (header.unpacked_size == 0) return nullptr; // nothing to decode: the caller's empty file
+
+    // The name lives in the same block; a negative length means no name, and the block is
+    // always sized from the length actually read, so no record can make us write outside it.
+    const size_t name_bytes = header.name_length > 0 ? (size_t)header.name_length : 0;
+    lza_reader *r = static_cast<lza_reader *>(calloc(1, sizeof(lza_reader) + name_bytes + 1));
+    if (!r) return nullptr;
+    r->high = LZA_Q4;
+    r->header_copy = header;
+    if (name_bytes > 0) {
+        r->name_copy = reinterpret_cast<char *>(r + 1);
+        lza_stream_read(stream, r->name_copy, name_bytes); // a short name is not detected
+        r->name_copy[name_bytes] = 0;
+    }
+    r->stream = stream;
+    r->limit = header.unpacked_size;
+    r->data_start = lza_stream_tell(stream);
+    start_decode(r);
+    start_model(r);
+    memset(r->ring, ' ', LZA_RING_START);
+    r->ring_pos = LZA_RING_START;
+    return r;
+}
+
+size_t lza_read(void *buffer, size_t size, size_t count, lza_reader *r) {
+    if (!buffer || !r || count == 0 || r->delivered >= r->limit) return 0;
+    if (size == 0) return count; // every block begun, none holds a byte
+    const uint64_t left = r->limit - r->delivered;
+    const uint64_t want = count > left / size ? left : (uint64_t)size * count;
+    decode_bytes(r, static_cast<unsigned char *>(buffer), (size_t)want);
+    r->delivered += (uint32_t)want;
+    return (size_t)((want + size - 1) / size);
+}
+
+int lza_close(lza_reader *r) {
+    free(r);
+    return 0;
+}

@@ -1,0 +1,44 @@
+// The LZARI member reader: LZSS over a 4096-byte window, literals, match lengths and positions
+// coded with an adaptive arithmetic coder. A reader borrows the caller's stream from lza_open
+// to its last lza_read and delivers exactly unpacked_size bytes, in portions of any size.
+#pragma once
+
+#include "archive/lza_format.h"
+
+#include <cstddef>
+#include <cstdint>
+
+struct lza_stream;
+
+struct lza_reader {
+    lza_stream *stream;  // borrowed; never closed by the reader
+    uint32_t limit;      // unpacked_size: bytes to deliver in all
+    uint32_t delivered;  // bytes delivered so far
+    int64_t data_start;  // stream position of the first packed byte
+    uint32_t low, high;  // coder interval [low, high)
+    uint32_t value;      // code value: 17 bits of look-ahead
+    uint16_t bit_buffer; // input byte being consumed; all ones after end of file
+    uint16_t bit_mask;   // next bit of bit_buffer; 0: fetch the next byte
+    uint16_t ring_pos;   // next ring position to write, 0..4095
+    uint16_t copy_pos;   // ring position of the match's next byte (modulo N)
+    int16_t copy_left;   // bytes of the current match still to copy
+    uint16_t char_to_sym[LZA_N_CHAR];   // character -> symbol 1..314
+    uint16_t sym_to_char[LZA_N_CHAR + 1]; // symbol -> character 0..313
+    uint16_t sym_freq[LZA_N_CHAR + 1];    // non-increasing in the symbol number; [0] is 0
+    uint16_t sym_cum[LZA_N_CHAR + 1];     // [i] = sum of sym_freq above i; [0] is the total
+    unsigned char ring[LZA_N + LZA_F - 1]; // the window; positions 0..4095 addressed
+    lza_header header_copy;               // the record's header as read
+    char *name_copy;                      // NUL-terminated name, or null; inside this block
+};
+
+// Static cumulative frequencies of the 4096 match positions (position_cum[4096] is 0).
+extern const uint16_t *const lza_position_cum;
+
+// Opens the member record at offset of stream. Null when the stream is missing, the seek
+// fails, the header is short or lacks "LZA!", memory is short, or unpacked_size is 0.
+lza_reader *lza_open(lza_stream *stream, int64_t offset);
+// Delivers up to size * count bytes into buffer, never past the member's end. Returns the
+// blocks begun (a final partial block counts), 0 when exhausted or buffer/reader is null.
+size_t lza_read(void *buffer, size_t size, size_t count, lza_reader *reader);
+// Frees the reader; the stream stays open. Returns 0.
+int lza_close(lza_reader *reader);

@@ -1,0 +1,97 @@
+// The one seam between the portable core and the operating system.
+// Everything the installer asks of the OS passes through these functions; the Win32
+// backend does it for real, the POSIX backend reproduces the Win32 behaviour the core
+// relies on (error codes, existence tests) so the core can be tested natively.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Win32 error codes as the core reports them in its logs ("... Failed: %u").
+enum platform_error : uint32_t {
+    PLATFORM_OK = 0,
+    PLATFORM_ERROR_FILE_NOT_FOUND = 2,
+    PLATFORM_ERROR_PATH_NOT_FOUND = 3,
+    PLATFORM_ERROR_ACCESS_DENIED = 5,
+    PLATFORM_ERROR_INVALID_HANDLE = 6,
+    PLATFORM_ERROR_NOT_ENOUGH_MEMORY = 8,
+    PLATFORM_ERROR_WRITE_FAULT = 29,
+    PLATFORM_ERROR_READ_FAULT = 30,
+    PLATFORM_ERROR_HANDLE_DISK_FULL = 39,
+    PLATFORM_ERROR_FILE_EXISTS = 80,
+    PLATFORM_ERROR_INVALID_PARAMETER = 87,
+    PLATFORM_ERROR_DISK_FULL = 112,
+    PLATFORM_ERROR_INVALID_NAME = 123,
+    PLATFORM_ERROR_DIR_NOT_EMPTY = 145,
+    PLATFORM_ERROR_ALREADY_EXISTS = 183,
+};
+
+// Message box styles and answers, with the Win32 values so the backend passes them through.
+enum platform_mb : uint32_t {
+    PLATFORM_MB_OK = 0x0,
+    PLATFORM_MB_YESNO = 0x4,
+    PLATFORM_MB_ICONERROR = 0x10,
+    PLATFORM_MB_ICONQUESTION = 0x20,
+    PLATFORM_MB_ICONWARNING = 0x30,
+    PLATFORM_MB_ICONINFORMATION = 0x40,
+};
+enum platform_answer : int {
+    PLATFORM_IDOK = 1,
+    PLATFORM_IDCANCEL = 2,
+    PLATFORM_IDYES = 6,
+    PLATFORM_IDNO = 7,
+};
+
+// ---- Process ---------------------------------------------------------------
+
+// Full path of the running executable into out (capacity cap, cut to fit).
+// 1 when known, 0 when the platform cannot tell.
+int platform_module_path(char *out, size_t cap);
+
+// Error code of the last failing platform call on this thread (GetLastError semantics).
+uint32_t platform_last_error(void);
+void platform_set_last_error(uint32_t code);
+
+// ---- Files -----------------------------------------------------------------
+
+struct platform_file; // an open file; opaque
+
+// Opens an existing file for reading (shared read). Null on failure, error set.
+platform_file *platform_open_read(const char *path);
+// Creates or truncates a file for writing. Null on failure, error set.
+platform_file *platform_create_write(const char *path);
+// Opens a file for reading and writing, creating it when missing; positioned at its start.
+platform_file *platform_open_update(const char *path);
+
+// Reads up to size bytes. Bytes read (0 at end of file), or -1 on error.
+long platform_read(platform_file *file, void *buffer, size_t size);
+// Writes size bytes. Bytes written: fewer than size means a failure (error set).
+long platform_write(platform_file *file, const void *buffer, size_t size);
+// Moves to offset from the file's start. 1 on success, 0 on failure.
+int platform_seek(platform_file *file, int64_t offset);
+// Size of the open file in bytes, or -1.
+int64_t platform_file_size(platform_file *file);
+// Closes the file; a null file is ignored.
+void platform_close(platform_file *file);
+
+// 1 when path names an existing file or folder, 0 when not.
+int platform_path_exists(const char *path);
+// 1 when path names an existing folder, 0 when not (never changes the current directory).
+int platform_is_folder(const char *path);
+// Creates one folder level. 1 made, 0 failed (error set: PLATFORM_ERROR_ALREADY_EXISTS when
+// something of that name is there).
+int platform_make_folder(const char *path);
+// Removes a file. 1 removed, 0 failed.
+int platform_delete_file(const char *path);
+// Replaces target by source (same folder). 1 on success, 0 on failure.
+int platform_move_replace(const char *source, const char *target);
+
+// ---- User interface --------------------------------------------------------
+
+// Shows a modal message box owned by the active dialog; returns the button pressed.
+int platform_message_box(const char *text, const char *caption, uint32_t style);
+
+// Initialises the common controls once at entry (the wizard's progress bar needs it).
+void platform_init_common_controls(void);
+// Runs the dialog of the given template modally with no owner; returns its end result.
+int platform_run_dialog(int template_id);

@@ -1,0 +1,191 @@
+// POSIX backend of the platform seam: native tests and the packer's simulation run the core
+// through it. It answers with the Win32 error codes the core logs and tests, and consults
+// platform_faults so tests can make a chosen operation fail.
+#include "platform/platform.h"
+#include "platform/posix/platform_faults.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+platform_fault_plan platform_faults = {nullptr, 0, nullptr, -1, -1};
+
+namespace {
+
+thread_local uint32_t last_error;
+
+uint32_t from_errno(int e) {
+    switch (e) {
+    case 0: return PLATFORM_OK;
+    case ENOENT: return PLATFORM_ERROR_FILE_NOT_FOUND;
+    case ENOTDIR: return PLATFORM_ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR: return PLATFORM_ERROR_ACCESS_DENIED;
+    case EEXIST: return PLATFORM_ERROR_ALREADY_EXISTS;
+    case ENOSPC: return PLATFORM_ERROR_DISK_FULL;
+    case ENOMEM: return PLATFORM_ERROR_NOT_ENOUGH_MEMORY;
+    case ENAMETOOLONG: return PLATFORM_ERROR_INVALID_NAME;
+    case ENOTEMPTY: return PLATFORM_ERROR_DIR_NOT_EMPTY;
+    case EBADF: return PLATFORM_ERROR_INVALID_HANDLE;
+    default: return PLATFORM_ERROR_INVALID_PARAMETER;
+    }
+}
+
+// 1 when the fault plan says path must fail to open.
+int fault_on_open(const char *path) {
+    const char *f = platform_faults.fail_open_path;
+    if (f && f[0] && strstr(path, f)) {
+        last_error = platform_faults.fail_open_error ? platform_faults.fail_open_error
+                                                    : PLATFORM_ERROR_ACCESS_DENIED;
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+struct platform_file {
+    int fd;
+    int faulty; // reads and writes obey the fault plan's byte budgets
+};
+
+static platform_file *wrap(int fd, const char *path) {
+    if (fd < 0) {
+        last_error = from_errno(errno);
+        return nullptr;
+    }
+    platform_file *f = new platform_file{fd, 0};
+    const char *target = platform_faults.limit_path;
+    f->faulty = target && target[0] && strstr(path, target);
+    return f;
+}
+
+uint32_t platform_last_error(void) { return last_error; }
+void platform_set_last_error(uint32_t code) { last_error = code; }
+
+int platform_module_path(char *out, size_t cap) {
+    if (!out || cap == 0) return 0;
+    ssize_t n = readlink("/proc/self/exe", out, cap - 1);
+    if (n < 0) {
+        out[0] = 0;
+        last_error = from_errno(errno);
+        return 0;
+    }
+    out[n] = 0;
+    return 1;
+}
+
+platform_file *platform_open_read(const char *path) {
+    if (fault_on_open(path)) return nullptr;
+    struct stat st;
+    if (stat(path, &st) == 0 && S_ISDIR(st.st_mode)) { // Win32 cannot open a folder as a file
+        last_error = PLATFORM_ERROR_ACCESS_DENIED;
+        return nullptr;
+    }
+    return wrap(open(path, O_RDONLY | O_CLOEXEC), path);
+}
+
+platform_file *platform_create_write(const char *path) {
+    if (fault_on_open(path)) return nullptr;
+    return wrap(open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644), path);
+}
+
+platform_file *platform_open_update(const char *path) {
+    if (fault_on_open(path)) return nullptr;
+    return wrap(open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0644), path);
+}
+
+long platform_read(platform_file *f, void *buffer, size_t size) {
+    if (!f) {
+        last_error = PLATFORM_ERROR_INVALID_HANDLE;
+        return -1;
+    }
+    if (f->faulty && platform_faults.read_budget >= 0) {
+        if ((int64_t)size > platform_faults.read_budget) size = (size_t)platform_faults.read_budget;
+        if (size == 0) return 0; // the file seems to end here: a short read
+    }
+    ssize_t n = read(f->fd, buffer, size);
+    if (n < 0) {
+        last_error = from_errno(errno);
+        return -1;
+    }
+    if (f->faulty && platform_faults.read_budget >= 0) platform_faults.read_budget -= n;
+    return (long)n;
+}
+
+long platform_write(platform_file *f, const void *buffer, size_t size) {
+    if (!f) {
+        last_error = PLATFORM_ERROR_INVALID_HANDLE;
+        return -1;
+    }
+    size_t allowed = size;
+    if (f->faulty && platform_faults.write_budget >= 0 &&
+        (int64_t)allowed > platform_faults.write_budget)
+        allowed = (size_t)platform_faults.write_budget;
+    size_t done = 0;
+    while (done < allowed) {
+        ssize_t n = write(f->fd, static_cast<const char *>(buffer) + done, allowed - done);
+        if (n < 0) {
+            last_error = from_errno(errno);
+            return (long)done;
+        }
+        done += (size_t)n;
+    }
+    if (f->faulty && platform_faults.write_budget >= 0) platform_faults.write_budget -= done;
+    if (done < size) last_error = PLATFORM_ERROR_DISK_FULL;
+    return (long)done;
+}
+
+int platform_seek(platform_file *f, int64_t offset) {
+    if (!f || offset < 0 || lseek(f->fd, (off_t)offset, SEEK_SET) < 0) {
+        last_error = PLATFORM_ERROR_INVALID_PARAMETER;
+        return 0;
+    }
+    return 1;
+}
+
+int64_t platform_file_size(platform_file *f) {
+    struct stat st;
+    if (!f || fstat(f->fd, &st) != 0) return -1;
+    return (int64_t)st.st_size;
+}
+
+void platform_close(platform_file *f) {
+    if (!f) return;
+    close(f->fd);
+    delete f;
+}
+
+int platform_path_exists(const char *path) {
+    struct stat st;
+    return stat(path, &st) == 0;
+}
+
+int platform_is_folder(const char *path) {
+    struct stat st;
+    return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+int platform_make_folder(const char *path) {
+    if (fault_on_open(path)) return 0;
+    if (mkdir(path, 0755) == 0) return 1;
+    last_error = from_errno(errno);
+    return 0;
+}
+
+int platform_delete_file(const char *path) {
+    if (unlink(path) == 0) return 1;
+    last_error = from_errno(errno);
+    return 0;
+}
+
+int platform_move_replace(const char *source, const char *target) {
+    if (rename(source, target) == 0) return 1;
+    last_error = from_errno(errno);
+    return 0;
+}

@@ -1,0 +1,100 @@
+// Win32 backend of the platform seam: the real thing behind every platform_ call.
+#include "platform/platform.h"
+
+#include "shell/installer_state.h"
+
+#include <windows.h>
+
+struct platform_file {
+    HANDLE handle;
+};
+
+uint32_t platform_last_error(void) { return GetLastError(); }
+void platform_set_last_error(uint32_t code) { SetLastError(code); }
+
+int platform_module_path(char *out, size_t cap) {
+    if (!out || cap == 0) return 0;
+    DWORD n = GetModuleFileNameA((HMODULE)module_instance, out, (DWORD)cap);
+    if (n == 0 || n >= cap) { // failed, or cut: not a path we can trust
+        out[n < cap ? n : cap - 1] = 0;
+        return n != 0;
+    }
+    return 1;
+}
+
+static platform_file *wrap(HANDLE h) {
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    platform_file *f = static_cast<platform_file *>(HeapAlloc(GetProcessHeap(), 0, sizeof *f));
+    if (!f) {
+        CloseHandle(h);
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    f->handle = h;
+    return f;
+}
+
+platform_file *platform_open_read(const char *path) {
+    return wrap(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+platform_file *platform_create_write(const char *path) {
+    return wrap(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                            nullptr));
+}
+
+platform_file *platform_open_update(const char *path) {
+    return wrap(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+long platform_read(platform_file *f, void *buffer, size_t size) {
+    DWORD got = 0;
+    if (!f || !ReadFile(f->handle, buffer, (DWORD)size, &got, nullptr)) return -1;
+    return (long)got;
+}
+
+long platform_write(platform_file *f, const void *buffer, size_t size) {
+    DWORD done = 0;
+    if (!f) return -1;
+    if (!WriteFile(f->handle, buffer, (DWORD)size, &done, nullptr)) return (long)done;
+    return (long)done;
+}
+
+int platform_seek(platform_file *f, int64_t offset) {
+    LARGE_INTEGER to;
+    to.QuadPart = offset;
+    return f && offset >= 0 && SetFilePointerEx(f->handle, to, nullptr, FILE_BEGIN);
+}
+
+int64_t platform_file_size(platform_file *f) {
+    LARGE_INTEGER size;
+    if (!f || !GetFileSizeEx(f->handle, &size)) return -1;
+    return size.QuadPart;
+}
+
+void platform_close(platform_file *f) {
+    if (!f) return;
+    CloseHandle(f->handle);
+    HeapFree(GetProcessHeap(), 0, f);
+}
+
+int platform_path_exists(const char *path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+int platform_is_folder(const char *path) {
+    DWORD a = GetFileAttributesA(path);
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+int platform_make_folder(const char *path) { return CreateDirectoryA(path, nullptr) != 0; }
+
+int platform_delete_file(const char *path) { return DeleteFileA(path) != 0; }
+
+int platform_move_replace(const char *source, const char *target) {
+    return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+int platform_message_box(const char *text, const char *caption, uint32_t style) {
+    return MessageBoxA(GetActiveWindow(), text, caption, style);
+}

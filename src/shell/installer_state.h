@@ -1,0 +1,83 @@
+// The one record of a run: every module reads and writes installer_state, which the entry
+// zeroes once; beside it live the few globals the dialogs share (text_buffer and friends).
+// Text fields are zero-terminated and every copy into them goes through text_copy (cut, never
+// overflow).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+enum : size_t {
+    PATH_CAPACITY = 512,       // every path field: at most 511 characters and the NUL
+    DRIVE_CAPACITY = 64,       // default_drive
+    DIR_CAPACITY = 448,        // default_dir
+    TEXT_BUFFER_CAPACITY = 8192 // text_buffer
+};
+
+// choice_flags bits
+enum : uint32_t {
+    CHOICE_STARTMENU = 1, // check box 5003: create the Start-menu links
+    CHOICE_DESKTOP = 2,   // check box 5004: create the desktop links
+    CHOICE_LAUNCH = 8,    // check box 5031: launch the program when the wizard closes
+    CHOICE_EXTRAREG = 16, // check box 5008: the reg_associate_01 associations
+};
+
+struct installer_state {
+    // Wizard navigation
+    int32_t first_page;   // always 0
+    int32_t current_page; // index into the steps list; first_page <= current_page < page_count
+    int32_t page_count;   // lines whose first word is a page keyword
+
+    // User choices
+    uint32_t choice_flags; // CHOICE_* bits
+
+    // Run control
+    int32_t step_counter;     // 0: preparation next; n >= 1: install step n-1 next
+    int32_t cancel_requested; // 0/1: the user confirmed the abort question
+    int32_t extract_mode;     // 0/1: command line began with /X
+
+    // Destination
+    char dest_path[PATH_CAPACITY];      // destination folder, no trailing backslash once running
+    char default_drive[DRIVE_CAPACITY]; // default_dest_drive, "C:" by default
+    char default_dir[DIR_CAPACITY];     // default_dest_dir, appended to a browsed folder
+
+    // Archive
+    char archive_path[PATH_CAPACITY]; // file holding the records; empty until located
+    int32_t member_count;             // rows in member_table
+    uint32_t archive_offset;          // file offset of the first record (0 for a .pck file)
+
+    // Install bookkeeping
+    int32_t yes_to_all;   // 0/1
+    int32_t no_to_all;    // 0/1
+    int64_t bytes_total;  // unpacked bytes the copy step will write (64-bit: installs over 2 GiB)
+    int64_t bytes_copied; // unpacked bytes written so far
+
+    // Owned resources: each null or valid; replaced blocks are freed first
+    char *script_text;    // prepared setup.txt, heap block
+    void *member_table;   // member table of the run, heap block
+    void *banner_bitmap;  // platform bitmap handle or null
+    void *banner_palette; // platform palette handle or null
+};
+
+extern installer_state g_state;
+extern void *module_instance;                  // module whose resources the dialogs load
+extern char text_buffer[TEXT_BUFFER_CAPACITY]; // shared query result; valid until the next query
+extern int32_t window_width, window_height;    // the desktop work area, taken at wizard start
+extern int32_t anim_frame;                     // hourglass frame 0..9, starts at 1
+
+// Copies src into dst of capacity cap, cutting what does not fit; dst is always terminated.
+// Returns the number of characters copied (less than strlen(src) when cut).
+size_t text_copy(char *dst, size_t cap, const char *src);
+// Appends src to the zero-terminated text in dst, cutting what does not fit.
+size_t text_append(char *dst, size_t cap, const char *src);
+
+// Dialogs the entry can run.
+enum installer_dialog { DIALOG_WIZARD = 101, DIALOG_EXTRACT = 116 };
+
+// 1 when the command line selects extract-only mode: its first two characters are "/X" in any
+// case; nothing else of it is looked at.
+int is_extract_command(const char *command_line);
+
+// The process entry: clears the state, picks the mode, runs exactly one modal dialog.
+// Always 0, the process exit code, whatever the dialog returned.
+int run_installer(void *instance, const char *command_line);

@@ -1,0 +1,37 @@
+// Helpers the native tests share: files, temporary folders, SHA-256, in-memory archives.
+#pragma once
+
+#include "archive/lza_format.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using bytes = std::vector<unsigned char>;
+
+bytes read_file(const std::string &path);
+void write_file(const std::string &path, const bytes &data);
+std::string sha256_hex(const unsigned char *data, size_t size);
+inline std::string sha256_hex(const bytes &b) { return sha256_hex(b.data(), b.size()); }
+
+// A fresh empty folder under the system's temporary folder, removed by the destructor.
+struct temp_folder {
+    std::string path;
+    temp_folder();
+    ~temp_folder();
+    std::string file(const std::string &name) const { return path + "/" + name; }
+};
+
+// One row of a vectors MANIFEST.tsv.
+struct vector_row {
+    std::string name;
+    uint32_t orig_size;
+    uint32_t packed_size;
+    std::string sha256_orig;
+};
+std::vector<vector_row> read_manifest(const std::string &path);
+std::string vectors_dir();
+
+// A record with the given fields and raw packed bytes (not necessarily valid LZARI).
+bytes make_record(const std::string &name, uint32_t unpacked_size, const bytes &packed,
+                  int16_t name_length_override = -1000);
