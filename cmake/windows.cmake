@@ -1,6 +1,6 @@
 # Windows (MinGW) build: the installer stub and the packer.
 add_library(kv_platform_win32 STATIC
-  src/platform/win32/platform_win32.cpp
+  src/platform/win32/platform_win32.cpp src/platform/win32/engine_win32.cpp src/platform/win32/overwrite_win32.cpp
 )
 target_include_directories(kv_platform_win32 PUBLIC src)
 target_link_libraries(kv_core PUBLIC kv_platform_win32)
@@ -12,3 +12,15 @@ add_executable(setup WIN32
 )
 target_link_libraries(setup PRIVATE kv_core comctl32 shell32 ole32 uuid)
 target_link_options(setup PRIVATE -static -s -mwindows)
+
+# windres does not know that the script pulls in the pictures.
+file(GLOB KV_PICTURES CONFIGURE_DEPENDS resources/pictures/*)
+set_source_files_properties(resources/setup.rc PROPERTIES OBJECT_DEPENDS "${KV_PICTURES}")
+
+# The Wine end-to-end robot: a console program that drives setup.exe's windows.
+add_executable(kvrobot tests/e2e/robot.cpp)
+target_link_options(kvrobot PRIVATE -static -s -mconsole)
+
+# The demo product that the example setup installs.
+add_executable(demo WIN32 examples/demo/hello.cpp)
+target_link_options(demo PRIVATE -static -s -mwindows)

@@ -85,8 +85,25 @@ int platform_make_folder(const char *path);
 int platform_delete_file(const char *path);
 // Replaces target by source (same folder). 1 on success, 0 on failure.
 int platform_move_replace(const char *source, const char *target);
+// Opens an existing file for writing, positioned at its end (shared write). Null when it is
+// missing or cannot be opened, error set.
+platform_file *platform_open_append(const char *path);
+
+// ---- Time and volumes --------------------------------------------------------
+
+struct platform_time {
+    int year, month, day;                   // 2026, 1..12, 1..31
+    int hour, minute, second, milliseconds; // 0..23, 0..59, 0..59, 0..999
+};
+// The local date and time now.
+void platform_local_time(platform_time *out);
+// Free bytes available to this process on the volume that root names ("C:", or any path on
+// it). 1 with *free_bytes set when the platform could tell, 0 when not.
+int platform_free_space(const char *root, uint64_t *free_bytes);
 
 // ---- User interface --------------------------------------------------------
+
+struct platform_window; // the wizard dialog (its window handle on Windows); opaque
 
 // Shows a modal message box owned by the active dialog; returns the button pressed.
 int platform_message_box(const char *text, const char *caption, uint32_t style);
@@ -95,3 +112,33 @@ int platform_message_box(const char *text, const char *caption, uint32_t style);
 void platform_init_common_controls(void);
 // Runs the dialog of the given template modally with no owner; returns its end result.
 int platform_run_dialog(int template_id);
+
+// The wizard's controls as the install run drives them. Items are dialog control ids.
+// Text of an item into out (capacity cap, cut to fit); its length.
+size_t platform_get_item_text(platform_window *window, int item, char *out, size_t cap);
+void platform_set_item_text(platform_window *window, int item, const char *text);
+// 1 when the check box item is ticked, else 0.
+int platform_is_checked(platform_window *window, int item);
+// Range 0..maximum and position of the progress bar item.
+void platform_set_progress_range(platform_window *window, int item, int maximum);
+void platform_set_progress_pos(platform_window *window, int item, int position);
+// Starts or stops the window's timer id, ticking every period_ms while messages are pumped.
+void platform_start_timer(platform_window *window, int id, int period_ms);
+void platform_stop_timer(platform_window *window, int id);
+// Dispatches every message waiting in the thread's queue; returns when it is empty, never waits.
+void platform_drain_messages(platform_window *window);
+
+// The overwrite question: message, and the four button captions (null keeps the built-in one).
+struct platform_overwrite_question {
+    const char *message;
+    const char *yes, *yes_to_all, *no, *no_to_all;
+};
+enum platform_overwrite_answer : int {
+    PLATFORM_OVERWRITE_YES = 6,
+    PLATFORM_OVERWRITE_NO = 7,
+    PLATFORM_OVERWRITE_YES_TO_ALL = 1026,
+    PLATFORM_OVERWRITE_NO_TO_ALL = 1028,
+};
+// Asks modally, owned by window, whether to overwrite; the button pressed, or -1 when the
+// question could not be shown (which callers take as No).
+int platform_ask_overwrite(platform_window *window, const platform_overwrite_question *question);

@@ -3,15 +3,19 @@
 // platform_faults so tests can make a chosen operation fail.
 #include "platform/platform.h"
 #include "platform/posix/platform_faults.h"
+#include "platform/posix/platform_posix_paths.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/time.h>
+#include <ctime>
 #include <unistd.h>
 
-platform_fault_plan platform_faults = {nullptr, 0, nullptr, -1, -1};
+platform_fault_plan platform_faults = {nullptr, 0, nullptr, -1, -1, -1, nullptr};
 
 namespace {
 
@@ -47,7 +51,62 @@ int fault_on_open(const char *path) {
     return 0;
 }
 
+char posix_root[PLATFORM_NATIVE_PATH_CAPACITY]; // "" when drive letters are not mapped
+
+// A Windows path turned native for one call; an empty text when it does not fit, which the
+// calls then report as an invalid name.
+struct native_path {
+    char text[PLATFORM_NATIVE_PATH_CAPACITY];
+    explicit native_path(const char *path) {
+        if (!platform_posix_native_path(path, text, sizeof text))
+            last_error = PLATFORM_ERROR_INVALID_NAME;
+    }
+    int ok() const { return text[0] != 0; }
+};
+
 } // namespace
+
+int platform_posix_set_root(const char *dir) {
+    size_t n = dir ? strlen(dir) : 0;
+    if (n >= sizeof posix_root) return 0;
+    while (n > 1 && dir[n - 1] == '/') n--; // "ROOT/" and "ROOT" map alike
+    memcpy(posix_root, dir ? dir : "", n);
+    posix_root[n] = 0;
+    return 1;
+}
+
+int platform_posix_native_path(const char *path, char *out, size_t cap) {
+    if (!out || cap == 0) return 0;
+    out[0] = 0;
+    if (!path || !path[0]) return 0;
+    size_t used = 0;
+    const char *rest = path;
+    auto put = [&](const char *text, size_t n) {
+        if (used + n >= cap) return 0;
+        memcpy(out + used, text, n);
+        used += n;
+        return 1;
+    };
+    if (posix_root[0]) {
+        char drive = path[0];
+        if (((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z')) && path[1] == ':') {
+            char lower[2] = {(char)(drive | 0x20), 0};
+            if (!put(posix_root, strlen(posix_root)) || !put("/", 1) || !put(lower, 1))
+                return out[0] = 0;
+            rest = path + 2;
+            if (rest[0] && rest[0] != '\\' && rest[0] != '/' && !put("/", 1)) return out[0] = 0;
+        } else if (path[0] == '\\' && path[1] == '\\') {
+            if (!put(posix_root, strlen(posix_root)) || !put("/unc/", 5)) return out[0] = 0;
+            rest = path + 2;
+        }
+    }
+    for (; *rest; rest++) {
+        char c = *rest == '\\' ? '/' : *rest;
+        if (!put(&c, 1)) return out[0] = 0;
+    }
+    out[used] = 0;
+    return 1;
+}
 
 struct platform_file {
     int fd;
@@ -80,24 +139,39 @@ int platform_module_path(char *out, size_t cap) {
     return 1;
 }
 
-platform_file *platform_open_read(const char *path) {
+// Opens path with flags, refusing folders as Win32 does. Null on failure, error set.
+static platform_file *open_file(const char *path, int flags) {
     if (fault_on_open(path)) return nullptr;
+    native_path native(path);
+    if (!native.ok()) return nullptr;
     struct stat st;
-    if (stat(path, &st) == 0 && S_ISDIR(st.st_mode)) { // Win32 cannot open a folder as a file
+    if (stat(native.text, &st) == 0 && S_ISDIR(st.st_mode)) { // Win32 cannot open a folder
         last_error = PLATFORM_ERROR_ACCESS_DENIED;
         return nullptr;
     }
-    return wrap(open(path, O_RDONLY | O_CLOEXEC), path);
+    return wrap(open(native.text, flags | O_CLOEXEC, 0644), path);
+}
+
+platform_file *platform_open_read(const char *path) {
+    return open_file(path, O_RDONLY);
 }
 
 platform_file *platform_create_write(const char *path) {
-    if (fault_on_open(path)) return nullptr;
-    return wrap(open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644), path);
+    return open_file(path, O_WRONLY | O_CREAT | O_TRUNC);
 }
 
 platform_file *platform_open_update(const char *path) {
-    if (fault_on_open(path)) return nullptr;
-    return wrap(open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0644), path);
+    return open_file(path, O_RDWR | O_CREAT);
+}
+
+platform_file *platform_open_append(const char *path) {
+    platform_file *f = open_file(path, O_WRONLY);
+    if (f && lseek(f->fd, 0, SEEK_END) < 0) {
+        last_error = from_errno(errno);
+        platform_close(f);
+        return nullptr;
+    }
+    return f;
 }
 
 long platform_read(platform_file *f, void *buffer, size_t size) {
@@ -162,30 +236,70 @@ void platform_close(platform_file *f) {
 }
 
 int platform_path_exists(const char *path) {
+    native_path native(path);
     struct stat st;
-    return stat(path, &st) == 0;
+    return native.ok() && stat(native.text, &st) == 0;
 }
 
 int platform_is_folder(const char *path) {
+    native_path native(path);
     struct stat st;
-    return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+    return native.ok() && stat(native.text, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 int platform_make_folder(const char *path) {
     if (fault_on_open(path)) return 0;
-    if (mkdir(path, 0755) == 0) return 1;
+    native_path native(path);
+    if (!native.ok()) return 0;
+    if (mkdir(native.text, 0755) == 0) return 1;
     last_error = from_errno(errno);
     return 0;
 }
 
 int platform_delete_file(const char *path) {
-    if (unlink(path) == 0) return 1;
+    native_path native(path);
+    if (!native.ok()) return 0;
+    if (unlink(native.text) == 0) return 1;
     last_error = from_errno(errno);
     return 0;
 }
 
 int platform_move_replace(const char *source, const char *target) {
-    if (rename(source, target) == 0) return 1;
+    native_path from(source), to(target);
+    if (!from.ok() || !to.ok()) return 0;
+    if (rename(from.text, to.text) == 0) return 1;
     last_error = from_errno(errno);
     return 0;
+}
+
+void platform_local_time(platform_time *out) {
+    if (!out) return;
+    if (platform_faults.fixed_time) {
+        *out = *platform_faults.fixed_time;
+        return;
+    }
+    struct timeval now;
+    gettimeofday(&now, nullptr);
+    time_t seconds = now.tv_sec;
+    struct tm local;
+    localtime_r(&seconds, &local);
+    *out = {
+        local.tm_year + 1900, local.tm_mon + 1,         local.tm_mday, local.tm_hour, local.tm_min,
+        local.tm_sec,         (int)(now.tv_usec / 1000)};
+}
+
+int platform_free_space(const char *root, uint64_t *free_bytes) {
+    if (platform_faults.free_space == -2) return 0;
+    if (platform_faults.free_space >= 0) {
+        *free_bytes = (uint64_t)platform_faults.free_space;
+        return 1;
+    }
+    native_path native(root);
+    struct statvfs vs;
+    if (!native.ok() || statvfs(native.text, &vs) != 0) {
+        last_error = from_errno(errno);
+        return 0;
+    }
+    *free_bytes = (uint64_t)vs.f_bavail * (uint64_t)vs.f_frsize;
+    return 1;
 }

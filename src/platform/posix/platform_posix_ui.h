@@ -1,6 +1,9 @@
 // How the POSIX backend answers the user interface: a native test or the packer's simulation
-// installs hooks that see every message box and dialog and answer them as a user would.
+// installs hooks that see every message box and dialog and answer them as a user would, and
+// reads and sets the simulated wizard controls the install run drives.
 #pragma once
+
+#include "platform/platform.h"
 
 #include <cstdint>
 
@@ -10,6 +13,37 @@ struct platform_ui_hooks {
     // Runs a dialog; null: the dialog ends at once with 0.
     int (*run_dialog)(int template_id, void *context);
     void *context;
+    // Called by every drain of the message queue: where a test presses Back (and confirms the
+    // abort question) at a chosen point of the run. Null: nothing happens.
+    void (*pump)(void *context);
+    // Answers the overwrite question with a PLATFORM_OVERWRITE_* id; null: No.
+    int (*ask_overwrite)(const platform_overwrite_question *question, void *context);
+    // Sees every change of an item's text (step rows, status label). Null: nobody watches.
+    void (*item_text)(int item, const char *text, void *context);
 };
 
 extern platform_ui_hooks platform_ui;
+
+// The simulated wizard: the controls the run has written and the boxes a test has ticked.
+enum : int { PLATFORM_UI_ITEMS = 48, PLATFORM_UI_TEXT_CAPACITY = 512 };
+struct platform_ui_item {
+    int id;                               // control id; 0 for a free slot
+    int checked;                          // 0/1
+    char text[PLATFORM_UI_TEXT_CAPACITY]; // window text
+};
+struct platform_ui_model {
+    platform_ui_item items[PLATFORM_UI_ITEMS];
+    int progress_max; // range 0..progress_max of the last set range
+    int progress_pos; // last position set
+    int timer_id;     // the running timer's id, 0 when stopped
+    int timer_starts; // how often a timer was started
+    long drains;      // calls of platform_drain_messages
+};
+extern platform_ui_model platform_ui_view;
+
+// Clears the hooks and every simulated control.
+void platform_ui_reset(void);
+// The text of item ("" when never set), and setting it or its tick as the user would.
+const char *platform_ui_text(int item);
+void platform_ui_type(int item, const char *text);
+void platform_ui_tick(int item, int checked);

@@ -80,6 +80,20 @@ void platform_close(platform_file *f) {
     HeapFree(GetProcessHeap(), 0, f);
 }
 
+platform_file *platform_open_append(const char *path) {
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    LARGE_INTEGER zero;
+    zero.QuadPart = 0;
+    if (h != INVALID_HANDLE_VALUE && !SetFilePointerEx(h, zero, nullptr, FILE_END)) {
+        DWORD error = GetLastError();
+        CloseHandle(h);
+        SetLastError(error);
+        return nullptr;
+    }
+    return wrap(h);
+}
+
 int platform_path_exists(const char *path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
 int platform_is_folder(const char *path) {
