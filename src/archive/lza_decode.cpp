@@ -28,53 +28,73 @@ const position_model &positions() {
     return model;
 }
 
-// The coder registers, kept in locals for the length of one lza_read.
+// The coder registers, kept in locals for the length of one lza_read. Input bits wait in a
+// 64-bit reservoir, next bit at the top, so that normalising needs no per-bit refill test.
 struct coder {
     uint32_t low, high, value;
-    uint32_t bit_buffer, bit_mask;
+    uint64_t bits;  // pending input bits, most significant first
+    uint32_t count; // how many of them are valid
     lza_stream *stream;
 };
 
-inline uint32_t get_bit(coder &c) {
-    if ((c.bit_mask >>= 1) == 0) {
-        c.bit_buffer = (uint32_t)lza_stream_getc(c.stream) & 0xFFFFu; // -1 reads as all ones
-        c.bit_mask = 0x80;
+// Tops the reservoir up to at least 57 bits: enough for the 17 shifts one normalise can make.
+// Past the end of the file every byte reads as 0xFF, so every later bit is a 1.
+inline void refill_bits(coder &c) {
+    while (c.count <= 56) {
+        const uint64_t byte = (uint64_t)((uint32_t)lza_stream_getc(c.stream) & 0xFFu);
+        c.bits |= byte << (56 - c.count);
+        c.count += 8;
     }
-    return (c.bit_buffer & c.bit_mask) != 0;
 }
 
+inline uint32_t take_bit(coder &c) {
+    const uint32_t bit = (uint32_t)(c.bits >> 63);
+    c.bits <<= 1;
+    c.count--;
+    return bit;
+}
+
+// Widens the interval until it straddles the middle: the same steps, in the same order, as
+// the classic loop (upper half, then middle half, then lower half), with the choice between
+// them made without branches, as it is unpredictable on every step.
 inline void normalise(coder &c) {
+    refill_bits(c);
     for (;;) {
-        if (c.low >= LZA_Q2) {
-            c.value -= LZA_Q2;
-            c.low -= LZA_Q2;
-            c.high -= LZA_Q2;
-        } else if (c.low >= LZA_Q1 && c.high <= LZA_Q3) {
-            c.value -= LZA_Q1;
-            c.low -= LZA_Q1;
-            c.high -= LZA_Q1;
-        } else if (c.high > LZA_Q2) {
-            return;
-        }
-        c.low += c.low;
-        c.high += c.high;
-        c.value = 2 * c.value + get_bit(c);
+        const uint32_t upper = c.low >= LZA_Q2;
+        const uint32_t middle = !upper & (c.low >= LZA_Q1) & (c.high <= LZA_Q3);
+        if (!(upper | middle | (c.high <= LZA_Q2))) return;
+        const uint32_t sub = ((0u - upper) & LZA_Q2) | ((0u - middle) & LZA_Q1);
+        c.low = 2 * (c.low - sub);
+        c.high = 2 * (c.high - sub);
+        c.value = 2 * (c.value - sub) + take_bit(c);
     }
 }
 
-// Smallest symbol i in 1..314 with sym_cum[i] <= x. Frequent symbols sit at the front, so a
-// short linear probe settles most symbols before the binary search is needed.
+// Smallest symbol i in 1..314 with sym_cum[i] <= x (sym_cum falls as i grows, and
+// sym_cum[314] is 0). A binary search of fixed length whose steps are conditional moves.
 inline uint32_t search_sym(const uint16_t *cum, uint32_t x) {
-    if (cum[1] <= x) return 1;
-    if (cum[2] <= x) return 2;
-    if (cum[3] <= x) return 3;
-    uint32_t i = 4, j = LZA_N_CHAR;
-    while (i < j) {
-        uint32_t k = (i + j) >> 1;
-        if (cum[k] > x) i = k + 1;
-        else j = k;
+    const uint16_t *p = cum + 1;
+    uint32_t len = LZA_N_CHAR;
+    while (len > 1) {
+        const uint32_t half = len >> 1;
+        p += (p[half - 1] > x) * half; // arithmetic, so the compiler emits no branch
+        len -= half;
     }
-    return i;
+    return (uint32_t)(p - cum) + (*p > x);
+}
+
+// cum[0..count-1] += 1, four entries per 64-bit add: no entry exceeds 0x8000, so no carry
+// crosses from one 16-bit entry into the next. This loop is most of the work on data that
+// compresses badly, where symbols sit deep in the table.
+inline void increment_prefix(uint16_t *cum, uint32_t count) {
+    uint32_t k = 0;
+    for (; k + 4 <= count; k += 4) {
+        uint64_t four;
+        memcpy(&four, cum + k, sizeof four);
+        four += 0x0001000100010001ull;
+        memcpy(cum + k, &four, sizeof four);
+    }
+    for (; k < count; k++) cum[k]++;
 }
 
 void update_model(lza_reader *r, uint32_t sym) {
@@ -99,7 +119,7 @@ void update_model(lza_reader *r, uint32_t sym) {
         r->char_to_sym[ch_sym] = (uint16_t)i;
     }
     freq[i]++;
-    for (uint32_t k = 0; k < i; k++) cum[k]++;
+    increment_prefix(cum, i);
 }
 
 inline uint32_t decode_char(lza_reader *r, coder &c) {
@@ -129,7 +149,7 @@ inline uint32_t decode_position(const position_model &pm, coder &c) {
 // Produces exactly n bytes into out (n never exceeds what the member has left).
 void decode_bytes(lza_reader *r, unsigned char *out, size_t n) {
     const position_model &pm = positions();
-    coder c = {r->low, r->high, r->value, r->bit_buffer, r->bit_mask, r->stream};
+    coder c = {r->low, r->high, r->value, r->bits, r->bit_count, r->stream};
     unsigned char *ring = r->ring;
     uint32_t ring_pos = r->ring_pos;
     uint32_t copy_pos = r->copy_pos;
@@ -165,8 +185,8 @@ void decode_bytes(lza_reader *r, unsigned char *out, size_t n) {
     r->low = c.low;
     r->high = c.high;
     r->value = c.value;
-    r->bit_buffer = (uint16_t)c.bit_buffer;
-    r->bit_mask = (uint16_t)c.bit_mask;
+    r->bits = c.bits;
+    r->bit_count = c.count;
     r->ring_pos = (uint16_t)ring_pos;
     r->copy_pos = (uint16_t)(copy_pos & mask);
     r->copy_left = (int16_t)copy_left;
@@ -186,10 +206,11 @@ void start_model(lza_reader *r) {
 
 void start_decode(lza_reader *r) {
     coder c = {0, LZA_Q4, 0, 0, 0, r->stream};
-    for (uint32_t i = 0; i < LZA_M + 2; i++) c.value = 2 * c.value + get_bit(c);
+    refill_bits(c);
+    for (uint32_t i = 0; i < LZA_M + 2; i++) c.value = 2 * c.value + take_bit(c);
     r->value = c.value;
-    r->bit_buffer = (uint16_t)c.bit_buffer;
-    r->bit_mask = (uint16_t)c.bit_mask;
+    r->bits = c.bits;
+    r->bit_count = c.count;
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // The LZARI member reader: LZSS over a 4096-byte window, literals, match lengths and positions
 // coded with an adaptive arithmetic coder. A reader borrows the caller's stream from lza_open
 // to its last lza_read and delivers exactly unpacked_size bytes, in portions of any size.
+// It reads up to eight bytes ahead of the bits it has used, so the stream's position after a
+// read says nothing about where the packed data ends.
 #pragma once
 
 #include "archive/lza_format.h"
@@ -17,8 +19,8 @@ struct lza_reader {
     int64_t data_start;  // stream position of the first packed byte
     uint32_t low, high;  // coder interval [low, high)
     uint32_t value;      // code value: 17 bits of look-ahead
-    uint16_t bit_buffer; // input byte being consumed; all ones after end of file
-    uint16_t bit_mask;   // next bit of bit_buffer; 0: fetch the next byte
+    uint64_t bits;       // input bits read ahead, next one at the top; 1s past end of file
+    uint32_t bit_count;  // valid bits in bits
     uint16_t ring_pos;   // next ring position to write, 0..4095
     uint16_t copy_pos;   // ring position of the match's next byte (modulo N)
     int16_t copy_left;   // bytes of the current match still to copy
