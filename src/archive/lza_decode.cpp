@@ -54,11 +54,8 @@ inline uint32_t take_bit(coder &c) {
     return bit;
 }
 
-// Widens the interval until it straddles the middle: the same steps, in the same order, as
-// the classic loop (upper half, then middle half, then lower half), with the choice between
-// them made without branches, as it is unpredictable on every step.
-inline void normalise(coder &c) {
-    refill_bits(c);
+// The classic widening loop, one step at a time (the reservoir must hold 17 bits).
+void normalise_slowly(coder &c) {
     for (;;) {
         const uint32_t upper = c.low >= LZA_Q2;
         const uint32_t middle = !upper & (c.low >= LZA_Q1) & (c.high <= LZA_Q3);
@@ -68,6 +65,73 @@ inline void normalise(coder &c) {
         c.high = 2 * (c.high - sub);
         c.value = 2 * (c.value - sub) + take_bit(c);
     }
+}
+
+// The next n input bits (0 <= n <= 17) as a number.
+inline uint32_t take_bits(coder &c, uint32_t n) {
+    if (n == 0) return 0;
+    const uint32_t bits = (uint32_t)(c.bits >> (64 - n));
+    c.bits <<= n;
+    c.count -= n;
+    return bits;
+}
+
+// Leading one bits of the 16-bit value x.
+inline uint32_t leading_ones16(uint32_t x) {
+    return (uint32_t)__builtin_clz(~(x << 16));
+}
+
+// Widens the interval [low, high) until it straddles the middle, with the classic loop's
+// steps in the classic order: upper half (low >= Q2: x -> 2(x - Q2)), then middle half
+// (Q1 <= low, high <= Q3: x -> 2(x - Q1)), then lower half (high <= Q2: x -> 2x).
+// Looping step by step costs a mispredicted branch per symbol and a dozen instructions per
+// step, so the steps are counted from the bits of low and h = high - 1 instead:
+//  1. upper-half steps run while low's top bit (of 17) is 1: its leading ones;
+//  2. if the interval then lies in the lower half, lower- and middle-half steps alternate
+//     as low's bit 15 says, for as many bits as low and h agree on below the top, then one
+//     lower-half step crosses the middle;
+//  3. middle-half steps run while low's bit 15 is 1 and h's is 0.
+// Every step shifts all three registers left by one, value taking the next input bit.
+inline void normalise(coder &c) {
+    refill_bits(c);
+    const uint32_t mask17 = LZA_Q4 - 1, mask16 = LZA_Q2 - 1;
+    uint32_t low = c.low, h = c.high - 1, value = c.value;
+
+    const uint32_t n_upper = (uint32_t)__builtin_clz(~(low << 15));
+    if (n_upper) {
+        const uint32_t ones = (1u << n_upper) - 1;
+        low = (low << n_upper) & mask17;
+        h = ((h << n_upper) | ones) & mask17;
+        value = ((value << n_upper) | take_bits(c, n_upper)) & mask17;
+    }
+    if (h < LZA_Q2) {
+        const uint32_t differ = (low ^ h) & mask16;
+        if (differ == 0) { // a one-wide interval: never produced by a sound coder
+            c.low = low, c.high = h + 1, c.value = value;
+            normalise_slowly(c);
+            return;
+        }
+        const uint32_t n_lower = (uint32_t)__builtin_clz(differ << 16);
+        if (n_lower) {
+            const uint32_t ones = (1u << n_lower) - 1;
+            low = (low << n_lower) & mask16;
+            h = ((h << n_lower) | ones) & mask16;
+            value = ((value << n_lower) | take_bits(c, n_lower)) & mask16;
+        }
+        low <<= 1; // the step across the middle
+        h = (h << 1) | 1;
+        value = (value << 1) | take_bit(c);
+    }
+    const uint32_t n_middle = leading_ones16(low & ~h & mask16);
+    if (n_middle) {
+        const uint32_t ones = (1u << n_middle) - 1;
+        low = (low << n_middle) & mask16;
+        h = (((h << n_middle) | ones) & mask16) | LZA_Q2;
+        value = (value << n_middle) - LZA_Q2 * ones + take_bits(c, n_middle);
+    }
+    c.low = low;
+    c.high = h + 1;
+    c.value = value;
 }
 
 // Smallest symbol i in 1..314 with sym_cum[i] <= x (sym_cum falls as i grows, and

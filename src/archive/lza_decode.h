@@ -13,24 +13,24 @@
 struct lza_stream;
 
 struct lza_reader {
-    lza_stream *stream;  // borrowed; never closed by the reader
-    uint32_t limit;      // unpacked_size: bytes to deliver in all
-    uint32_t delivered;  // bytes delivered so far
-    int64_t data_start;  // stream position of the first packed byte
-    uint32_t low, high;  // coder interval [low, high)
-    uint32_t value;      // code value: 17 bits of look-ahead
-    uint64_t bits;       // input bits read ahead, next one at the top; 1s past end of file
-    uint32_t bit_count;  // valid bits in bits
-    uint16_t ring_pos;   // next ring position to write, 0..4095
-    uint16_t copy_pos;   // ring position of the match's next byte (modulo N)
-    int16_t copy_left;   // bytes of the current match still to copy
-    uint16_t char_to_sym[LZA_N_CHAR];   // character -> symbol 1..314
-    uint16_t sym_to_char[LZA_N_CHAR + 1]; // symbol -> character 0..313
-    uint16_t sym_freq[LZA_N_CHAR + 1];    // non-increasing in the symbol number; [0] is 0
-    uint16_t sym_cum[LZA_N_CHAR + 1];     // [i] = sum of sym_freq above i; [0] is the total
+    lza_stream *stream; // borrowed; never closed by the reader
+    uint32_t limit;     // unpacked_size: bytes to deliver in all
+    uint32_t delivered; // bytes delivered so far
+    int64_t data_start; // stream position of the first packed byte
+    uint32_t low, high; // coder interval [low, high)
+    uint32_t value;     // code value: 17 bits of look-ahead
+    uint64_t bits;      // input bits read ahead, next one at the top; 1s past end of file
+    uint32_t bit_count; // valid bits in bits
+    uint16_t ring_pos;  // next ring position to write, 0..4095
+    uint16_t copy_pos;  // ring position of the match's next byte (modulo N)
+    int16_t copy_left;  // bytes of the current match still to copy
+    uint16_t char_to_sym[LZA_N_CHAR];      // character -> symbol 1..314
+    uint16_t sym_to_char[LZA_N_CHAR + 1];  // symbol -> character 0..313
+    uint16_t sym_freq[LZA_N_CHAR + 1];     // non-increasing in the symbol number; [0] is 0
+    uint16_t sym_cum[LZA_N_CHAR + 1];      // [i] = sum of sym_freq above i; [0] is the total
     unsigned char ring[LZA_N + LZA_F - 1]; // the window; positions 0..4095 addressed
-    lza_header header_copy;               // the record's header as read
-    char *name_copy;                      // NUL-terminated name, or null; inside this block
+    lza_header header_copy;                // the record's header as read
+    char *name_copy;                       // NUL-terminated name, or null; inside this block
 };
 
 // Static cumulative frequencies of the 4096 match positions (position_cum[4096] is 0).

@@ -4,7 +4,9 @@
 static uint32_t get32(const unsigned char *p) {
     return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
 }
-static uint16_t get16(const unsigned char *p) { return (uint16_t)(p[0] | p[1] << 8); }
+static uint16_t get16(const unsigned char *p) {
+    return (uint16_t)(p[0] | p[1] << 8);
+}
 static void put32(unsigned char *p, uint32_t v) {
     for (int i = 0; i < 4; i++) p[i] = (unsigned char)(v >> (8 * i));
 }

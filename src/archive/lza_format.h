@@ -30,18 +30,18 @@ enum : size_t { LZA_MARKER_PREFIX_LENGTH = 19, LZA_MARKER_DIGITS = 8 };
 
 // LZARI constants: the encoder and decoder must agree on every one.
 enum : uint32_t {
-    LZA_N = 4096,                                  // window size
-    LZA_F = 60,                                    // longest match
-    LZA_THRESHOLD = 2,                             // matches are at least 3 bytes
-    LZA_N_CHAR = 256 - LZA_THRESHOLD + LZA_F,      // 314 symbols: literals and match lengths
-    LZA_M = 15,                                    // code value precision in bits
-    LZA_Q1 = 1u << LZA_M,                          // 0x8000
-    LZA_Q2 = 2 * LZA_Q1,                           // 0x10000
-    LZA_Q3 = 3 * LZA_Q1,                           // 0x18000
-    LZA_Q4 = 4 * LZA_Q1,                           // 0x20000
-    LZA_MAX_CUM = LZA_Q1 - 1,                      // model total at which frequencies halve
-    LZA_RING_START = LZA_N - LZA_F,                // 4036: first position written
-    LZA_POSITION_TOTAL = 28568,                    // position_cum[0] of the static model
+    LZA_N = 4096,                             // window size
+    LZA_F = 60,                               // longest match
+    LZA_THRESHOLD = 2,                        // matches are at least 3 bytes
+    LZA_N_CHAR = 256 - LZA_THRESHOLD + LZA_F, // 314 symbols: literals and match lengths
+    LZA_M = 15,                               // code value precision in bits
+    LZA_Q1 = 1u << LZA_M,                     // 0x8000
+    LZA_Q2 = 2 * LZA_Q1,                      // 0x10000
+    LZA_Q3 = 3 * LZA_Q1,                      // 0x18000
+    LZA_Q4 = 4 * LZA_Q1,                      // 0x20000
+    LZA_MAX_CUM = LZA_Q1 - 1,                 // model total at which frequencies halve
+    LZA_RING_START = LZA_N - LZA_F,           // 4036: first position written
+    LZA_POSITION_TOTAL = 28568,               // position_cum[0] of the static model
 };
 
 // The 24-byte record header as it lies in the file (all fields little-endian).

@@ -24,7 +24,9 @@ int64_t stored_name_length(const lza_header *header) {
     return header->name_length > 0 ? header->name_length : 0;
 }
 
-char upper(char c) { return (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : c; }
+char upper(char c) {
+    return (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : c;
+}
 
 // Compares one part (base or extension). Both texts lie in zero-filled 128-byte buffers,
 // and positions past a text's end read what the buffer holds there.

@@ -9,15 +9,15 @@
 struct platform_file;
 
 struct lza_stream {
-    platform_file *file;          // null for a memory stream
-    unsigned char *buffer;        // buffered bytes (the block itself for a memory stream)
-    size_t capacity;              // size of buffer
-    size_t pos;                   // next byte in buffer
-    size_t end;                   // bytes valid in buffer
-    int64_t buffer_start;         // file offset of buffer[0]
-    int64_t past_end;             // memory stream parked this far beyond its end
-    int owns_buffer;              // 1 when buffer is ours to free
-    int error;                    // 1 after a failed platform read
+    platform_file *file;   // null for a memory stream
+    unsigned char *buffer; // buffered bytes (the block itself for a memory stream)
+    size_t capacity;       // size of buffer
+    size_t pos;            // next byte in buffer
+    size_t end;            // bytes valid in buffer
+    int64_t buffer_start;  // file offset of buffer[0]
+    int64_t past_end;      // memory stream parked this far beyond its end
+    int owns_buffer;       // 1 when buffer is ours to free
+    int error;             // 1 after a failed platform read
 };
 
 // Opens path for reading. Null when the file cannot be opened (platform error set).
