@@ -1,0 +1,334 @@
+// Uninstal.log and InsErr.log.
+//
+// The uninstaller expects each kind/text pair at most once, so an append must know whether the
+// pair is already in the file. Reading the file back for every append would make a run cost the
+// square of its records; instead the lines written in this run are kept in an index beside the
+// file, which answers exactly as a scan of the file would while these hold:
+//   1. every line written is plain: 1..511 bytes without CR or LF (one line for the reader);
+//   2. the file still has the size our last write left (nobody else wrote to it);
+//   3. the kind asked for never stands at a text position (as a header line or record text),
+//      so the scan, which skips the line after a matching kind, cannot fall out of step.
+// When any of them fails the append scans the file line by line as the uninstaller reads it.
+#include "engine/install_log.h"
+
+#include "platform/platform.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+char log_folder[PATH_CAPACITY];
+
+namespace {
+
+const char UNINSTALL_NAME[] = "Uninstal.log";
+const char ERROR_NAME[] = "InsErr.log";
+
+// The index of Uninstal.log's lines: an open-addressing set of keys "R<kind>\n<text>" for the
+// records and "T<line>" for every line at a text position.
+struct log_index {
+    char path[LOG_PATH_CAPACITY]; // the file it describes; "" when it describes none
+    int64_t size;                 // the file's size after our last write
+    int usable;                   // 0: a rule above is broken, appends scan the file
+    char **slots;                 // keys, null for a free slot
+    size_t capacity;              // slots: a power of two, or 0
+    size_t used;                  // keys held
+};
+
+log_index uninstall_index;
+
+uint64_t key_hash(const char *key) {
+    uint64_t h = 14695981039346656037ull;
+    for (; *key; key++) h = (h ^ (unsigned char)*key) * 1099511628211ull;
+    return h;
+}
+
+void index_clear(log_index *index) {
+    for (size_t i = 0; i < index->capacity; i++) free(index->slots[i]);
+    free(index->slots);
+    memset(index, 0, sizeof *index);
+}
+
+// Slot of key: where it is, or the free slot where it would go.
+size_t index_slot(const log_index *index, const char *key) {
+    size_t mask = index->capacity - 1;
+    size_t i = (size_t)key_hash(key) & mask;
+    while (index->slots[i] && strcmp(index->slots[i], key) != 0) i = (i + 1) & mask;
+    return i;
+}
+
+int index_grow(log_index *index) {
+    size_t capacity = index->capacity ? index->capacity * 2 : 256;
+    char **old = index->slots;
+    size_t old_capacity = index->capacity;
+    index->slots = static_cast<char **>(calloc(capacity, sizeof *index->slots));
+    if (!index->slots) {
+        index->slots = old;
+        return 0;
+    }
+    index->capacity = capacity;
+    for (size_t i = 0; i < old_capacity; i++)
+        if (old[i]) index->slots[index_slot(index, old[i])] = old[i];
+    free(old);
+    return 1;
+}
+
+// The key tag + first [+ "\n" + second] in a fresh block; null when memory is short.
+char *make_key(char tag, const char *first, const char *second) {
+    size_t a = strlen(first), b = second ? strlen(second) + 1 : 0;
+    char *key = static_cast<char *>(malloc(a + b + 2));
+    if (!key) return nullptr;
+    key[0] = tag;
+    memcpy(key + 1, first, a);
+    if (second) {
+        key[1 + a] = '\n';
+        memcpy(key + 2 + a, second, b - 1);
+    }
+    key[1 + a + b] = 0;
+    return key;
+}
+
+int index_has(const log_index *index, char tag, const char *first, const char *second) {
+    if (index->capacity == 0) return 0;
+    char *key = make_key(tag, first, second);
+    if (!key) return -1;
+    int found = index->slots[index_slot(index, key)] != nullptr;
+    free(key);
+    return found;
+}
+
+// Adds a key; a failure (memory) makes the index unusable rather than wrong.
+void index_add(log_index *index, char tag, const char *first, const char *second) {
+    if (!index->usable) return;
+    if ((index->used + 1) * 2 > index->capacity && !index_grow(index)) {
+        index->usable = 0;
+        return;
+    }
+    char *key = make_key(tag, first, second);
+    if (!key) {
+        index->usable = 0;
+        return;
+    }
+    size_t slot = index_slot(index, key);
+    if (index->slots[slot]) {
+        free(key);
+        return;
+    }
+    index->slots[slot] = key;
+    index->used++;
+}
+
+int is_plain_line(const char *text) {
+    size_t n = strnlen(text, LOG_LINE_CAPACITY);
+    return n > 0 && n < LOG_LINE_CAPACITY && !strpbrk(text, "\r\n");
+}
+
+// Reads a file's lines as the uninstaller does: up to and including an LF, at most 511 bytes
+// at a time, trailing CR and LF removed, empty lines passed over.
+struct line_reader {
+    platform_file *file;
+    unsigned char buffer[4096];
+    long pos, end;
+};
+
+int reader_byte(line_reader *r) {
+    if (r->pos == r->end) {
+        r->end = platform_read(r->file, r->buffer, sizeof r->buffer);
+        r->pos = 0;
+        if (r->end <= 0) {
+            r->end = 0;
+            return -1;
+        }
+    }
+    return r->buffer[r->pos++];
+}
+
+// The next non-empty line into line (LOG_LINE_CAPACITY bytes). 1, or 0 at the end of the file.
+int read_log_line(line_reader *r, char *line) {
+    for (;;) {
+        size_t n = 0;
+        int c = 0;
+        while (n < LOG_LINE_CAPACITY - 1 && (c = reader_byte(r)) >= 0) {
+            line[n++] = (char)c;
+            if (c == '\n') break;
+        }
+        if (n == 0) return 0;
+        while (n > 0 && (line[n - 1] == '\r' || line[n - 1] == '\n')) n--;
+        line[n] = 0;
+        if (n > 0) return 1;
+    }
+}
+
+// 1 when the scan of the file at path finds kind followed by text, 0 when not, -1 when the
+// file does not open.
+int scan_for_record(const char *path, const char *kind, const char *text) {
+    static line_reader reader; // 4 KiB: kept off the stack
+    reader.file = platform_open_read(path);
+    if (!reader.file) return -1;
+    reader.pos = reader.end = 0;
+    char line[LOG_LINE_CAPACITY];
+    int found = 0;
+    while (!found && read_log_line(&reader, line)) {
+        if (strcmp(line, kind) != 0) continue;
+        if (!read_log_line(&reader, line)) break;
+        found = strcmp(line, text) == 0;
+    }
+    platform_close(reader.file);
+    return found;
+}
+
+// The path of a log named name in log_folder. 1, or 0 when it does not fit.
+int log_path(const char *name, char *out) {
+    int n = snprintf(out, LOG_PATH_CAPACITY, "%s\\%s", log_folder, name);
+    return n > 0 && (size_t)n < LOG_PATH_CAPACITY;
+}
+
+// Writes all size bytes; 1 when they were written whole.
+int write_all(platform_file *file, const char *data, size_t size) {
+    return platform_write(file, data, size) == (long)size;
+}
+
+enum : size_t { LOG_TITLE_CAPACITY = 128 };
+
+// Creates the log name anew and writes its first line, "<title> created: <local time>", which
+// is also left in first (without its CR LF). *written tells whether the line went out whole.
+// Returns the open file (the caller writes the rest and closes it) or null.
+platform_file *create_log(installer_state *state, const char *name, const char *title, char *path,
+                          char *first, int *written) {
+    text_copy(log_folder, sizeof log_folder, state->dest_path);
+    *written = 0;
+    if (!log_path(name, path)) return nullptr;
+    platform_file *file = platform_create_write(path);
+    if (!file) return nullptr;
+    platform_time t;
+    platform_local_time(&t);
+    int n = snprintf(first, LOG_TITLE_CAPACITY, "%s created: %02d-%02d-%04d %02d:%02d:%02d.%04d",
+                     title, t.day, t.month, t.year, t.hour, t.minute, t.second, t.milliseconds);
+    *written = n > 0 && (size_t)n < LOG_TITLE_CAPACITY && write_all(file, first, (size_t)n) &&
+               write_all(file, "\r\n", 2);
+    return file;
+}
+
+// Writes the record kind, CR LF, text, CR LF at the end of the open file (one write when
+// memory allows) and keeps the index in step. 1 when written whole.
+int write_record(platform_file *file, const char *kind, const char *text) {
+    size_t a = strlen(kind), b = strlen(text);
+    char *record = static_cast<char *>(malloc(a + b + 4));
+    int ok = 0;
+    if (record) {
+        memcpy(record, kind, a);
+        memcpy(record + a, "\r\n", 2);
+        memcpy(record + a + 2, text, b);
+        memcpy(record + a + 2 + b, "\r\n", 2);
+        ok = write_all(file, record, a + b + 4);
+        free(record);
+    } else {
+        ok = write_all(file, kind, a) && write_all(file, "\r\n", 2) && write_all(file, text, b) &&
+             write_all(file, "\r\n", 2);
+    }
+    log_index *index = &uninstall_index;
+    int64_t size = platform_file_size(file);
+    if (!ok || size < 0 || !is_plain_line(kind) || !is_plain_line(text)) {
+        index->usable = 0;
+    } else if (index->usable) {
+        index->size = size;
+        index_add(index, 'R', kind, text);
+        index_add(index, 'T', text, nullptr);
+    }
+    return ok;
+}
+
+// What the index says of kind / text in the file at path, now of size bytes: 1 present,
+// 0 absent, -1 when it cannot tell (a rule at the top is broken) and the file must be scanned.
+int index_lookup(const char *path, int64_t size, const char *kind, const char *text) {
+    log_index *index = &uninstall_index;
+    if (!index->usable) return -1;
+    if (size != index->size || strcmp(index->path, path) != 0) { // not the file we wrote
+        index->usable = 0;
+        return -1;
+    }
+    if (!is_plain_line(kind) || !is_plain_line(text)) return -1;
+    if (index_has(index, 'T', kind, nullptr) != 0) return -1;
+    return index_has(index, 'R', kind, text);
+}
+
+} // namespace
+
+int create_uninstall_log(installer_state *state) {
+    char path[LOG_PATH_CAPACITY], first[LOG_TITLE_CAPACITY];
+    int ok = 0;
+    index_clear(&uninstall_index);
+    platform_file *file = create_log(state, UNINSTALL_NAME, "UninstallLog", path, first, &ok);
+    if (!file) return 0;
+    ok = ok && write_all(file, "[DEFFOLDER]\r\n", 13) &&
+         write_all(file, log_folder, strlen(log_folder)) && write_all(file, "\r\n", 2);
+    int64_t size = platform_file_size(file);
+    platform_close(file);
+
+    // Every header line stands at a text position for the scan.
+    log_index *index = &uninstall_index;
+    text_copy(index->path, sizeof index->path, path);
+    index->size = size;
+    index->usable = ok && size >= 0 && is_plain_line(log_folder);
+    index_add(index, 'T', first, nullptr);
+    index_add(index, 'T', "[DEFFOLDER]", nullptr);
+    index_add(index, 'T', log_folder, nullptr);
+    return ok;
+}
+
+int create_error_log(installer_state *state) {
+    char path[LOG_PATH_CAPACITY], first[LOG_TITLE_CAPACITY];
+    int ok = 0;
+    platform_file *file = create_log(state, ERROR_NAME, "ErrorLog", path, first, &ok);
+    if (!file) return 0;
+    // Recorded while the line is already out: the record reaches Uninstal.log either way.
+    append_uninstall_record(LOG_KIND_FILE, path);
+    platform_close(file);
+    return ok;
+}
+
+int append_uninstall_record(const char *kind, const char *text) {
+    if (!log_folder[0]) return 1;
+    if (!kind || !text) return 0;
+    char path[LOG_PATH_CAPACITY];
+    if (!log_path(UNINSTALL_NAME, path)) return 0;
+    platform_file *file = platform_open_append(path);
+    if (!file) return 0;
+    int present = index_lookup(path, platform_file_size(file), kind, text);
+    if (present < 0) { // scanned with the file closed, as the uninstaller would read it
+        platform_close(file);
+        present = scan_for_record(path, kind, text);
+        file = present == 0 ? platform_open_append(path) : nullptr;
+        if (present < 0 || (present == 0 && !file)) return 0;
+    }
+    int ok = present == 1 || write_record(file, kind, text);
+    platform_close(file);
+    return ok;
+}
+
+int append_error_line(const char *text) {
+    if (!log_folder[0]) return 1;
+    char path[LOG_PATH_CAPACITY];
+    if (!log_path(ERROR_NAME, path)) return 0;
+    platform_file *file = platform_open_append(path);
+    if (!file) return 0;
+    int ok =
+        write_all(file, text ? text : "", text ? strlen(text) : 0) && write_all(file, "\r\n", 2);
+    platform_close(file);
+    return ok;
+}
+
+int append_error_format(const char *format, ...) {
+    char message[LOG_MESSAGE_CAPACITY];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(message, sizeof message, format, args);
+    va_end(args);
+    return append_error_line(message);
+}
+
+void reset_logs(void) {
+    index_clear(&uninstall_index);
+    log_folder[0] = 0;
+}

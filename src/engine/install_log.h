@@ -1,0 +1,44 @@
+// The two logs an install run leaves in the destination folder: Uninstal.log, the list of
+// everything the run created (read by a separate uninstaller, so its bytes are a contract), and
+// InsErr.log, one line per failed operation. No failure here stops or interrupts the install.
+#pragma once
+
+#include "shell/installer_state.h"
+
+#include <cstddef>
+
+// Record kinds of Uninstal.log.
+#define LOG_KIND_FILE "[FILE]"
+#define LOG_KIND_FOLDER "[FOLDER]"
+#define LOG_KIND_REG "[REG]"
+
+enum : size_t {
+    LOG_LINE_CAPACITY = 512,     // a log line as the uninstaller reads it: at most 511 bytes
+    LOG_PATH_CAPACITY = 600,     // a log's path: the folder (511) and the file name
+    LOG_MESSAGE_CAPACITY = 1024, // one formatted error line
+};
+
+// The folder both logs live in: "" until a log is created, then dest_path for the rest of the
+// process. While it is empty the appends write nothing and report success.
+extern char log_folder[PATH_CAPACITY];
+
+// Sets log_folder to dest_path and writes Uninstal.log anew: the creation time, "[DEFFOLDER]"
+// and the folder. 1 when the file was written whole, 0 when it could not be created or written
+// (log_folder stays set).
+int create_uninstall_log(installer_state *state);
+// Sets log_folder to dest_path, writes InsErr.log anew with its creation time and records it as
+// the "[FILE]" record of Uninstal.log. 1 when written whole, 0 when not (nothing recorded when
+// it could not be created).
+int create_error_log(installer_state *state);
+// Adds the record kind / text to Uninstal.log unless exactly that pair (case-sensitive) is
+// already in it. 1 when added, already present, or log_folder is empty; 0 when the file could
+// not be opened or written.
+int append_uninstall_record(const char *kind, const char *text);
+// Appends text and CR LF to InsErr.log. 1 when written or log_folder is empty; 0 when the file
+// could not be opened or written.
+int append_error_line(const char *text);
+// append_error_line of the printf-style format with its arguments (cut to
+// LOG_MESSAGE_CAPACITY - 1 bytes).
+int append_error_format(const char *format, ...) __attribute__((format(printf, 1, 2)));
+// Forgets log_folder and frees the memory that keeps appends fast (tests, process end).
+void reset_logs(void);
