@@ -1,0 +1,31 @@
+# Shared settings of the Wine end-to-end scripts (sourced, not run).
+# Every run is isolated: a private HOME, a private prefix, no menu entries, no Mono or Gecko,
+# no crash dialog (a crash ends the program instead of hanging the test).
+#
+# Expects: KV_E2E_WORK (scratch folder of the e2e tests). Optional: KV_WINE64.
+
+KV_WINE64=${KV_WINE64:-/usr/lib/wine/wine64}
+KV_WINESERVER=$(dirname "$KV_WINE64")/wineserver64
+[ -x "$KV_WINESERVER" ] || KV_WINESERVER=$(command -v wineserver)
+KV_TEMPLATE="$KV_E2E_WORK/template"
+
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml="
+export WINEARCH=win64
+
+# Points Wine at prefix folder $1 with its own HOME beside it.
+kv_use_prefix() {
+    export WINEPREFIX="$1/prefix"
+    export HOME="$1/home"
+    mkdir -p "$HOME"
+}
+
+# Stops the wineserver of the current prefix and waits until it has written the registry.
+kv_stop_wine() {
+    "$KV_WINESERVER" -k 2>/dev/null || true
+    "$KV_WINESERVER" -w 2>/dev/null || true
+}
+
+kv_elapsed() { # seconds since $1 (from date +%s.%N), two decimals
+    awk -v a="$1" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f", b - a }'
+}
