@@ -1,8 +1,10 @@
-// Straightforward LZARI decoding: global-free, one function per step, a binary search for
-// every symbol and position, one byte per call. Deliberately unoptimised.
+// Straightforward LZARI decoding and encoding: global-free, one function per step, a binary
+// search for every symbol and position, one byte per call; the encoder is the classic greedy
+// one over a binary search tree of the window's strings. Deliberately unoptimised.
 #include "lzari_plain.h"
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -69,8 +71,10 @@ unsigned search_sym(const plain_state &s, uint32_t x) {
     unsigned i = 1, j = N_CHAR;
     while (i < j) {
         unsigned k = (i + j) / 2;
-        if (s.sym_cum[k] > x) i = k + 1;
-        else j = k;
+        if (s.sym_cum[k] > x)
+            i = k + 1;
+        else
+            j = k;
     }
     return i;
 }
@@ -79,8 +83,10 @@ unsigned search_position(const plain_state &s, uint32_t x) {
     unsigned i = 1, j = N;
     while (i < j) {
         unsigned k = (i + j) / 2;
-        if (s.position_cum[k] > x) i = k + 1;
-        else j = k;
+        if (s.position_cum[k] > x)
+            i = k + 1;
+        else
+            j = k;
     }
     return i - 1;
 }
@@ -157,4 +163,189 @@ void lzari_plain_decode(const unsigned char *packed, size_t packed_len, unsigned
         }
     }
     delete state;
+}
+
+namespace {
+
+// The encoder's coder and its tree of window strings. Tree nodes are ring positions 0..N-1;
+// nodes N+1..N+256 are the roots, one per first byte; NIL (N) is the empty link.
+const unsigned NIL = N, THRESHOLD = 2;
+
+struct plain_encoder {
+    plain_state model; // the shared model tables and ring; the decoder fields go unused
+    std::vector<unsigned char> *out;
+    uint32_t low, high, pending;
+    unsigned bit_buffer, bit_mask;
+    unsigned char text[N + F - 1];
+    unsigned left[N + 1], right[N + 257], parent[N + 1];
+    unsigned match_length, match_position;
+};
+
+void put_bit(plain_encoder &e, unsigned bit) {
+    if (bit) e.bit_buffer |= e.bit_mask;
+    if ((e.bit_mask >>= 1) == 0) {
+        e.out->push_back((unsigned char)e.bit_buffer);
+        e.bit_buffer = 0;
+        e.bit_mask = 0x80;
+    }
+}
+
+void put_settled(plain_encoder &e, unsigned bit) {
+    put_bit(e, bit);
+    for (; e.pending > 0; e.pending--) put_bit(e, !bit);
+}
+
+void encode_interval(plain_encoder &e, uint32_t cum_high, uint32_t cum_low, uint32_t total) {
+    uint32_t range = e.high - e.low;
+    e.high = e.low + range * cum_high / total;
+    e.low += range * cum_low / total;
+    for (;;) {
+        if (e.high <= Q2) {
+            put_settled(e, 0);
+        } else if (e.low >= Q2) {
+            put_settled(e, 1);
+            e.low -= Q2;
+            e.high -= Q2;
+        } else if (e.low >= Q1 && e.high <= Q3) {
+            e.pending++;
+            e.low -= Q1;
+            e.high -= Q1;
+        } else {
+            break;
+        }
+        e.low += e.low;
+        e.high += e.high;
+    }
+}
+
+void encode_char(plain_encoder &e, unsigned ch) {
+    plain_state &s = e.model;
+    unsigned sym = s.char_to_sym[ch];
+    encode_interval(e, s.sym_cum[sym - 1], s.sym_cum[sym], s.sym_cum[0]);
+    update_model(s, sym);
+}
+
+void encode_position(plain_encoder &e, unsigned p) {
+    plain_state &s = e.model;
+    encode_interval(e, s.position_cum[p], s.position_cum[p + 1], s.position_cum[0]);
+}
+
+// Adds the string at ring position r to the tree and finds the longest match for it among
+// the strings there (the nearest one among equally long ones). A string equal in all F bytes
+// takes the old node's place.
+void insert_node(plain_encoder &e, unsigned r) {
+    const unsigned char *key = &e.text[r];
+    unsigned p = N + 1 + key[0];
+    int cmp = 1;
+    e.left[r] = e.right[r] = NIL;
+    e.match_length = 0;
+    for (;;) {
+        unsigned *next = cmp >= 0 ? &e.right[p] : &e.left[p];
+        if (*next == NIL) {
+            *next = r;
+            e.parent[r] = p;
+            return;
+        }
+        p = *next;
+        unsigned i;
+        for (i = 1; i < F; i++)
+            if ((cmp = key[i] - e.text[p + i]) != 0) break;
+        if (i > THRESHOLD) {
+            unsigned position = ((r - p) & (N - 1)) - 1;
+            if (i > e.match_length) {
+                e.match_position = position;
+                if ((e.match_length = i) >= F) break;
+            } else if (i == e.match_length && position < e.match_position) {
+                e.match_position = position;
+            }
+        }
+    }
+    e.parent[r] = e.parent[p];
+    e.left[r] = e.left[p];
+    e.right[r] = e.right[p];
+    e.parent[e.left[p]] = r;
+    e.parent[e.right[p]] = r;
+    if (e.right[e.parent[p]] == p)
+        e.right[e.parent[p]] = r;
+    else
+        e.left[e.parent[p]] = r;
+    e.parent[p] = NIL;
+}
+
+void delete_node(plain_encoder &e, unsigned p) {
+    if (e.parent[p] == NIL) return;
+    unsigned q;
+    if (e.right[p] == NIL) {
+        q = e.left[p];
+    } else if (e.left[p] == NIL) {
+        q = e.right[p];
+    } else {
+        q = e.left[p];
+        if (e.right[q] != NIL) {
+            do q = e.right[q];
+            while (e.right[q] != NIL);
+            e.right[e.parent[q]] = e.left[q];
+            e.parent[e.left[q]] = e.parent[q];
+            e.left[q] = e.left[p];
+            e.parent[e.left[p]] = q;
+        }
+        e.right[q] = e.right[p];
+        e.parent[e.right[p]] = q;
+    }
+    e.parent[q] = e.parent[p];
+    if (e.right[e.parent[p]] == p)
+        e.right[e.parent[p]] = q;
+    else
+        e.left[e.parent[p]] = q;
+    e.parent[p] = NIL;
+}
+
+} // namespace
+
+void lzari_plain_encode(const unsigned char *in, size_t size, std::vector<unsigned char> *out) {
+    if (size == 0) return;
+    plain_encoder *encoder = new plain_encoder();
+    plain_encoder &e = *encoder;
+    e.out = out;
+    e.high = Q4;
+    e.bit_mask = 0x80;
+    start_model(e.model);
+    for (unsigned i = N + 1; i <= N + 256; i++) e.right[i] = NIL;
+    for (unsigned i = 0; i < N; i++) e.parent[i] = NIL;
+    unsigned s = 0, r = N - F;
+    memset(e.text, ' ', r);
+    size_t next = 0;
+    unsigned len = 0;
+    for (; len < F && next < size; len++) e.text[r + len] = in[next++];
+    for (unsigned i = 1; i <= F; i++) insert_node(e, r - i);
+    insert_node(e, r);
+    do {
+        if (e.match_length > len) e.match_length = len;
+        unsigned last;
+        if (e.match_length <= THRESHOLD) {
+            last = 1;
+            encode_char(e, e.text[r]);
+        } else {
+            last = e.match_length;
+            encode_char(e, 255 - THRESHOLD + last);
+            encode_position(e, e.match_position);
+        }
+        for (unsigned i = 0; i < last; i++) {
+            delete_node(e, s);
+            if (next < size) {
+                unsigned char c = in[next++];
+                e.text[s] = c;
+                if (s < F - 1) e.text[s + N] = c;
+            } else {
+                len--;
+            }
+            s = (s + 1) & (N - 1);
+            r = (r + 1) & (N - 1);
+            if (len > 0) insert_node(e, r);
+        }
+    } while (len > 0);
+    e.pending++;
+    put_settled(e, e.low < Q1 ? 0 : 1);
+    while (e.bit_mask != 0x80) put_bit(e, 0);
+    delete encoder;
 }
