@@ -31,6 +31,9 @@ struct engine_test : ::testing::Test {
         reset_logs();
         memset(&g_state, 0, sizeof g_state);
         platform_posix_set_root(root.path.c_str());
+        std::error_code ec;
+        for (const auto &entry : std::filesystem::directory_iterator(root.path, ec))
+            std::filesystem::remove_all(entry.path(), ec); // every case starts on empty drives
         make_native_folder("C:\\");
     }
     void TearDown() override {

@@ -1,0 +1,89 @@
+// Folder creation, level by level from the drive down.
+#include "engine/folders.h"
+
+#include "engine/install_log.h"
+#include "platform/platform.h"
+#include "script/script.h"
+#include "shell/installer_state.h"
+
+#include <cstring>
+
+namespace {
+
+// Separators of a network name (\\server\share\) that name no folder that could be created:
+// the levels of such a path start below the share.
+enum { NETWORK_PREFIX_SEPARATORS = 4 };
+
+int is_network_path(const char *path) {
+    return path[0] == '\\' && path[1] == '\\';
+}
+
+} // namespace
+
+size_t collapse_backslashes(char *text) {
+    // Where a backslash is followed by another the first goes and the walk goes on behind the
+    // one that stays, so a pair becomes one and a run of three or four becomes two.
+    size_t read = 0, write = 0;
+    if (is_network_path(text)) read = write = 1; // the leading pair stays a pair
+    while (text[read]) {
+        if (text[read] == '\\' && text[read + 1] == '\\') read++;
+        text[write++] = text[read++];
+    }
+    text[write] = 0;
+    return write;
+}
+
+size_t normalise_folder_path(char *text, size_t cap) {
+    size_t length = collapse_backslashes(text);
+    if (!strchr(text, '\\')) text_append(text, cap, "\\");
+    return length;
+}
+
+int folder_exists(const char *path) {
+    return platform_is_folder(path);
+}
+
+int make_path(char *path, size_t cap) {
+    normalise_folder_path(path, cap);
+    if (folder_exists(path)) return MAKE_PATH_EXISTED;
+    size_t length = strlen(path);
+    int level = is_network_path(path) ? NETWORK_PREFIX_SEPARATORS : 0;
+    for (;; level++) {
+        char work[PATH_CAPACITY + 1];
+        text_copy(work, sizeof work, path);
+        // Level n is the path up to its (n+1)th separator; the terminating zero is the last.
+        int seen = 0, cut = 0;
+        for (size_t i = 0; i <= length; i++) {
+            if (path[i] != '\\' && path[i] != 0) continue;
+            if (++seen > level) {
+                work[i] = 0;
+                cut = 1;
+                break;
+            }
+        }
+        if (!cut) return MAKE_PATH_MADE;
+        normalise_folder_path(work, sizeof work);
+        if (folder_exists(work) || platform_make_folder(work)) continue;
+        uint32_t error = platform_last_error();
+        if (error == PLATFORM_ERROR_ALREADY_EXISTS) continue; // a file of that name: see below
+        append_error_format("CreateDirectory Failed: %u", (unsigned)error);
+        append_error_format("Attempted to create: '%s'", work);
+        return MAKE_PATH_FAILED;
+    }
+}
+
+int create_listed_folder(platform_window *, installer_state *, char *path, size_t cap) {
+    return make_path(path, cap);
+}
+
+int create_script_folders(platform_window *window, installer_state *state) {
+    int result = 1;
+    for (uint32_t id = KW_PH_DIR01; id <= KW_PH_DIR09; id++) {
+        char folder[PATH_CAPACITY];
+        if (!expand_folder_key(state, id, folder, sizeof folder)) continue;
+        int made = create_listed_folder(window, state, folder, sizeof folder);
+        if (made == MAKE_PATH_FAILED) result = 0;
+        if (made == MAKE_PATH_MADE) append_uninstall_record(LOG_KIND_FOLDER, folder);
+    }
+    return result;
+}

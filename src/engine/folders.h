@@ -1,0 +1,33 @@
+// Making folders: the folder step (dir01..dir09 of the script) and the path operations the
+// engine shares. Paths use the backslash as their only separator; a leading pair of backslashes
+// (a network name, \\server\share) is kept by every normalisation.
+#pragma once
+
+#include <cstddef>
+
+struct installer_state;
+struct platform_window;
+
+// Results of make_path.
+enum make_path_result : int {
+    MAKE_PATH_FAILED = 0,  // a level could not be created; two lines went to InsErr.log
+    MAKE_PATH_MADE = 1,    // every missing level was created
+    MAKE_PATH_EXISTED = 2, // the folder was there; nothing was created
+};
+
+// Turns every pair of backslashes into one, in place, keeping a leading pair. Returns the new
+// length.
+size_t collapse_backslashes(char *text);
+// collapse_backslashes, then a backslash appended when the text holds none (so "C:" becomes
+// "C:\"), within capacity cap. Returns the length after collapsing, before the append.
+size_t normalise_folder_path(char *text, size_t cap);
+// Non-zero when path names an existing folder (the current directory is never touched).
+int folder_exists(const char *path);
+// Normalises path (capacity cap) in place and creates it with every missing level above it.
+// MAKE_PATH_EXISTED, MAKE_PATH_MADE or MAKE_PATH_FAILED (error lines logged).
+int make_path(char *path, size_t cap);
+// make_path on path (capacity cap), normalised in place; its result.
+int create_listed_folder(platform_window *window, installer_state *state, char *path, size_t cap);
+// The folder step: creates each defined dir01..dir09 folder in order and records every newly
+// made one as a "[FOLDER]" record. 1 when none failed, else 0 (the others are still made).
+int create_script_folders(platform_window *window, installer_state *state);
