@@ -18,6 +18,7 @@
 //   expect-visible ID 0|1, expect-enabled ID 0|1
 //   read-progress ID                  print a progress bar's position
 //   read-list ID                      print a list box's entries (one line each) and selection
+//   select-list ID INDEX 0|1          select or deselect one entry of a multiple-selection list
 //   list-controls                     print every child of the current window (debugging)
 //   wait-gone                         wait until the current window is destroyed
 //   sleep MS
@@ -435,6 +436,15 @@ static int shows_picture(HWND child, int *has_picture) {
     return 1;
 }
 
+static int do_select_list(int id, int index, int selected) {
+    HWND list = control(id);
+    if (!clickable(list, id)) return ROBOT_MISMATCH;
+    if ((LONG_PTR)ask(list, LB_SETSEL, selected != 0, index) == LB_ERR)
+        return fail("list %d has no entry %d", id, index);
+    say("selected %d %d = %d", id, index, (int)ask(list, LB_GETSEL, index, 0) > 0 ? 1 : 0);
+    return ROBOT_OK;
+}
+
 static BOOL CALLBACK describe_child(HWND child, LPARAM) {
     char class_name[64];
     GetClassNameA(child, class_name, sizeof class_name);
@@ -522,6 +532,10 @@ static int run_line(char *line) {
         return do_expect(PROBE_ENABLED, id, words[2]);
     if (!strcmp(verb, "read-progress") && count == 2 && has_id) return do_read_progress(id);
     if (!strcmp(verb, "read-list") && count == 2 && has_id) return do_read_list(id);
+    int index = 0, selected = 0;
+    if (!strcmp(verb, "select-list") && count == 4 && has_id && parse_id(words[2], &index) &&
+        parse_id(words[3], &selected))
+        return do_select_list(id, index, selected);
     if (!strcmp(verb, "list-controls") && count == 1) return do_list_controls();
     if (!strcmp(verb, "wait-gone") && count == 1) return do_wait_gone();
     if (!strcmp(verb, "expect-exit") && count == 2) return do_expect_exit(words[1]);
