@@ -1,0 +1,173 @@
+// The packer's script checks: a clean script draws nothing, each mistake draws its finding
+// on the vendor's own line.
+#include "script/script_lint.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const char *const CLEAN =
+    "// Demo product\n"
+    "windowtitle=\"Demo Setup\"\n"
+    "license=license.txt\n"
+    "welcome=welcome.txt\n"
+    "bitmap=banner.bmp\n"
+    "default_dest_dir=\"Demo\"\n"
+    "programgroupyesno=\"Start menu\",true\n"
+    "desktopyesno=\"Desktop\",false\n"
+    "launchyesno=\"Start Demo\",TRUE\n"
+    "launchfile,\"[dest]\\demo.exe\",\"[dest]\"\n"
+    "folders\n{\n\tdir01=\"[dest]\\Docs\"\n}\n"
+    "steps\n{\n\tshowwelcome\n\tshowlicense\n\n\tfoldersettings\n\tstartinstall\n\tfinished\n}\n"
+    "install_steps\n{\n"
+    "\tcheckdiskspace=\"Checking\",\"No room\",break\n"
+    "\tcreatefolders=\"Folders\",\"Cannot create\",break\n"
+    "\tcopyfiles=\"Copying\",\"Copy failed\"\n"
+    "\tregistry=\"Registering\",\"Registry failed\"\n"
+    "\tstartmenu=\"Shortcuts\",\"Shortcut failed\"\n"
+    "}\n"
+    "copy_files\n{\n"
+    "\t\"Program\", [source]demo.exe, [dest]\\*.*, overwrite_ask, vital\n"
+    "\t\"Docs\", [source]*.txt, [dir01]\\*.*, overwrite_always\n"
+    "}\n"
+    "reg_associate\n{\n"
+    "\t\"Demo.Doc\",\".demo\",\"Demo document\",\"[dest]\\demo.exe\",0,"
+    "\"\\\"[dest]\\demo.exe\\\" \\\"%1\\\"\",\"\",\"\"\n"
+    "}\n"
+    "program_group\n{\n"
+    "\t\"Demo\",\"Demo.lnk\",\"[dest]\\demo.exe\",\"[dest]\",\"[dest]\\demo.exe\",0,\"Demo\"\n"
+    "\t\"Demo\",\"Readme.lnk\",\"[dir01]\\readme.txt\"\n"
+    "}\n";
+
+const lint_member MEMBERS[] = {
+    {"demo.exe", 1000},   {"license.txt", 500}, {"welcome.txt", 300},
+    {"banner.bmp", 5000}, {"readme.txt", 100},
+};
+
+std::vector<lint_finding> lint(const std::string &script, const lint_member *members = MEMBERS,
+                               int count = 5) {
+    std::vector<lint_finding> found;
+    int n = script_lint(
+        script.data(), script.size(), members, count,
+        [](void *context, const lint_finding *f) {
+            static_cast<std::vector<lint_finding> *>(context)->push_back(*f);
+        },
+        &found);
+    EXPECT_EQ(n, (int)found.size());
+    return found;
+}
+
+int line_of(const std::string &script, const std::string &needle) {
+    size_t at = script.find(needle);
+    if (at == std::string::npos) return -1;
+    int line = 1;
+    for (size_t i = 0; i < at; i++) line += script[i] == '\n';
+    return line;
+}
+
+std::string all(const std::vector<lint_finding> &found) {
+    std::string text;
+    for (auto &f : found) text += std::to_string(f.line) + ": " + f.message + "\n";
+    return text;
+}
+
+} // namespace
+
+TEST(ScriptLint, CleanScriptDrawsNothing) {
+    EXPECT_EQ(all(lint(CLEAN)), "");
+    std::string crlf;
+    for (const char *p = CLEAN; *p; p++) {
+        if (*p == '\n') crlf += '\r';
+        crlf += *p;
+    }
+    EXPECT_EQ(all(lint(crlf)), "");
+    EXPECT_EQ(all(lint(CLEAN, nullptr, -1)), ""); // members unknown
+}
+
+TEST(ScriptLint, EachMistakeDrawsItsFinding) {
+    struct {
+        const char *find, *replace; // applied to the clean script once
+        const char *anchor;         // text on the line the finding names (after the edit)
+        int delta;                  // lines below the anchor
+        const char *says;
+    } cases[] = {
+        {"windowtitle", "text_selectfolder=\"x\"\nwindowtitle", "text_selectfolder", 0,
+         "not a key the installer knows"},
+        {"copy_files\n{", "copy_files{", "copy_files{", 0, "glued to copy_files"},
+        {"\tstartinstall\n", "", "steps", 0, "no startinstall"},
+        {"windowtitle", "finished=\"x\"\nwindowtitle", "finished=", 0, "counts as a page"},
+        {"\tcopyfiles=", "\tcopyfile=", "copyfile=", 0, "not an install step"},
+        {"\tcopyfiles=", "\tshowwelcome\n\tcopyfiles=", "\tshowwelcome\n\tcopyfiles", 0,
+         "as if cancelled"},
+        {"\tcheckdiskspace=\"Checking\",\"No room\",break\n", "", "\tcopyfiles=", 0,
+         "without checkdiskspace"},
+        {"\tcopyfiles=", "\tregistry=\"x\"\n\tcopyfiles=", "\tregistry=\"Registering", 0,
+         "already heads line"},
+        {"launchfile,", "launchfile=", "launchfile=", 0, "starts '[dest]'"},
+        {"\"Desktop\",false", "\"Desktop\",yes", "desktopyesno", 0, "neither true nor false"},
+        {"\"Docs\",", "\"Docs, manuals\",", "\"Docs, manuals", 0, "description holds a comma"},
+        {"[source]*.txt", "\"[source]*.txt\"", "\"[source]*.txt", 0, "pattern is quoted"},
+        {"[source]*.txt", "[source]*.pdf", "*.pdf", 0, "matches no packed member"},
+        {", overwrite_always", "", "\"Docs\"", 0, "no overwrite policy"},
+        {", overwrite_always", ",overwrite_sometimes", "\"Docs\"", 0, "is not one"},
+        {"license=license.txt", "license=licence.txt", "licence.txt", 0,
+         "no packed member is named 'licence.txt'"},
+        {"bitmap=banner.bmp", "bitmap=\"banner.gif\"", "banner.gif", 0, "gradient"},
+        {"[dir01]\\*.*", "[dir02]\\*.*", "[dir02]", 0, "dir02 is not defined"},
+        {"dir01=\"[dest]\\Docs\"", "dir01=\"[dir03]\"\ndir03=\"[dir01]\"", "dir01=", 0, "cycle"},
+        {"\".demo\"", "\"demo\"", "\"demo\"", 0, "lacks the full stop"},
+        {"\t\"Demo\",\"Readme.lnk\"", "\n\t\"Demo\",\"Readme.lnk\"", "\"Demo.lnk\"", 1,
+         "blank line ends the program_group list"},
+        {"\t\"Demo\",\"Readme.lnk\"", "\t\"Demo\"\n\t\"Demo\",\"Readme.lnk\"", "\"Demo.lnk\"", 1,
+         "lacks a shortcut name"},
+        {"\"Demo Setup\"", "\"Demo Setup\" // the caption", "windowtitle", 0,
+         "joins line 3 onto this line"},
+        {"default_dest_dir=\"Demo\"", "default_dest_dir=Demo App", "default_dest_dir", 0,
+         "reads 'DemoApp'"},
+        {"dir01=\"[dest]\\Docs\"", "dir01=[dest]\\Docs", "dir01", 0, "only '[dest]' is read"},
+        {"windowtitle=\"Demo Setup\"", "windowtitle=\"Demo Setup", "windowtitle", 0,
+         "quote is not closed"},
+        {"program_group\n{", "program_group", "program_group", 0, "no { follows program_group"},
+        {"copy_files\n{\n", "copy_files\n{ // files\n", "copy_files", 1,
+         "text stands behind the {"},
+        {"folders\n{\n", "folders\n{ // the folders\n", "folders", 1, "glued to dir01"},
+        {"steps\n", "stepz\n", "stepz", 0, "no steps list"},
+        {"install_steps\n", "", "steps", 0, "no install_steps list"},
+    };
+    for (auto &c : cases) {
+        std::string script = CLEAN;
+        size_t at = script.find(c.find);
+        ASSERT_NE(at, std::string::npos) << c.find;
+        script.replace(at, strlen(c.find), c.replace);
+        auto found = lint(script);
+        int line = line_of(script, c.anchor) + c.delta;
+        bool hit = false;
+        for (auto &f : found)
+            if (strstr(f.message, c.says) && (f.line == line || f.line == 0)) hit = true;
+        EXPECT_TRUE(hit) << "expected on line " << line << ": " << c.says << "\ngot:\n"
+                         << all(found);
+    }
+}
+
+TEST(ScriptLint, MemberTextTooLongToShow) {
+    lint_member members[5];
+    std::copy(MEMBERS, MEMBERS + 5, members);
+    members[1].size = 9000;
+    auto found = lint(CLEAN, members, 5);
+    ASSERT_EQ(found.size(), 1u) << all(found);
+    EXPECT_EQ(found[0].line, 3);
+    EXPECT_NE(strstr(found[0].message, "shows only the first 8191"), nullptr);
+}
+
+TEST(ScriptLint, FindingsAreBoundedAndOrdered) {
+    std::string script;
+    for (int i = 0; i < 3000; i++) script += "typo" + std::to_string(i) + "\n";
+    auto found = lint(script);
+    ASSERT_GT(found.size(), 1000u);
+    for (size_t i = 1; i + 1 < found.size(); i++) EXPECT_LE(found[i - 1].line, found[i].line);
+    EXPECT_NE(strstr(found.back().message, "left out"), nullptr);
+    EXPECT_EQ(script_lint(nullptr, 0, nullptr, -1, nullptr, nullptr), 2); // no lists at all
+}
