@@ -1,0 +1,263 @@
+// File copy and the overwrite policy.
+#include "engine/copy_files.h"
+
+#include "archive/lza_decode.h"
+#include "archive/lza_lookup.h"
+#include "archive/lza_stream.h"
+#include "engine/disk_space.h"
+#include "engine/install_log.h"
+#include "engine/install_run.h"
+#include "platform/platform.h"
+#include "script/script.h"
+#include "shell/installer_state.h"
+
+#include <cstring>
+
+namespace {
+
+enum : size_t {
+    COPY_WRITE_BUFFER = 64 * 1024, // decoded blocks are gathered into writes of this size
+    PART_PATH_CAPACITY = PATH_CAPACITY + 16,
+};
+const char PART_SUFFIX[] = ".kvpart"; // the file being filled, beside its destination
+
+// Win32's code for data that is not what it should be: a member record that cannot be decoded.
+enum : uint32_t { ERROR_INVALID_DATA_CODE = 13 };
+
+// 1 when destination names a file that can be opened (a folder cannot).
+int file_exists(const char *path) {
+    platform_file *file = platform_open_read(path);
+    platform_close(file);
+    return file != nullptr;
+}
+
+// Whether to write over the existing destination: asks unless the mode or an answer for all
+// files decides. 1 to write, 0 to keep it.
+int may_overwrite(platform_window *window, installer_state *state, const char *destination,
+                  uint32_t mode) {
+    if (mode == KW_OVERWRITE_NEVER || state->no_to_all) return 0;
+    if (state->yes_to_all) return 1;
+    char message[COPY_MESSAGE_CAPACITY + PATH_CAPACITY];
+    engine_text(state, KW_TEXT_FILEEXISTS, TEXT_FILEEXISTS_DEFAULT, message, sizeof message);
+    text_append(message, sizeof message, "\n\n'");
+    text_append(message, sizeof message, destination);
+    text_append(message, sizeof message, "'");
+    char yes[SCRIPT_EXPAND_CAPACITY], yes_all[SCRIPT_EXPAND_CAPACITY];
+    char no[SCRIPT_EXPAND_CAPACITY], no_all[SCRIPT_EXPAND_CAPACITY];
+    platform_overwrite_question question = {
+        message,
+        get_value(state, KW_TEXT_YES, yes, sizeof yes) ? yes : nullptr,
+        get_value(state, KW_TEXT_YESTOALL, yes_all, sizeof yes_all) ? yes_all : nullptr,
+        get_value(state, KW_TEXT_NO, no, sizeof no) ? no : nullptr,
+        get_value(state, KW_TEXT_NOTOALL, no_all, sizeof no_all) ? no_all : nullptr,
+    };
+    int answer = platform_ask_overwrite(window, &question);
+    if (answer == PLATFORM_OVERWRITE_YES_TO_ALL) state->yes_to_all = 1;
+    if (answer == PLATFORM_OVERWRITE_NO_TO_ALL) state->no_to_all = 1;
+    return answer == PLATFORM_OVERWRITE_YES || answer == PLATFORM_OVERWRITE_YES_TO_ALL;
+}
+
+// 1 when the archive holds the whole of member's record (its sizes are the file's to trust).
+int record_complete(lza_stream *archive, const member_row *member) {
+    int64_t size = platform_file_size(archive->file);
+    lza_header header;
+    if (!lza_stream_seek(archive, member->record_offset) || !read_record_header(archive, &header))
+        return 0;
+    return member->record_offset + (int64_t)LZA_HEADER_SIZE + header.name_length +
+               header.packed_size <=
+           size;
+}
+
+// The decoded member in flight: gathered blocks and where they go.
+struct copy_sink {
+    platform_file *file;
+    unsigned char *buffer;
+    size_t used;
+};
+
+int sink_flush(copy_sink *sink) {
+    if (sink->used == 0) return 1;
+    long written = platform_write(sink->file, sink->buffer, sink->used);
+    int ok = written == (long)sink->used;
+    sink->used = 0;
+    return ok;
+}
+
+int sink_put(copy_sink *sink, const unsigned char *data, size_t size) {
+    if (sink->used + size > COPY_WRITE_BUFFER && !sink_flush(sink)) return 0;
+    memcpy(sink->buffer + sink->used, data, size);
+    sink->used += size;
+    return 1;
+}
+
+// What became of the decoding of a member.
+enum decode_outcome { DECODED, DECODE_CANCELLED, DECODE_WRITE_FAILED, DECODE_UNREADABLE };
+
+// Decodes member from archive into sink block by block, pumping messages and moving the bar.
+decode_outcome decode_member(platform_window *window, installer_state *state, lza_stream *archive,
+                             const member_row *member, copy_sink *sink) {
+    if (member->unpacked_size == 0) return DECODED; // an empty member: an empty file
+    if (!record_complete(archive, member)) return DECODE_UNREADABLE;
+    lza_reader *reader = lza_open(archive, member->record_offset);
+    if (!reader) return DECODE_UNREADABLE;
+    decode_outcome outcome = DECODED;
+    unsigned char block[COPY_BLOCK_SIZE];
+    for (;;) {
+        size_t got = lza_read(block, 1, sizeof block, reader);
+        if (got == 0) break;
+        drain_messages(window);
+        if (state->cancel_requested) {
+            outcome = DECODE_CANCELLED;
+            break;
+        }
+        if (!sink_put(sink, block, got)) {
+            outcome = DECODE_WRITE_FAILED;
+            break;
+        }
+        state->bytes_copied += (int64_t)got;
+        platform_set_progress_pos(
+            window, ITEM_PROGRESS,
+            (int)engine_mul_div(state->bytes_copied, 100, state->bytes_total));
+    }
+    lza_close(reader);
+    if (outcome == DECODED && archive->error) outcome = DECODE_UNREADABLE;
+    if (outcome == DECODED && !sink_flush(sink)) outcome = DECODE_WRITE_FAILED;
+    return outcome;
+}
+
+// Logs the two lines of a failed copy: the operation with the error code, then its object.
+int copy_failed(const char *operation, uint32_t error, const char *object_format,
+                const char *object) {
+    append_error_format("%s Failed: %u", operation, (unsigned)error);
+    append_error_format(object_format, object);
+    return 0;
+}
+
+void show_entry_failure(installer_state *state, const char *label) {
+    char format[COPY_MESSAGE_CAPACITY], second[COPY_MESSAGE_CAPACITY];
+    char message[COPY_MESSAGE_CAPACITY], caption[SCRIPT_EXPAND_CAPACITY];
+    engine_text(state, KW_TEXT_ERROR2, TEXT_ERROR2_DEFAULT, format, sizeof format);
+    engine_text(state, KW_TEXT_INSCONTINUES, TEXT_INSCONTINUES_DEFAULT, second, sizeof second);
+    text_append(format, sizeof format, "\n\n");
+    text_append(format, sizeof format, second);
+    format_entry_message(format, label, message, sizeof message);
+    engine_text(state, KW_TEXT_INSERROR, TEXT_INSERROR_DEFAULT, caption, sizeof caption);
+    platform_message_box(message, caption, PLATFORM_MB_OK | PLATFORM_MB_ICONINFORMATION);
+}
+
+} // namespace
+
+void format_entry_message(const char *format, const char *label, char *out, size_t cap) {
+    if (!out || cap == 0) return;
+    out[0] = 0;
+    int labelled = 0;
+    for (const char *p = format; *p; p++) {
+        if (p[0] == '%' && p[1] == 's' && !labelled) {
+            text_append(out, cap, label);
+            labelled = 1;
+            p++;
+        } else if (p[0] == '%' && p[1] == '%') {
+            text_append(out, cap, "%");
+            p++;
+        } else {
+            char one[2] = {*p, 0};
+            text_append(out, cap, one);
+        }
+    }
+}
+
+int copy_member(platform_window *window, installer_state *state, const member_row *member,
+                const char *destination, uint32_t mode) {
+    if (mode != KW_OVERWRITE_ALWAYS && file_exists(destination) &&
+        !may_overwrite(window, state, destination, mode))
+        return 1;
+    append_uninstall_record(LOG_KIND_FILE, destination);
+
+    char part[PART_PATH_CAPACITY];
+    text_copy(part, sizeof part, destination);
+    text_append(part, sizeof part, PART_SUFFIX);
+    static unsigned char buffer[COPY_WRITE_BUFFER];
+    copy_sink sink = {platform_create_write(part), buffer, 0};
+    if (!sink.file)
+        return copy_failed("CopyFile(1)", platform_last_error(), "Attempted to create file '%s'",
+                           destination);
+    lza_stream *archive = lza_stream_open(state->archive_path);
+    if (!archive) {
+        uint32_t error = platform_last_error();
+        platform_close(sink.file);
+        platform_delete_file(part);
+        return copy_failed("CopyFile(2)", error, "Couldn't find packfile '%s'",
+                           state->archive_path);
+    }
+    decode_outcome outcome = decode_member(window, state, archive, member, &sink);
+    uint32_t error = platform_last_error();
+    lza_stream_close(archive);
+    platform_close(sink.file);
+
+    if (outcome == DECODED && platform_move_replace(part, destination)) return 1;
+    if (outcome == DECODED) error = platform_last_error();
+    platform_delete_file(part);
+    switch (outcome) {
+    case DECODE_CANCELLED:
+        return 1; // the step ends; what was there stays
+    case DECODE_UNREADABLE:
+        return copy_failed("CopyFile(3)", ERROR_INVALID_DATA_CODE, "Couldn't unpack '%s'",
+                           member->name);
+    case DECODE_WRITE_FAILED:
+        return copy_failed("WriteFile", error, "Attempted to write file '%s'", destination);
+    default:
+        return copy_failed("CopyFile(1)", error, "Attempted to create file '%s'", destination);
+    }
+}
+
+int copy_files_step(platform_window *window, installer_state *state) {
+    platform_set_progress_range(window, ITEM_PROGRESS, 100);
+    platform_set_progress_pos(window, ITEM_PROGRESS, 0);
+    drain_messages(window);
+    if (state->cancel_requested) return STEP_CANCELLED;
+    state->bytes_copied = 0;
+    int result = STEP_DONE;
+    member_row *rows = member_rows(state);
+    char line[SCRIPT_TOKEN_CAPACITY];
+    for (int n = 0;
+         result == STEP_DONE && list_line(state, KW_COPY_FILES, n, line, sizeof line) > 0; n++) {
+        int warned = 0;
+        char label[SCRIPT_EXPAND_CAPACITY], word[SCRIPT_EXPAND_CAPACITY];
+        take_field(line, 0, label, sizeof label);
+        unquote(label);
+        platform_set_item_text(window, ITEM_STATUS, label);
+        take_field(line, 3, word, sizeof word);
+        uint32_t mode = lookup_keyword(word);
+        take_field(line, 4, word, sizeof word);
+        int vital = lookup_keyword(word) != KW_NONE;
+        drain_messages(window);
+        if (state->cancel_requested) {
+            result = STEP_CANCELLED;
+            break;
+        }
+        char source[SCRIPT_EXPAND_CAPACITY];
+        if (!copy_entry_pattern(state, line, 1, source, sizeof source)) continue;
+        for (int32_t i = 0; rows && i < state->member_count; i++) {
+            if (!match_member_name(source, rows[i].name)) continue;
+            char pattern[SCRIPT_EXPAND_CAPACITY], target[PATH_CAPACITY];
+            if (!copy_entry_pattern(state, line, 2, pattern, sizeof pattern)) continue;
+            make_target_name(rows[i].name, pattern, target, sizeof target);
+            int ok = copy_member(window, state, &rows[i], target, mode);
+            if (state->cancel_requested) {
+                result = STEP_CANCELLED;
+                break;
+            }
+            if (ok) continue;
+            if (vital) {
+                result = STEP_FAILED;
+                break;
+            }
+            if (!warned) {
+                warned = 1;
+                show_entry_failure(state, label);
+            }
+        }
+    }
+    platform_set_item_text(window, ITEM_STATUS, "");
+    return result;
+}

@@ -1,0 +1,166 @@
+// The step driver and its rows.
+#include "engine/install_run.h"
+
+#include "engine/copy_files.h"
+#include "engine/disk_space.h"
+#include "engine/folders.h"
+#include "engine/install_log.h"
+#include "platform/platform.h"
+#include "script/script.h"
+#include "shell/installer_state.h"
+
+#include <cstring>
+
+namespace {
+
+// Which install_steps entry each step row shows in this run (-1: none), set at set-up.
+int row_entry[STEP_ROWS];
+
+// The row of entry k, or 0 when it got none.
+int row_of_entry(int k) {
+    for (int r = 0; r < STEP_ROWS; r++)
+        if (row_entry[r] == k) return ITEM_FIRST_ROW + r;
+    return 0;
+}
+
+// Makes the first character of row's text state.
+void mark_row(platform_window *window, int row, char state) {
+    if (!row) return;
+    char text[PATH_CAPACITY];
+    platform_get_item_text(window, row, text, sizeof text);
+    if (!text[0]) text[1] = 0;
+    text[0] = state;
+    platform_set_item_text(window, row, text);
+}
+
+// 1 when field 2 of step key's line is the word break, in any case.
+int step_breaks(installer_state *state, uint32_t key) {
+    char word[SCRIPT_EXPAND_CAPACITY];
+    return get_field(state, key, 2, word, sizeof word) && lookup_keyword(word) == KW_BREAK;
+}
+
+// The failure message of step key: its field 1 under the install error caption.
+void show_step_error(installer_state *state, uint32_t key) {
+    char text[SCRIPT_EXPAND_CAPACITY], caption[SCRIPT_EXPAND_CAPACITY];
+    get_field(state, key, 1, text, sizeof text);
+    engine_text(state, KW_TEXT_INSERROR, TEXT_INSERROR_DEFAULT, caption, sizeof caption);
+    platform_message_box(text, caption, PLATFORM_MB_OK | PLATFORM_MB_ICONERROR);
+}
+
+// 1 when the step of key has no row and no action in this run (its choice box is clear).
+int step_skipped(const installer_state *state, uint32_t key) {
+    return (key == KW_STARTMENU && !(state->choice_flags & CHOICE_STARTMENU)) ||
+           (key == KW_DESKTOP && !(state->choice_flags & CHOICE_DESKTOP));
+}
+
+int set_up_run(platform_window *window, installer_state *state) {
+    drain_messages(window);
+    if (make_path(state->dest_path, sizeof state->dest_path) == MAKE_PATH_FAILED) {
+        show_step_error(state, KW_CREATEFOLDERS);
+        if (step_breaks(state, KW_CREATEFOLDERS)) return STEP_FAILED;
+    }
+    create_uninstall_log(state);
+    create_error_log(state);
+
+    int row = 0;
+    for (int r = 0; r < STEP_ROWS; r++) row_entry[r] = -1;
+    for (int k = 0; row < STEP_ROWS; k++) {
+        uint32_t key = list_item_id(state, KW_INSTALL_STEPS, k);
+        if (key == KW_NONE) break;
+        if (step_skipped(state, key)) continue;
+        char text[PATH_CAPACITY] = {ROW_WAITING, 0};
+        get_value(state, key, text + 1, sizeof text - 1);
+        row_entry[row] = k;
+        platform_set_item_text(window, ITEM_FIRST_ROW + row++, text);
+    }
+    for (; row < STEP_ROWS; row++) platform_set_item_text(window, ITEM_FIRST_ROW + row, ROW_UNUSED);
+    state->step_counter++;
+    return STEP_DONE;
+}
+
+} // namespace
+
+void drain_messages(platform_window *window) {
+    platform_drain_messages(window);
+}
+
+void engine_text(installer_state *state, uint32_t key, const char *fallback, char *out,
+                 size_t cap) {
+    if (!get_value(state, key, out, cap)) text_copy(out, cap, fallback);
+}
+
+int64_t engine_mul_div(int64_t a, int64_t b, int64_t c) {
+    if (c == 0) return -1;
+    // The operands here are byte counts below 2^62 and small factors: the product fits.
+    int64_t product = a * b;
+    int negative = (product < 0) != (c < 0);
+    uint64_t p = product < 0 ? (uint64_t)-product : (uint64_t)product;
+    uint64_t d = c < 0 ? (uint64_t)-c : (uint64_t)c;
+    uint64_t q = (p + d / 2) / d;
+    return negative ? -(int64_t)q : (int64_t)q;
+}
+
+int perform_step(platform_window *window, installer_state *state, uint32_t key) {
+    switch (key) {
+    case KW_CHECKDISKSPACE:
+        return check_disk_space(window, state);
+    case KW_CREATEFOLDERS:
+        return create_script_folders(window, state);
+    case KW_COPYFILES:
+        return copy_files_step(window, state);
+    case KW_REGISTRY:
+        return STEP_DONE; // file associations: not built yet
+    case KW_STARTMENU:
+    case KW_DESKTOP:
+        if (step_skipped(state, key)) return STEP_DONE;
+        platform_set_progress_range(window, ITEM_PROGRESS, 1);
+        platform_set_progress_pos(window, ITEM_PROGRESS, 0);
+        return STEP_DONE; // shortcuts: not built yet
+    default:
+        return STEP_CANCELLED;
+    }
+}
+
+int next_install_step(platform_window *window, installer_state *state) {
+    if (state->step_counter == 0) return set_up_run(window, state);
+    drain_messages(window);
+    int k = state->step_counter - 1;
+    drain_messages(window);
+    uint32_t key = list_item_id(state, KW_INSTALL_STEPS, k);
+    if (key == KW_NONE) return RUN_COMPLETE;
+    int row = row_of_entry(k);
+    mark_row(window, row, ROW_RUNNING);
+    int result = perform_step(window, state, key);
+    mark_row(window, row, result == STEP_DONE ? ROW_DONE : ROW_FAILED);
+    drain_messages(window);
+    if (result == STEP_FAILED) {
+        show_step_error(state, key);
+        result = step_breaks(state, key) ? STEP_FAILED : STEP_DONE;
+    }
+    state->step_counter++;
+    return result;
+}
+
+int install_run(platform_window *window, installer_state *state) {
+    platform_start_timer(window, ANIMATION_TIMER, ANIMATION_PERIOD_MS);
+    char dest[PATH_CAPACITY];
+    platform_get_item_text(window, ITEM_DEST_EDIT, dest, sizeof dest);
+    size_t n = strlen(dest);
+    while (n > 0 && dest[n - 1] == '\\') dest[--n] = 0;
+    text_copy(state->dest_path, sizeof state->dest_path, dest);
+
+    state->no_to_all = state->yes_to_all = 0;
+    state->choice_flags = 0;
+    if (platform_is_checked(window, ITEM_STARTMENU_BOX)) state->choice_flags |= CHOICE_STARTMENU;
+    if (platform_is_checked(window, ITEM_DESKTOP_BOX)) state->choice_flags |= CHOICE_DESKTOP;
+    if (platform_is_checked(window, ITEM_EXTRAREG_BOX)) state->choice_flags |= CHOICE_EXTRAREG;
+    state->step_counter = 0;
+
+    int result = next_install_step(window, state);
+    while (result == STEP_DONE) {
+        drain_messages(window);
+        result = next_install_step(window, state);
+    }
+    platform_stop_timer(window, ANIMATION_TIMER);
+    return result;
+}
