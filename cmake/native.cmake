@@ -6,6 +6,16 @@ add_library(kv_platform_posix STATIC
 target_include_directories(kv_platform_posix PUBLIC src)
 target_link_libraries(kv_core PUBLIC kv_platform_posix)
 
+# The fuzz build (preset "fuzz": clang, the core instrumented for libFuzzer) makes only the
+# fuzz targets: the tests, the packer and the benchmarks are built by the other presets.
+option(KV_FUZZ "Build only the libFuzzer targets" OFF)
+if(KV_FUZZ)
+  add_subdirectory(tests/fuzz)
+  return()
+endif()
+
+add_subdirectory(tools/kvpack)
+
 enable_testing()
 add_subdirectory(tests)
 add_subdirectory(bench)

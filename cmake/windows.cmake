@@ -24,3 +24,5 @@ target_link_options(kvrobot PRIVATE -static -s -mconsole)
 # The demo product that the example setup installs.
 add_executable(demo WIN32 examples/demo/hello.cpp)
 target_link_options(demo PRIVATE -static -s -mwindows)
+
+add_subdirectory(tools/kvpack)

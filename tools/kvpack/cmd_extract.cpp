@@ -1,0 +1,114 @@
+// kvpack extract: decodes members into files below a folder.
+#include "archive/lza_lookup.h"
+#include "kvpack.h"
+#include "kvpack_archive.h"
+#include "kvpack_os.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char usage[] =
+    "usage: kvpack extract FILE [-C DIR] [--quiet] [PATTERN...]\n"
+    "\n"
+    "Unpacks the members of FILE (an installer, .pck file or bare archive) whose names match\n"
+    "any PATTERN (the installer's wildcards: * and ? within a name part, case ignored;\n"
+    "default: every member) into DIR (default: the current folder). Backslashes in member\n"
+    "names become folders. A member whose name would leave DIR (.., an absolute path, a\n"
+    "drive letter) is refused, and nothing more is extracted.\n";
+
+struct file_sink {
+    FILE *file;
+};
+
+int write_portion(void *context, const unsigned char *data, size_t size) {
+    return fwrite(data, 1, size, static_cast<file_sink *>(context)->file) == size;
+}
+
+int matches_any(const std::vector<const char *> &patterns, const std::string &name) {
+    if (patterns.empty()) return 1;
+    for (const char *p : patterns)
+        if (match_member_name(p, name.c_str())) return 1;
+    return 0;
+}
+
+int extract_member(kvp_archive *archive, const kvp_record &r, const fs::path &dir,
+                   kvp_progress *progress) {
+    fs::path relative;
+    std::string why;
+    if (!kvp_member_path(r.name, &relative, &why))
+        return kvp_fail("member '%s' %s: refused", r.name.c_str(), why.c_str());
+    const fs::path target = dir / relative;
+    std::error_code ec;
+    fs::create_directories(target.parent_path(), ec);
+    if (ec) return kvp_fail("%s: %s", target.parent_path().string().c_str(), ec.message().c_str());
+    file_sink sink = {kvp_open(target, "wb")};
+    if (!sink.file) return kvp_fail("%s: cannot be created", target.string().c_str());
+    progress->label = r.name;
+    int ok = kvp_archive_decode(archive, &r, write_portion, &sink, progress, nullptr);
+    if (fclose(sink.file) != 0) ok = 0;
+    if (!ok) return kvp_fail("%s: cannot be written", target.string().c_str());
+    return 0;
+}
+
+} // namespace
+
+int cmd_extract(int argc, char **argv) {
+    const char *file = nullptr;
+    fs::path dir = ".";
+    int quiet = 0;
+    std::vector<const char *> patterns;
+    for (int i = 1; i < argc; i++) {
+        const char *a = argv[i];
+        if (kvp_is_help(a)) return fputs(usage, stdout), 0;
+        if (!strcmp(a, "-C")) {
+            if (++i >= argc) return kvp_fail("extract: -C needs a folder");
+            dir = kvp_text_path(argv[i]);
+        } else if (!strcmp(a, "--quiet") || !strcmp(a, "-q")) {
+            quiet = 1;
+        } else if (a[0] == '-' && a[1] != 0) {
+            return kvp_fail("extract: unknown option '%s'", a);
+        } else if (!file) {
+            file = a;
+        } else {
+            patterns.push_back(a);
+        }
+    }
+    if (!file) return kvp_fail("extract: no FILE given");
+    kvp_archive archive;
+    if (!kvp_archive_open(kvp_text_path(file), &archive)) return 1;
+
+    // Walk first: a damaged archive or a refused name stops us before anything is written.
+    std::vector<kvp_record> chosen;
+    std::vector<int> used(patterns.size(), 0);
+    kvp_record r;
+    int result, failed = 0;
+    uint64_t total = 0;
+    while ((result = kvp_archive_next(&archive, &r)) == 1) {
+        for (size_t k = 0; k < patterns.size(); k++)
+            if (match_member_name(patterns[k], r.name.c_str())) used[k] = 1;
+        if (!matches_any(patterns, r.name)) continue;
+        fs::path relative;
+        std::string why;
+        if (!failed && !kvp_member_path(r.name, &relative, &why))
+            failed = kvp_fail("member '%s' %s: refused", r.name.c_str(), why.c_str());
+        chosen.push_back(r);
+        total += r.header.unpacked_size;
+    }
+    if (result < 0) failed = kvp_fail("%s: %s", archive.path.c_str(), archive.error.c_str());
+    for (size_t k = 0; !failed && k < patterns.size(); k++)
+        if (!used[k]) failed = kvp_fail("no member matches '%s'", patterns[k]);
+    kvp_progress progress;
+    kvp_progress_start(&progress, total, quiet);
+    for (size_t i = 0; !failed && i < chosen.size(); i++)
+        failed = extract_member(&archive, chosen[i], dir, &progress);
+    kvp_progress_end(&progress);
+    kvp_archive_close(&archive);
+    if (!failed && !quiet)
+        printf("%zu members extracted to %s\n", chosen.size(), dir.string().c_str());
+    return failed;
+}

@@ -1,0 +1,334 @@
+// kvpack pack: one member record per source file, appended to a stub whose marker is patched
+// to the records' offset, or written beside it in a .pck file, or on their own.
+#include "archive/lza_encode.h"
+#include "archive/lza_locate.h"
+#include "archive/lza_lookup.h"
+#include "kvpack.h"
+#include "kvpack_archive.h"
+#include "kvpack_os.h"
+#include "platform/platform.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char usage[] =
+    "usage: kvpack pack -o OUTPUT [--stub PATH] [--pck | --bare] [--quiet] SOURCE...\n"
+    "\n"
+    "Packs every SOURCE file, and every file below every SOURCE folder (named by its path\n"
+    "relative to that folder, folders joined by backslashes), as one member each, in the\n"
+    "order given (a folder's files sorted by name). A member named setup.txt (any case) is\n"
+    "required: the installer reads it first.\n"
+    "\n"
+    "  -o OUTPUT    the installer (or archive) to write; replaced only when all went well\n"
+    "  --stub PATH  the installer stub to append to; its marker SelfExtractorIndex= gets the\n"
+    "               offset of the first record. Without it: setup.exe beside kvpack, else\n"
+    "               build/mingw-i686/setup.exe of the source tree kvpack was built from\n"
+    "  --pck        write the stub with marker 00000000 to OUTPUT and the records to the\n"
+    "               sibling .pck file (OUTPUT's last extension replaced by .pck)\n"
+    "  --bare       write only the records to OUTPUT (an archive without a stub)\n"
+    "  --quiet      no progress line, no summary\n"
+    "\n"
+    "Limits: member names of at most 254 characters, unique regardless of case; files of at\n"
+    "most 4 GiB - 1 bytes.\n";
+
+enum : size_t { READ_PORTION = 1 << 20, MAX_MEMBER_NAME = LZA_MAX_NAME_LENGTH - 1 };
+const uint64_t MAX_MEMBER_SIZE = 0xFFFFFFFFull;
+
+struct pack_options {
+    fs::path output;
+    fs::path stub;
+    int has_stub = 0, pck = 0, bare = 0, quiet = 0;
+    std::vector<fs::path> sources;
+};
+
+struct member_source {
+    fs::path path;
+    std::string name; // as stored: backslash-separated, 8-bit
+    uint64_t size;
+    uint32_t file_time;
+};
+
+struct file_writer {
+    FILE *file;
+    uint64_t written;
+};
+
+int write_to_file(void *context, const void *data, size_t size) {
+    file_writer *w = static_cast<file_writer *>(context);
+    if (fwrite(data, 1, size, w->file) != size) return 0;
+    w->written += size;
+    return 1;
+}
+
+int parse_options(int argc, char **argv, pack_options *o) {
+    for (int i = 1; i < argc; i++) {
+        const char *a = argv[i];
+        if ((!strcmp(a, "-o") || !strcmp(a, "--stub")) && i + 1 >= argc)
+            return kvp_fail("pack: %s needs a path", a);
+        if (!strcmp(a, "-o"))
+            o->output = kvp_text_path(argv[++i]);
+        else if (!strcmp(a, "--stub"))
+            o->stub = kvp_text_path(argv[++i]), o->has_stub = 1;
+        else if (!strcmp(a, "--pck"))
+            o->pck = 1;
+        else if (!strcmp(a, "--bare"))
+            o->bare = 1;
+        else if (!strcmp(a, "--quiet") || !strcmp(a, "-q"))
+            o->quiet = 1;
+        else if (a[0] == '-' && a[1] != 0)
+            return kvp_fail("pack: unknown option '%s'", a);
+        else
+            o->sources.push_back(kvp_text_path(a));
+    }
+    if (o->output.empty()) return kvp_fail("pack: no output given (-o OUTPUT)");
+    if (o->sources.empty()) return kvp_fail("pack: no source files given");
+    if (o->bare && (o->pck || o->has_stub)) return kvp_fail("pack: --bare takes no stub or --pck");
+    return 0;
+}
+
+// Member name for a path relative to its source folder: components joined by backslashes.
+int member_name(const fs::path &relative, std::string *name) {
+    name->clear();
+    for (const fs::path &part : relative) {
+        std::string text;
+        if (!kvp_path_text(part, &text)) return 0;
+        if (!name->empty()) *name += '\\';
+        *name += text;
+    }
+    return 1;
+}
+
+int add_member(const fs::path &path, const fs::path &relative, std::vector<member_source> *out) {
+    member_source m;
+    m.path = path;
+    if (!member_name(relative, &m.name))
+        return kvp_fail("%s: name not representable in the archive's code page",
+                        path.string().c_str());
+    std::error_code ec;
+    m.size = fs::file_size(path, ec);
+    if (ec) return kvp_fail("%s: %s", m.name.c_str(), ec.message().c_str());
+    if (m.size > MAX_MEMBER_SIZE)
+        return kvp_fail("%s: %llu bytes, more than a member can hold (4 GiB - 1)", m.name.c_str(),
+                        (unsigned long long)m.size);
+    if (m.name.size() > MAX_MEMBER_NAME)
+        return kvp_fail("%s: member name longer than %u characters", m.name.c_str(),
+                        (unsigned)MAX_MEMBER_NAME);
+    struct tm local;
+    if (!kvp_file_local_time(path, &local))
+        return kvp_fail("%s: last-write time cannot be read", m.name.c_str());
+    m.file_time = kvp_dos_time(&local);
+    out->push_back(m);
+    return 0;
+}
+
+int collect_members(const pack_options &o, std::vector<member_source> *members) {
+    for (const fs::path &source : o.sources) {
+        std::error_code ec;
+        const fs::file_status st = fs::status(source, ec);
+        if (ec || !fs::exists(st)) return kvp_fail("%s: not found", source.string().c_str());
+        if (fs::is_regular_file(st)) {
+            if (add_member(source, source.filename(), members)) return 1;
+            continue;
+        }
+        if (!fs::is_directory(st))
+            return kvp_fail("%s: neither a file nor a folder", source.string().c_str());
+        std::vector<fs::path> files;
+        fs::recursive_directory_iterator it(source, ec), end;
+        for (; !ec && it != end; it.increment(ec))
+            if (it->is_regular_file(ec)) files.push_back(it->path());
+        if (ec) return kvp_fail("%s: %s", source.string().c_str(), ec.message().c_str());
+        std::sort(files.begin(), files.end());
+        for (const fs::path &f : files)
+            if (add_member(f, f.lexically_relative(source), members)) return 1;
+    }
+    return 0;
+}
+
+int check_members(const std::vector<member_source> &members) {
+    int has_script = 0;
+    std::vector<std::string> folded;
+    for (const member_source &m : members) {
+        std::string key = m.name;
+        for (char &c : key)
+            if (c >= 'A' && c <= 'Z') c = (char)(c - 'A' + 'a');
+        folded.push_back(key);
+        if (match_member_name("setup.txt", m.name.c_str())) has_script = 1;
+    }
+    std::vector<size_t> order(members.size());
+    for (size_t i = 0; i < order.size(); i++) order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](size_t a, size_t b) { return folded[a] < folded[b]; });
+    for (size_t i = 1; i < order.size(); i++)
+        if (folded[order[i]] == folded[order[i - 1]])
+            return kvp_fail("two members named %s and %s (names ignore case)",
+                            members[order[i - 1]].name.c_str(), members[order[i]].name.c_str());
+    if (!has_script) return kvp_fail("no setup.txt among the members: the installer needs one");
+    return 0;
+}
+
+// The stub to use when none was named: beside kvpack, else in the build tree.
+fs::path default_stub() {
+    char self[1024] = "";
+    if (platform_module_path(self, sizeof self)) {
+        fs::path beside = kvp_text_path(self).parent_path() / "setup.exe";
+        std::error_code ec;
+        if (fs::is_regular_file(beside, ec)) return beside;
+    }
+    return fs::path(KVPACK_SOURCE_DIR) / "build" / "mingw-i686" / "setup.exe";
+}
+
+int load_stub(const fs::path &path, std::vector<unsigned char> *stub) {
+    FILE *f = kvp_open(path, "rb");
+    if (!f) return kvp_fail("stub %s cannot be opened", path.string().c_str());
+    unsigned char portion[1 << 16];
+    size_t got;
+    while ((got = fread(portion, 1, sizeof portion, f)) > 0)
+        stub->insert(stub->end(), portion, portion + got);
+    const int failed = ferror(f);
+    fclose(f);
+    if (failed) return kvp_fail("stub %s cannot be read", path.string().c_str());
+    return 0;
+}
+
+// Writes the marker digits: the offset of the first record, or 0 for a .pck file.
+int patch_marker(std::vector<unsigned char> *stub, const fs::path &path, uint32_t offset) {
+    int count = 0;
+    const int64_t at = kvp_find_marker(stub->data(), stub->size(), &count);
+    if (count != 1)
+        return kvp_fail("stub %s has %d markers (%s and 8 hex digits); exactly 1 is needed",
+                        path.string().c_str(), count, LZA_MARKER_PREFIX);
+    char digits[LZA_MARKER_DIGITS + 1];
+    snprintf(digits, sizeof digits, "%08X", offset);
+    memcpy(stub->data() + at + LZA_MARKER_PREFIX_LENGTH, digits, LZA_MARKER_DIGITS);
+    return 0;
+}
+
+// Appends one member record at the file's end: header (sizes patched once known), name, data.
+int write_record(FILE *out, const member_source &m, kvp_progress *progress) {
+    const int64_t record_at = kvp_tell(out);
+    lza_header h = {LZA_MAGIC, 1, 1, (uint32_t)m.size, 0, m.file_time, (int16_t)(m.name.size() + 1),
+                    0};
+    unsigned char head[LZA_HEADER_SIZE];
+    lza_header_encode(&h, head);
+    file_writer w = {out, 0};
+    if (!write_to_file(&w, head, sizeof head) ||
+        !write_to_file(&w, m.name.c_str(), m.name.size() + 1))
+        return kvp_fail("output cannot be written");
+
+    FILE *in = kvp_open(m.path, "rb");
+    if (!in) return kvp_fail("%s: cannot be opened", m.name.c_str());
+    w.written = 0;
+    lza_encoder *e = lza_encode_begin(write_to_file, &w);
+    if (!e) {
+        fclose(in);
+        return kvp_fail("out of memory");
+    }
+    progress->label = m.name;
+    std::vector<unsigned char> portion(READ_PORTION);
+    uint64_t read_total = 0;
+    size_t got;
+    int ok = 1;
+    while (ok && (got = fread(portion.data(), 1, portion.size(), in)) > 0) {
+        read_total += got;
+        ok = read_total <= m.size && lza_encode_feed(e, portion.data(), got);
+        kvp_progress_add(progress, got);
+    }
+    const int read_failed = ferror(in);
+    fclose(in);
+    uint64_t packed = 0;
+    if (!ok || read_failed || read_total != m.size) {
+        lza_encode_abort(e);
+        if (read_failed) return kvp_fail("%s: read error", m.name.c_str());
+        if (read_total != m.size) return kvp_fail("%s: changed while being packed", m.name.c_str());
+        return kvp_fail("output cannot be written");
+    }
+    if (!lza_encode_end(e, &packed)) return kvp_fail("output cannot be written");
+    if (packed > MAX_MEMBER_SIZE)
+        return kvp_fail("%s: packs to %llu bytes, more than a record can hold", m.name.c_str(),
+                        (unsigned long long)packed);
+    h.packed_size = (uint32_t)packed;
+    lza_header_encode(&h, head);
+    const int64_t end = kvp_tell(out);
+    if (!kvp_seek(out, record_at) || fwrite(head, 1, sizeof head, out) != sizeof head ||
+        !kvp_seek(out, end))
+        return kvp_fail("output cannot be written");
+    return 0;
+}
+
+// Writes data then the records of members to a temporary file, renamed to path when complete.
+int write_output(const fs::path &path, const std::vector<unsigned char> &prefix,
+                 const std::vector<member_source> &members, kvp_progress *progress) {
+    fs::path temp = path;
+    temp += ".tmp";
+    FILE *out = kvp_open(temp, "wb");
+    if (!out) return kvp_fail("%s: cannot be created", temp.string().c_str());
+    int failed = !prefix.empty() && fwrite(prefix.data(), 1, prefix.size(), out) != prefix.size()
+                     ? kvp_fail("%s: cannot be written", temp.string().c_str())
+                     : 0;
+    for (size_t i = 0; !failed && i < members.size(); i++)
+        failed = write_record(out, members[i], progress);
+    if (fclose(out) != 0 && !failed)
+        failed = kvp_fail("%s: cannot be written", temp.string().c_str());
+    std::error_code ec;
+    if (!failed) {
+        fs::rename(temp, path, ec);
+        if (ec) failed = kvp_fail("%s: %s", path.string().c_str(), ec.message().c_str());
+    }
+    if (failed) fs::remove(temp, ec);
+    return failed;
+}
+
+} // namespace
+
+int cmd_pack(int argc, char **argv) {
+    for (int i = 1; i < argc; i++)
+        if (kvp_is_help(argv[i])) return fputs(usage, stdout), 0;
+    pack_options o;
+    if (parse_options(argc, argv, &o)) return 1;
+    std::vector<member_source> members;
+    if (collect_members(o, &members) || check_members(members)) return 1;
+
+    std::vector<unsigned char> stub;
+    if (!o.bare) {
+        const fs::path stub_path = o.has_stub ? o.stub : default_stub();
+        if (load_stub(stub_path, &stub)) return 1;
+        const uint64_t stub_size = stub.size();
+        if (stub_size > 0xFFFFFFFFull) return kvp_fail("stub larger than 4 GiB");
+        if (patch_marker(&stub, stub_path, o.pck ? 0 : (uint32_t)stub.size())) return 1;
+    }
+    uint64_t total = 0;
+    for (const member_source &m : members) total += m.size;
+    kvp_progress progress;
+    kvp_progress_start(&progress, total, o.quiet);
+    fs::path records = o.output;
+    int failed;
+    if (o.pck) {
+        std::string text;
+        kvp_path_text(o.output, &text);
+        std::vector<char> pck(text.begin(), text.end());
+        pck.resize(text.size() + 8, 0);
+        lza_pck_path(pck.data(), pck.size());
+        records = kvp_text_path(pck.data());
+        if (records == o.output) return kvp_fail("pack: --pck needs an OUTPUT with an extension");
+        failed = write_output(records, {}, members, &progress) ||
+                 write_output(o.output, stub, {}, &progress);
+    } else {
+        failed = write_output(o.output, stub, members, &progress);
+    }
+    kvp_progress_end(&progress);
+    if (failed) return 1;
+    if (!o.quiet) {
+        std::error_code ec;
+        const uintmax_t size = fs::file_size(records, ec);
+        const uint64_t packed = size - (o.pck ? 0 : stub.size());
+        printf("%s: %zu members, %llu bytes in, %llu bytes of records (%.1f%%)\n",
+               records.string().c_str(), members.size(), (unsigned long long)total,
+               (unsigned long long)packed, total ? 100.0 * (double)packed / (double)total : 0.0);
+    }
+    return 0;
+}

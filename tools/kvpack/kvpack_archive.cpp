@@ -1,0 +1,218 @@
+// Archive reading shared by list, extract and verify.
+#include "kvpack_archive.h"
+
+#include "archive/lza_decode.h"
+#include "archive/lza_locate.h"
+#include "archive/lza_stream.h"
+#include "kvpack_os.h"
+
+#include <cctype>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+enum : size_t { SCAN_CHUNK = 1 << 20, DECODE_PORTION = 1 << 16 };
+const int64_t END_GAP_TOLERANCE = 16; // decoder look-ahead past the packed data, at most
+
+int64_t file_size_of(const std::string &path) {
+    std::error_code ec;
+    const uintmax_t size = std::filesystem::file_size(kvp_text_path(path), ec);
+    return ec ? -1 : (int64_t)size;
+}
+
+// Offset the file's marker names, scanning it in chunks; -1 when it has no marker.
+int64_t marker_offset(lza_stream *stream, uint32_t *value) {
+    std::vector<unsigned char> window;
+    std::vector<unsigned char> chunk(SCAN_CHUNK);
+    const size_t keep = LZA_MARKER_PREFIX_LENGTH + LZA_MARKER_DIGITS;
+    int64_t window_start = 0;
+    lza_stream_seek(stream, 0);
+    for (;;) {
+        const size_t got = lza_stream_read(stream, chunk.data(), chunk.size());
+        if (got == 0) return -1;
+        window.insert(window.end(), chunk.begin(), chunk.begin() + (long)got);
+        int count = 0;
+        const int64_t at = kvp_find_marker(window.data(), window.size(), &count);
+        if (at >= 0) {
+            char digits[LZA_MARKER_DIGITS + 1] = {0};
+            memcpy(digits, window.data() + at + LZA_MARKER_PREFIX_LENGTH, LZA_MARKER_DIGITS);
+            *value = parse_hex_offset(digits);
+            return window_start + at;
+        }
+        if (window.size() > keep) { // keep a tail that a marker may start in
+            window_start += (int64_t)(window.size() - keep);
+            window.erase(window.begin(), window.end() - (long)keep);
+        }
+    }
+}
+
+int starts_with_magic(lza_stream *stream, int64_t offset) {
+    unsigned char magic[4];
+    return lza_stream_seek(stream, offset) && lza_stream_read(stream, magic, 4) == 4 &&
+           lza_has_magic(magic);
+}
+
+} // namespace
+
+int kvp_archive_open(const std::filesystem::path &file, kvp_archive *a) {
+    a->stream = nullptr;
+    std::string text;
+    if (!kvp_path_text(file, &text))
+        return !kvp_fail("archive name not representable in the ANSI code page");
+    lza_stream *stream = lza_stream_open(text.c_str());
+    if (!stream) return !kvp_fail("%s: cannot open", text.c_str());
+    a->path = text;
+    a->offset = 0;
+    if (!starts_with_magic(stream, 0)) {
+        uint32_t value = 0;
+        if (marker_offset(stream, &value) < 0) {
+            lza_stream_close(stream);
+            return !kvp_fail("%s: neither an archive nor an installer (no LZA! record, no marker)",
+                             text.c_str());
+        }
+        a->offset = value;
+        if (value == 0) { // the records are in the sibling .pck file
+            lza_stream_close(stream);
+            std::vector<char> pck(text.begin(), text.end());
+            pck.resize(text.size() + 8, 0);
+            lza_pck_path(pck.data(), pck.size());
+            a->path = pck.data();
+            stream = lza_stream_open(a->path.c_str());
+            if (!stream)
+                return !kvp_fail("%s: marker selects %s, which cannot be opened", text.c_str(),
+                                 a->path.c_str());
+        }
+        if (!starts_with_magic(stream, a->offset)) {
+            lza_stream_close(stream);
+            return !kvp_fail("%s: no LZA! record at offset 0x%llX", a->path.c_str(),
+                             (unsigned long long)a->offset);
+        }
+    }
+    a->stream = stream;
+    a->file_size = file_size_of(a->path);
+    a->next = a->offset;
+    if (a->file_size < 0) {
+        kvp_archive_close(a);
+        return !kvp_fail("%s: size unknown", a->path.c_str());
+    }
+    return 1;
+}
+
+void kvp_archive_close(kvp_archive *a) {
+    lza_stream_close(a->stream);
+    a->stream = nullptr;
+}
+
+int kvp_archive_next(kvp_archive *a, kvp_record *r) {
+    char where[64];
+    snprintf(where, sizeof where, "record at 0x%llX", (unsigned long long)a->next);
+    const int64_t left = a->file_size - a->next;
+    if (left == 0) return 0;
+    if (left < (int64_t)LZA_HEADER_SIZE) {
+        a->error = std::to_string(left) + " stray bytes after the last record";
+        return -1;
+    }
+    unsigned char bytes[LZA_HEADER_SIZE];
+    if (!lza_stream_seek(a->stream, a->next) ||
+        lza_stream_read(a->stream, bytes, sizeof bytes) != sizeof bytes) {
+        a->error = std::string(where) + ": header cannot be read";
+        return -1;
+    }
+    r->offset = a->next;
+    lza_header_decode(bytes, &r->header);
+    const lza_header &h = r->header;
+    if (!lza_has_magic(bytes)) {
+        a->error = std::string(where) + ": no LZA! magic";
+        return -1;
+    }
+    if (h.name_length < 0 || h.name_length > (int)LZA_MAX_NAME_LENGTH) {
+        a->error = std::string(where) + ": name length " + std::to_string(h.name_length) +
+                   " outside 0..255";
+        return -1;
+    }
+    r->data_offset = r->offset + (int64_t)LZA_HEADER_SIZE + h.name_length;
+    const int64_t end = r->data_offset + (int64_t)h.packed_size;
+    if (end > a->file_size) {
+        a->error = std::string(where) + ": runs " + std::to_string(end - a->file_size) +
+                   " bytes past the end of the file";
+        return -1;
+    }
+    char name[LZA_NAME_CAPACITY] = {0};
+    if (h.name_length > 0 &&
+        lza_stream_read(a->stream, name, (size_t)h.name_length) != (size_t)h.name_length) {
+        a->error = std::string(where) + ": name cannot be read";
+        return -1;
+    }
+    if (h.name_length > 0 &&
+        (name[h.name_length - 1] != 0 || strlen(name) + 1 != (size_t)h.name_length)) {
+        a->error = std::string(where) + ": name is not a NUL-terminated text of its length";
+        return -1;
+    }
+    r->name = name;
+    if ((h.unpacked_size == 0) != (h.packed_size == 0)) {
+        a->error = std::string(where) + " (" + r->name + "): unpacked size " +
+                   std::to_string(h.unpacked_size) + " with packed size " +
+                   std::to_string(h.packed_size);
+        return -1;
+    }
+    a->next = end;
+    return 1;
+}
+
+int kvp_archive_decode(kvp_archive *a, const kvp_record *r, kvp_sink sink, void *context,
+                       kvp_progress *progress, int64_t *end_gap) {
+    if (end_gap) *end_gap = 0;
+    if (r->header.unpacked_size == 0) return 1; // nothing to decode: an empty file
+    lza_reader *reader = lza_open(a->stream, r->offset);
+    if (!reader) return 0;
+    std::vector<unsigned char> portion(DECODE_PORTION);
+    size_t got;
+    int ok = 1;
+    while (ok && (got = lza_read(portion.data(), 1, portion.size(), reader)) > 0) {
+        ok = sink(context, portion.data(), got);
+        if (progress) kvp_progress_add(progress, got);
+    }
+    lza_close(reader);
+    if (end_gap) {
+        const int64_t gap = lza_stream_tell(a->stream) - (r->data_offset + r->header.packed_size);
+        *end_gap = gap >= -END_GAP_TOLERANCE && gap <= END_GAP_TOLERANCE ? 0 : gap;
+    }
+    return ok;
+}
+
+int64_t kvp_find_marker(const unsigned char *data, size_t size, int *count) {
+    const size_t total = LZA_MARKER_PREFIX_LENGTH + LZA_MARKER_DIGITS + 1;
+    int64_t first = -1;
+    *count = 0;
+    for (size_t i = 0; i + total <= size; i++) {
+        if (data[i] != 'S' || memcmp(data + i, LZA_MARKER_PREFIX, LZA_MARKER_PREFIX_LENGTH))
+            continue;
+        const unsigned char *digits = data + i + LZA_MARKER_PREFIX_LENGTH;
+        size_t k = 0;
+        while (k < LZA_MARKER_DIGITS && isxdigit(digits[k])) k++;
+        if (k < LZA_MARKER_DIGITS || digits[k] != 0) continue;
+        if (first < 0) first = (int64_t)i;
+        ++*count;
+    }
+    return first;
+}
+
+int kvp_member_path(const std::string &name, std::filesystem::path *path, std::string *why) {
+    if (name.empty()) return *why = "has no name", 0;
+    if (name[0] == '\\' || name[0] == '/') return *why = "is an absolute path", 0;
+    if (name.find(':') != std::string::npos) return *why = "has a drive or stream part", 0;
+    std::filesystem::path out;
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t end = name.find_first_of("\\/", start);
+        if (end == std::string::npos) end = name.size();
+        const std::string part = name.substr(start, end - start);
+        if (part == "..") return *why = "climbs out of the destination (..)", 0;
+        if (!part.empty() && part != ".") out /= kvp_text_path(part);
+        start = end + 1;
+    }
+    if (out.empty()) return *why = "names no file", 0;
+    *path = out;
+    return 1;
+}
