@@ -147,47 +147,8 @@ inline uint32_t search_sym(const uint16_t *cum, uint32_t x) {
     return (uint32_t)(p - cum) + (*p > x);
 }
 
-// cum[0..count-1] += 1, four entries per 64-bit add: no entry exceeds 0x8000, so no carry
-// crosses from one 16-bit entry into the next. This loop is most of the work on data that
-// compresses badly, where symbols sit deep in the table.
-inline void increment_prefix(uint16_t *cum, uint32_t count) {
-    uint32_t k = 0;
-    for (; k + 4 <= count; k += 4) {
-        uint64_t four;
-        memcpy(&four, cum + k, sizeof four);
-        four += 0x0001000100010001ull;
-        memcpy(cum + k, &four, sizeof four);
-    }
-    for (; k < count; k++) cum[k]++;
-}
-
-void update_model(lza_reader *r, uint32_t sym) {
-    uint16_t *freq = r->sym_freq, *cum = r->sym_cum;
-    if (cum[0] >= LZA_MAX_CUM) {
-        uint32_t total = 0;
-        for (uint32_t i = LZA_N_CHAR; i > 0; i--) {
-            cum[i] = (uint16_t)total;
-            freq[i] = (uint16_t)((freq[i] + 1) >> 1);
-            total += freq[i];
-        }
-        cum[0] = (uint16_t)total;
-    }
-    uint32_t i = sym;
-    const uint16_t f = freq[sym];
-    while (freq[i - 1] == f) i--; // freq[0] is 0 and stops the walk
-    if (i < sym) {
-        uint16_t ch_i = r->sym_to_char[i], ch_sym = r->sym_to_char[sym];
-        r->sym_to_char[i] = ch_sym;
-        r->sym_to_char[sym] = ch_i;
-        r->char_to_sym[ch_i] = (uint16_t)sym;
-        r->char_to_sym[ch_sym] = (uint16_t)i;
-    }
-    freq[i]++;
-    increment_prefix(cum, i);
-}
-
 inline uint32_t decode_char(lza_reader *r, coder &c) {
-    const uint16_t *cum = r->sym_cum;
+    const uint16_t *cum = r->model.sym_cum;
     const uint32_t total = cum[0];
     const uint32_t range = c.high - c.low;
     const uint32_t x = ((c.value - c.low + 1) * total - 1) / range;
@@ -195,8 +156,8 @@ inline uint32_t decode_char(lza_reader *r, coder &c) {
     c.high = c.low + range * cum[sym - 1] / total;
     c.low += range * cum[sym] / total;
     normalise(c);
-    const uint32_t ch = r->sym_to_char[sym];
-    update_model(r, sym);
+    const uint32_t ch = r->model.sym_to_char[sym];
+    lza_model_update(&r->model, sym);
     return ch;
 }
 
@@ -256,18 +217,6 @@ void decode_bytes(lza_reader *r, unsigned char *out, size_t n) {
     r->copy_left = (int16_t)copy_left;
 }
 
-void start_model(lza_reader *r) {
-    r->sym_cum[LZA_N_CHAR] = 0;
-    for (uint32_t sym = LZA_N_CHAR; sym >= 1; sym--) {
-        const uint32_t ch = sym - 1;
-        r->char_to_sym[ch] = (uint16_t)sym;
-        r->sym_to_char[sym] = (uint16_t)ch;
-        r->sym_freq[sym] = 1;
-        r->sym_cum[sym - 1] = (uint16_t)(r->sym_cum[sym] + 1);
-    }
-    r->sym_freq[0] = 0;
-}
-
 void start_decode(lza_reader *r) {
     coder c = {0, LZA_Q4, 0, 0, 0, r->stream};
     refill_bits(c);
@@ -306,7 +255,7 @@ lza_reader *lza_open(lza_stream *stream, int64_t offset) {
     r->limit = header.unpacked_size;
     r->data_start = lza_stream_tell(stream);
     start_decode(r);
-    start_model(r);
+    lza_model_start(&r->model);
     memset(r->ring, ' ', LZA_RING_START);
     r->ring_pos = LZA_RING_START;
     return r;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "archive/lza_format.h"
+#include "archive/lza_model.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -24,10 +25,7 @@ struct lza_reader {
     uint16_t ring_pos;  // next ring position to write, 0..4095
     uint16_t copy_pos;  // ring position of the match's next byte (modulo N)
     int16_t copy_left;  // bytes of the current match still to copy
-    uint16_t char_to_sym[LZA_N_CHAR];      // character -> symbol 1..314
-    uint16_t sym_to_char[LZA_N_CHAR + 1];  // symbol -> character 0..313
-    uint16_t sym_freq[LZA_N_CHAR + 1];     // non-increasing in the symbol number; [0] is 0
-    uint16_t sym_cum[LZA_N_CHAR + 1];      // [i] = sum of sym_freq above i; [0] is the total
+    lza_model model;    // adaptive symbol model, shared with the encoder
     unsigned char ring[LZA_N + LZA_F - 1]; // the window; positions 0..4095 addressed
     lza_header header_copy;                // the record's header as read
     char *name_copy;                       // NUL-terminated name, or null; inside this block
