@@ -10,6 +10,7 @@ int cmd_pack(int argc, char **argv);
 int cmd_list(int argc, char **argv);
 int cmd_extract(int argc, char **argv);
 int cmd_verify(int argc, char **argv);
+int cmd_simulate(int argc, char **argv);
 
 namespace {
 
@@ -24,6 +25,7 @@ const kvp_command commands[] = {
     {"list", "show the members of an installer, .pck file or archive", cmd_list},
     {"extract", "unpack members into a folder", cmd_extract},
     {"verify", "check every record and decode every member", cmd_verify},
+    {"simulate", "run the install natively with drives mapped into a folder", cmd_simulate},
 };
 
 void usage(FILE *out) {
