@@ -103,7 +103,7 @@ struct script_head {
 // Characters next_token skips at the start of text before its token.
 size_t token_skip(const char *text);
 // Reads the head of the line at pos into *head, and its word into word (capacity cap, may
-// be null). Returns the head's keyword id.
+// be null; at most 63 characters, enough for every keyword). Returns the head's keyword id.
 uint32_t script_read_head(const char *text, int32_t pos, script_head *head, char *word, size_t cap);
 // Position just behind the head of the first line headed by key, or -1 when there is none.
 int32_t script_find_key(const char *text, uint32_t key);

@@ -131,14 +131,20 @@ const keyword_row *row_of(uint32_t id) {
 
 uint32_t lookup_keyword(const char *word) {
     if (!word) return KW_NONE;
+    char first = fold(word[0]); // every line head is looked up: reject on the first letter
     for (int i = 0; i < MAX_SCANNED_ROWS && keyword_table[i].word; i++)
-        if (equal_folded(keyword_table[i].word, word)) return keyword_table[i].id;
+        if (fold(keyword_table[i].word[0]) == first && equal_folded(keyword_table[i].word, word))
+            return keyword_table[i].id;
     return KW_NONE;
 }
 
 uint32_t keyword_kind(uint32_t id) {
     const keyword_row *row = row_of(id);
     return row ? row->kind : 0;
+}
+
+int keyword_equal(const char *a, const char *b) {
+    return a && b && equal_folded(a, b);
 }
 
 const char *keyword_word(uint32_t id) {

@@ -109,5 +109,7 @@ extern const keyword_row keyword_table[KEYWORD_ROWS + 1];
 uint32_t lookup_keyword(const char *word);
 // Kind of the row with that id; 0 when there is none.
 uint32_t keyword_kind(uint32_t id);
+// 1 when the two words are equal without regard to (ASCII) case, as the lookups compare.
+int keyword_equal(const char *a, const char *b);
 // Word of the row with that id, or null when there is none.
 const char *keyword_word(uint32_t id);

@@ -120,28 +120,45 @@ int expand_with(installer_state *state, const char *in, char *out, size_t cap,
 
 } // namespace
 
+namespace {
+
+// Reads the head of the line at pos into word (HEAD_CAPACITY bytes) and fills *head but for
+// its id, which the caller looks up only when it needs it.
+void read_head(const char *text, int32_t pos, script_head *head, char *word) {
+    head->id = KW_NONE;
+    head->start = pos + (int32_t)token_skip(text + pos);
+    head->end = pos + (int32_t)next_token(text + pos, word, HEAD_CAPACITY);
+    int32_t i = head->end;
+    while (text[i] && text[i] != '\n') i++;
+    head->next_line = text[i] ? i + 1 : i;
+}
+
+} // namespace
+
 uint32_t script_read_head(const char *text, int32_t pos, script_head *head, char *word,
                           size_t cap) {
     script_head h = {KW_NONE, pos, pos, pos};
     char buffer[HEAD_CAPACITY];
     if (text) {
-        h.start = pos + (int32_t)token_skip(text + pos);
-        h.end = pos + (int32_t)next_token(text + pos, buffer, sizeof buffer);
+        read_head(text, pos, &h, buffer);
         h.id = lookup_keyword(buffer);
-        int32_t i = h.end;
-        while (text[i] && text[i] != '\n') i++;
-        h.next_line = text[i] ? i + 1 : i;
-        if (word) next_token(text + pos, word, cap);
+        if (word) text_copy(word, cap, buffer);
     }
     if (head) *head = h;
     return h.id;
 }
 
 int32_t script_find_key(const char *text, uint32_t key) {
-    if (!text) return -1;
+    const char *key_word = keyword_word(key);
+    if (!text || !key_word) return -1;
+    // Words are unique without regard to case, so the head is the key's line exactly when
+    // it equals the key's word: one compare per line instead of a table scan.
     script_head h;
-    for (int32_t pos = 0; text[pos]; pos = h.next_line)
-        if (script_read_head(text, pos, &h, nullptr, 0) == key && key != KW_NONE) return h.end;
+    char buffer[HEAD_CAPACITY];
+    for (int32_t pos = 0; text[pos]; pos = h.next_line) {
+        read_head(text, pos, &h, buffer);
+        if (keyword_equal(key_word, buffer)) return h.end;
+    }
     return -1;
 }
 
