@@ -45,13 +45,15 @@ int extract_member(kvp_archive *archive, const kvp_record &r, const fs::path &di
     const fs::path target = dir / relative;
     std::error_code ec;
     fs::create_directories(target.parent_path(), ec);
-    if (ec) return kvp_fail("%s: %s", target.parent_path().string().c_str(), ec.message().c_str());
+    if (ec)
+        return kvp_fail("%s: %s", kvp_path_display(target.parent_path()).c_str(),
+                        ec.message().c_str());
     file_sink sink = {kvp_open(target, "wb")};
-    if (!sink.file) return kvp_fail("%s: cannot be created", target.string().c_str());
+    if (!sink.file) return kvp_fail("%s: cannot be created", kvp_path_display(target).c_str());
     progress->label = r.name;
     int ok = kvp_archive_decode(archive, &r, write_portion, &sink, progress, nullptr);
     if (fclose(sink.file) != 0) ok = 0;
-    if (!ok) return kvp_fail("%s: cannot be written", target.string().c_str());
+    if (!ok) return kvp_fail("%s: cannot be written", kvp_path_display(target).c_str());
     return 0;
 }
 
@@ -109,6 +111,6 @@ int cmd_extract(int argc, char **argv) {
     kvp_progress_end(&progress);
     kvp_archive_close(&archive);
     if (!failed && !quiet)
-        printf("%zu members extracted to %s\n", chosen.size(), dir.string().c_str());
+        printf("%zu members extracted to %s\n", chosen.size(), kvp_path_display(dir).c_str());
     return failed;
 }

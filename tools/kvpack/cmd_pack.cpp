@@ -108,7 +108,7 @@ int add_member(const fs::path &path, const fs::path &relative, std::vector<membe
     m.path = path;
     if (!member_name(relative, &m.name))
         return kvp_fail("%s: name not representable in the archive's code page",
-                        path.string().c_str());
+                        kvp_path_display(path).c_str());
     std::error_code ec;
     m.size = fs::file_size(path, ec);
     if (ec) return kvp_fail("%s: %s", m.name.c_str(), ec.message().c_str());
@@ -130,18 +130,19 @@ int collect_members(const pack_options &o, std::vector<member_source> *members) 
     for (const fs::path &source : o.sources) {
         std::error_code ec;
         const fs::file_status st = fs::status(source, ec);
-        if (ec || !fs::exists(st)) return kvp_fail("%s: not found", source.string().c_str());
+        if (ec || !fs::exists(st))
+            return kvp_fail("%s: not found", kvp_path_display(source).c_str());
         if (fs::is_regular_file(st)) {
             if (add_member(source, source.filename(), members)) return 1;
             continue;
         }
         if (!fs::is_directory(st))
-            return kvp_fail("%s: neither a file nor a folder", source.string().c_str());
+            return kvp_fail("%s: neither a file nor a folder", kvp_path_display(source).c_str());
         std::vector<fs::path> files;
         fs::recursive_directory_iterator it(source, ec), end;
         for (; !ec && it != end; it.increment(ec))
             if (it->is_regular_file(ec)) files.push_back(it->path());
-        if (ec) return kvp_fail("%s: %s", source.string().c_str(), ec.message().c_str());
+        if (ec) return kvp_fail("%s: %s", kvp_path_display(source).c_str(), ec.message().c_str());
         std::sort(files.begin(), files.end());
         for (const fs::path &f : files)
             if (add_member(f, f.lexically_relative(source), members)) return 1;
@@ -184,14 +185,14 @@ fs::path default_stub() {
 
 int load_stub(const fs::path &path, std::vector<unsigned char> *stub) {
     FILE *f = kvp_open(path, "rb");
-    if (!f) return kvp_fail("stub %s cannot be opened", path.string().c_str());
+    if (!f) return kvp_fail("stub %s cannot be opened", kvp_path_display(path).c_str());
     unsigned char portion[1 << 16];
     size_t got;
     while ((got = fread(portion, 1, sizeof portion, f)) > 0)
         stub->insert(stub->end(), portion, portion + got);
     const int failed = ferror(f);
     fclose(f);
-    if (failed) return kvp_fail("stub %s cannot be read", path.string().c_str());
+    if (failed) return kvp_fail("stub %s cannot be read", kvp_path_display(path).c_str());
     return 0;
 }
 
@@ -201,7 +202,7 @@ int patch_marker(std::vector<unsigned char> *stub, const fs::path &path, uint32_
     const int64_t at = kvp_find_marker(stub->data(), stub->size(), &count);
     if (count != 1)
         return kvp_fail("stub %s has %d markers (%s and 8 hex digits); exactly 1 is needed",
-                        path.string().c_str(), count, LZA_MARKER_PREFIX);
+                        kvp_path_display(path).c_str(), count, LZA_MARKER_PREFIX);
     char digits[LZA_MARKER_DIGITS + 1];
     snprintf(digits, sizeof digits, "%08X", offset);
     memcpy(stub->data() + at + LZA_MARKER_PREFIX_LENGTH, digits, LZA_MARKER_DIGITS);
@@ -266,18 +267,18 @@ int write_output(const fs::path &path, const std::vector<unsigned char> &prefix,
     fs::path temp = path;
     temp += ".tmp";
     FILE *out = kvp_open(temp, "wb");
-    if (!out) return kvp_fail("%s: cannot be created", temp.string().c_str());
+    if (!out) return kvp_fail("%s: cannot be created", kvp_path_display(temp).c_str());
     int failed = !prefix.empty() && fwrite(prefix.data(), 1, prefix.size(), out) != prefix.size()
-                     ? kvp_fail("%s: cannot be written", temp.string().c_str())
+                     ? kvp_fail("%s: cannot be written", kvp_path_display(temp).c_str())
                      : 0;
     for (size_t i = 0; !failed && i < members.size(); i++)
         failed = write_record(out, members[i], progress);
     if (fclose(out) != 0 && !failed)
-        failed = kvp_fail("%s: cannot be written", temp.string().c_str());
+        failed = kvp_fail("%s: cannot be written", kvp_path_display(temp).c_str());
     std::error_code ec;
     if (!failed) {
         fs::rename(temp, path, ec);
-        if (ec) failed = kvp_fail("%s: %s", path.string().c_str(), ec.message().c_str());
+        if (ec) failed = kvp_fail("%s: %s", kvp_path_display(path).c_str(), ec.message().c_str());
     }
     if (failed) fs::remove(temp, ec);
     return failed;
@@ -327,7 +328,7 @@ int cmd_pack(int argc, char **argv) {
         const uintmax_t size = fs::file_size(records, ec);
         const uint64_t packed = size - (o.pck ? 0 : stub.size());
         printf("%s: %zu members, %llu bytes in, %llu bytes of records (%.1f%%)\n",
-               records.string().c_str(), members.size(), (unsigned long long)total,
+               kvp_path_display(records).c_str(), members.size(), (unsigned long long)total,
                (unsigned long long)packed, total ? 100.0 * (double)packed / (double)total : 0.0);
     }
     return 0;

@@ -64,7 +64,8 @@ int verify_member(kvp_archive *archive, const kvp_record &r, const fs::path *aga
         const fs::path source_path = *against / relative;
         std::error_code ec;
         const uintmax_t size = fs::file_size(source_path, ec);
-        if (ec) return !kvp_fail("%s: no source file %s", name, source_path.string().c_str());
+        if (ec)
+            return !kvp_fail("%s: no source file %s", name, kvp_path_display(source_path).c_str());
         if (size != r.header.unpacked_size)
             return !kvp_fail("%s: %u bytes, source has %llu", name, r.header.unpacked_size,
                              (unsigned long long)size);
@@ -107,14 +108,21 @@ int cmd_verify(int argc, char **argv) {
     if (!file) return kvp_fail("verify: no FILE given");
     kvp_archive archive;
     if (!kvp_archive_open(kvp_text_path(file), &archive)) return 1;
-    kvp_progress progress;
-    kvp_progress_start(&progress, (uint64_t)(archive.file_size - archive.offset), quiet);
+    // The chain of records first (headers only), so that progress knows the total.
+    std::vector<kvp_record> records;
     kvp_record r;
-    int result, count = 0, damaged = 0;
+    int result, damaged = 0;
+    uint64_t total = 0;
     while ((result = kvp_archive_next(&archive, &r)) == 1) {
-        count++;
-        if (!verify_member(&archive, r, has_against ? &against : nullptr, &progress)) damaged++;
+        records.push_back(r);
+        total += r.header.unpacked_size;
     }
+    const int count = (int)records.size();
+    kvp_progress progress;
+    kvp_progress_start(&progress, total, quiet);
+    for (const kvp_record &member : records)
+        if (!verify_member(&archive, member, has_against ? &against : nullptr, &progress))
+            damaged++;
     kvp_progress_end(&progress);
     kvp_archive_close(&archive);
     if (result < 0) {

@@ -62,3 +62,8 @@ std::string kvp_format_dos_time(uint32_t t) {
              (t >> 16) & 31, (t >> 11) & 31, (t >> 5) & 63);
     return text;
 }
+
+std::string kvp_path_display(const std::filesystem::path &path) {
+    std::string text;
+    return kvp_path_text(path, &text) ? text : std::string("(unprintable name)");
+}

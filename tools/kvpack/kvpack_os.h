@@ -21,6 +21,8 @@ int kvp_stderr_is_terminal();
 // The path as the 8-bit text archive names and the core's file functions use (the native
 // bytes on POSIX, the ANSI code page on Windows). 0 when a character cannot be represented.
 int kvp_path_text(const std::filesystem::path &path, std::string *text);
+// The path for messages: its 8-bit text, or a placeholder when it has none.
+std::string kvp_path_display(const std::filesystem::path &path);
 // The inverse: a path from such a text.
 std::filesystem::path kvp_text_path(const std::string &text);
 // Prepares the process (the ANSI code page for name conversions on Windows).
