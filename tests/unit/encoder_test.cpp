@@ -5,6 +5,7 @@
 #include "archive/lza_decode.h"
 #include "archive/lza_encode.h"
 #include "archive/lza_match.h"
+#include "archive/lza_model.h"
 #include "archive/lza_stream.h"
 #include "lzari_plain.h"
 #include "test_support.h"
@@ -97,7 +98,9 @@ TEST(Encoder, CorpusRoundTripsNoLargerThanManifest) {
             SCOPED_TRACE(row.name);
             const bool whole = row.orig_size <= kLargeInput;
             bytes original = corpus_original(dir, row, kLargeInput);
-            if (whole) ASSERT_EQ(sha256_hex(original), row.sha256_orig);
+            if (whole) {
+                ASSERT_EQ(sha256_hex(original), row.sha256_orig);
+            }
             bytes packed = encode(original);
             expect_round_trip(original, packed);
             if (whole) {
@@ -232,5 +235,59 @@ TEST(MatchFinder, ListsNearestDistancePerLength) {
             from = list[k].length + 1;
         }
         ASSERT_TRUE(from > (int32_t)LZA_F || nearest[from] == 0) << "at " << pos;
+    }
+}
+
+// The shared model keeps its invariants under any symbol sequence: frequencies non-increasing
+// in the symbol number and never 0, sym_cum the running sums, the total below 0x8000 (so the
+// coder's products fit in 32 bits), and the two maps inverse to each other.
+TEST(SymbolModel, InvariantsHoldThroughHalvings) {
+    struct sequence_case {
+        const char *name;
+        uint32_t (*next)(uint32_t &state);
+    } cases[] = {
+        {"one character", [](uint32_t &) -> uint32_t { return 65; }},
+        {"uniform", [](uint32_t &s) -> uint32_t { return next_random(s) % LZA_N_CHAR; }},
+        {"skewed",
+         [](uint32_t &s) -> uint32_t {
+             const uint32_t r = next_random(s);
+             return r % 4 == 0 ? r % LZA_N_CHAR : r % 5;
+         }},
+        {"match lengths only", [](uint32_t &s) -> uint32_t { return 256 + next_random(s) % 58; }},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        lza_model m;
+        lza_model_start(&m);
+        uint32_t state = 1;
+        for (int step = 0; step < 100000; step++) {
+            const uint32_t ch = c.next(state);
+            lza_model_update(&m, m.char_to_sym[ch]);
+            ASSERT_LT(m.sym_cum[0], 0x8000u);
+            if (step % 997 != 0) continue; // the full check now and then
+            uint32_t sum = 0;
+            for (uint32_t sym = LZA_N_CHAR; sym >= 1; sym--) {
+                ASSERT_EQ(m.sym_cum[sym], sum);
+                ASSERT_GE(m.sym_freq[sym], 1u);
+                if (sym > 1) {
+                    ASSERT_GE(m.sym_freq[sym - 1], m.sym_freq[sym]);
+                }
+                ASSERT_EQ(m.char_to_sym[m.sym_to_char[sym]], sym);
+                sum += m.sym_freq[sym];
+            }
+            ASSERT_EQ(m.sym_cum[0], sum);
+        }
+    }
+}
+
+// Leading spaces come from the window the decoder starts with: a run of spaces needs no
+// literal to start from, so it packs a byte smaller than the same run of another byte.
+TEST(Encoder, MatchesIntoTheInitialSpaces) {
+    for (size_t n : {size_t(60), size_t(120), size_t(600)}) {
+        SCOPED_TRACE(n);
+        const bytes spaces(n, ' ');
+        const bytes packed = encode(spaces);
+        EXPECT_LT(packed.size(), encode(bytes(n, 'x')).size());
+        expect_round_trip(spaces, packed);
     }
 }

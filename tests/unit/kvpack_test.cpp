@@ -296,3 +296,54 @@ TEST(Kvpack, HelpAndUsageErrors) {
         EXPECT_NE(r.output.find("kvpack"), std::string::npos);
     }
 }
+
+// FILE that holds no archive, or whose marker leads nowhere: one "kvpack: " line, exit 1.
+TEST(Kvpack, ListRefusesWhatHoldsNoArchive) {
+    temp_folder t;
+    const std::string marker = LZA_MARKER_PREFIX;
+    write_text(t.file("plain.txt"), "just some text");
+    write_text(t.file("nopck.exe"), "MZ" + marker + "00000000" + std::string(1, '\0'));
+    write_text(t.file("beyond.exe"), "MZ" + marker + "00100000" + std::string(1, '\0'));
+    write_text(t.file("wrong.exe"), "MZ" + marker + "00000002" + std::string(1, '\0') + "xx");
+    struct listing {
+        const char *file;
+        const char *message;
+    } cases[] = {
+        {"plain.txt", "neither an archive nor an installer"},
+        {"nopck.exe", "nopck.pck"},
+        {"beyond.exe", "no LZA! record at offset 0x100000"},
+        {"wrong.exe", "no LZA! record at offset 0x2"},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.file);
+        run_result r = kvpack("list " + t.file(c.file));
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.output.rfind("kvpack: ", 0), 0u) << r.output;
+        EXPECT_NE(r.output.find(c.message), std::string::npos) << r.output;
+    }
+}
+
+// --pck names the records' file exactly as the installer will: the last '.' of the path, even
+// one in a folder name when the file has no extension.
+TEST(Kvpack, PckFileIsWhereTheInstallerLooks) {
+    temp_folder t;
+    make_sources(t.file("src"));
+    write_text(t.file("stub.exe"),
+               "MZ" + std::string(LZA_MARKER_PREFIX) + "00000000" + std::string(1, '\0'));
+    fs::create_directories(t.file("out.v2"));
+    struct pck_case {
+        const char *output;
+        const char *records;
+    } cases[] = {
+        {"out.v2/setup.exe", "out.v2/setup.pck"},
+        {"out.v2/setup", "out.pck"},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.output);
+        run_result r = kvpack("pack --quiet --pck --stub " + t.file("stub.exe") + " -o " +
+                              t.file(c.output) + " " + t.file("src"));
+        ASSERT_EQ(r.code, 0) << r.output;
+        EXPECT_TRUE(fs::exists(t.file(c.records)));
+        EXPECT_EQ(kvpack("verify --quiet " + t.file(c.output)).code, 0);
+    }
+}
