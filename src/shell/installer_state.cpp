@@ -1,8 +1,6 @@
 // The state record, its companion globals and the process entry.
 #include "shell/installer_state.h"
 
-#include "platform/platform.h"
-
 #include <cstring>
 
 installer_state g_state;
@@ -29,20 +27,4 @@ size_t text_append(char *dst, size_t cap, const char *src) {
         return 0;
     }
     return text_copy(dst + used, cap - used, src);
-}
-
-static char ascii_upper(char c) { return (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : c; }
-
-int is_extract_command(const char *command_line) {
-    if (!command_line) return 0;
-    return command_line[0] == '/' && ascii_upper(command_line[1]) == 'X';
-}
-
-int run_installer(void *instance, const char *command_line) {
-    module_instance = instance;
-    memset(&g_state, 0, sizeof g_state);
-    g_state.extract_mode = is_extract_command(command_line);
-    platform_init_common_controls();
-    platform_run_dialog(g_state.extract_mode ? DIALOG_EXTRACT : DIALOG_WIZARD);
-    return 0;
 }

@@ -54,10 +54,3 @@ std::filesystem::path kvp_text_path(const std::string &text) {
 void kvp_os_start() {
     setlocale(LC_CTYPE, "");
 }
-
-// kv_core's entry module refers to the dialog half of the platform seam, which only the
-// installer's executable links in. The packer runs no dialog: these satisfy the linker.
-void platform_init_common_controls(void) {}
-int platform_run_dialog(int) {
-    return 0;
-}

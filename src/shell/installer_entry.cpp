@@ -1,0 +1,22 @@
+// The process entry. In a file of its own so that programs that link the core for its
+// archive and script code (the packer) do not pull in the dialogs it runs.
+#include "platform/platform.h"
+#include "shell/installer_state.h"
+
+#include <cstring>
+
+static char ascii_upper(char c) { return (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : c; }
+
+int is_extract_command(const char *command_line) {
+    if (!command_line) return 0;
+    return command_line[0] == '/' && ascii_upper(command_line[1]) == 'X';
+}
+
+int run_installer(void *instance, const char *command_line) {
+    module_instance = instance;
+    memset(&g_state, 0, sizeof g_state);
+    g_state.extract_mode = is_extract_command(command_line);
+    platform_init_common_controls();
+    platform_run_dialog(g_state.extract_mode ? DIALOG_EXTRACT : DIALOG_WIZARD);
+    return 0;
+}
