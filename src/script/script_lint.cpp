@@ -49,6 +49,19 @@ struct lint_run {
     int count, capacity, out_of_memory, left_out;
 };
 
+// A value as a message shows it: its first line, at most SHOWN characters, "..." when cut.
+struct shown_text {
+    char text[SHOWN + 4];
+};
+shown_text show(const char *value) {
+    shown_text t;
+    size_t n = 0;
+    while (value[n] && n < SHOWN && (unsigned char)value[n] >= 0x20) n++;
+    memcpy(t.text, value, n);
+    strcpy(t.text + n, value[n] ? "..." : "");
+    return t;
+}
+
 int is_one_of(uint32_t id, const uint32_t *ids, size_t n) {
     for (size_t i = 0; i < n; i++)
         if (ids[i] == id) return 1;
@@ -76,6 +89,7 @@ int line_at(const lint_run *run, int32_t pos) {
     return original_line(run, run->origin[pos]);
 }
 
+void add(lint_run *run, int line, const char *format, ...) __attribute__((format(printf, 3, 4)));
 void add(lint_run *run, int line, const char *format, ...) {
     if (run->out_of_memory) return;
     if (run->count == MAX_FINDINGS) {
@@ -161,10 +175,16 @@ void check_original(lint_run *run) {
                 if (!blank(o[j]) && o[j] != '\r') content = 1;
             size_t end = i;
             while (end < n && o[end] != '\n') end++;
+            // Comment lines below vanish with their line ends too: the join reaches the first
+            // line that is not one.
             size_t next = end + 1;
-            while (next < n && blank(o[next])) next++;
-            int next_has_text = next < n && o[next] != '\n' && o[next] != '\r' &&
-                                !(o[next] == '/' && next + 1 < n && o[next + 1] == '/');
+            for (;;) {
+                while (next < n && blank(o[next])) next++;
+                if (!(next + 1 < n && o[next] == '/' && o[next + 1] == '/')) break;
+                while (next < n && o[next] != '\n') next++;
+                next++;
+            }
+            int next_has_text = next < n && o[next] != '\n' && o[next] != '\r';
             if (content && next_has_text)
                 add(run, original_line(run, i),
                     "a comment behind text takes its line end with it: the installer joins "
@@ -178,7 +198,9 @@ void check_original(lint_run *run) {
             size_t k = i;
             while (k < n && blank(o[k])) k++;
             char before = o[i - 1], after = k < n ? o[k] : 0;
-            if (before && is_word_char(before) && after && is_word_char(after)) {
+            // A brace behind the blank is reported as a glued brace.
+            if (before && is_word_char(before) && after && is_word_char(after) && after != '{' &&
+                after != '}') {
                 size_t ws = i, we = k;
                 while (ws > line_start && o[ws - 1] && is_word_char(o[ws - 1]) && i - ws < 30) ws--;
                 while (we < n && o[we] && is_word_char(o[we]) && we - k < 30) we++;
@@ -237,11 +259,10 @@ void check_lines(lint_run *run) {
                     key, head);
             else
                 add(run, line_at(run, pos),
-                    "'%.*s' is not a key the installer knows: it ignores this line", (int)SHOWN,
-                    head);
+                    "'%s' is not a key the installer knows: it ignores this line", show(head).text);
         } else if (id == KW_NONE) {
             add(run, line_at(run, pos),
-                "'%.*s' is not a key the installer knows: it ignores this line", (int)SHOWN, head);
+                "'%s' is not a key the installer knows: it ignores this line", show(head).text);
         } else if (keyword_kind(id) == KW_KIND_SETTING && t[h.end] == '=' && id != KW_LAUNCHFILE &&
                    id != KW_STEPS && id != KW_INSTALL_STEPS) {
             char value[FIELD_CAPACITY];
@@ -249,9 +270,9 @@ void check_lines(lint_run *run) {
             char after = t[h.end + (int32_t)used];
             if (after && after != '\n' && after != ',')
                 add(run, line_at(run, pos),
-                    "only '%.*s' is read as the value of %s and the rest of the line is "
+                    "only '%s' is read as the value of %s and the rest of the line is "
                     "ignored; quote a value that holds more than one word or placeholder",
-                    (int)SHOWN, value, head);
+                    show(value).text, head);
         }
         pos = next;
     }
@@ -279,9 +300,9 @@ void check_pages(lint_run *run) {
                 pages++;
             else
                 add(run, line_at(run, h.start),
-                    "'%.*s' in steps is not a page word: when the wizard comes to it, it keeps "
+                    "'%s' in steps is not a page word: when the wizard comes to it, it keeps "
                     "showing the page before",
-                    (int)SHOWN, head);
+                    show(head).text);
         }
     }
     if (!has_start)
@@ -321,9 +342,9 @@ void check_install_steps(lint_run *run) {
         if (!is_one_of(id, STEP_WORDS, sizeof STEP_WORDS / sizeof STEP_WORDS[0])) {
             if (id == KW_NONE)
                 add(run, line,
-                    "'%.*s' is not an install step: the installer ends the install steps here "
+                    "'%s' is not an install step: the installer ends the install steps here "
                     "and runs none of the entries below",
-                    (int)SHOWN, head);
+                    show(head).text);
             else
                 add(run, line,
                     "%s is not an install step: the run stops here as if cancelled and the "
@@ -357,8 +378,8 @@ void check_launch_and_options(lint_run *run) {
         get_field(&run->state, KW_LAUNCHFILE, 1, program, sizeof program);
         add(run, line_at(run, at - 1),
             "launchfile is written with '=': the installer takes the text after the first comma "
-            "and starts '%.*s'; write launchfile,\"file\",\"folder\"",
-            (int)SHOWN, program);
+            "and starts '%s'; write launchfile,\"file\",\"folder\"",
+            show(program).text);
     }
     const uint32_t options[] = {KW_PROGRAMGROUPYESNO, KW_DESKTOPYESNO, KW_LAUNCHYESNO,
                                 KW_EXTRAREG01};
@@ -370,8 +391,8 @@ void check_launch_and_options(lint_run *run) {
         uint32_t id = lookup_keyword(field);
         if (id != KW_TRUE && id != KW_FALSE)
             add(run, line_at(run, line_at_key - 1),
-                "field 1 of %s is '%.*s', neither true nor false: the box starts unticked",
-                word_of(key), (int)SHOWN, field);
+                "field 1 of %s is '%s', neither true nor false: the box starts unticked",
+                word_of(key), show(field).text);
     }
 }
 
@@ -395,8 +416,8 @@ void check_copy_files(lint_run *run) {
             take_field(line, 1, shifted, sizeof shifted);
             add(run, ln,
                 "the description holds a comma: the installer cuts it there and every later "
-                "field moves one place (the source pattern becomes '%.*s')",
-                (int)SHOWN, shifted);
+                "field moves one place (the source pattern becomes '%s')",
+                show(shifted).text);
         }
         if (!take_field(line, 1, field, sizeof field)) {
             add(run, ln, "the entry has no source pattern: the installer skips it");
@@ -411,9 +432,9 @@ void check_copy_files(lint_run *run) {
             expand_placeholders(&run->state, field, field, sizeof field);
             if (member_matches(run, field) < 0)
                 add(run, ln,
-                    "the source pattern '%.*s' matches no packed member: the entry copies "
+                    "the source pattern '%s' matches no packed member: the entry copies "
                     "nothing",
-                    (int)SHOWN, field);
+                    show(field).text);
         }
         if (!take_field(line, 2, field, sizeof field))
             add(run, ln, "the entry has no target: the installer passes over its members");
@@ -421,9 +442,9 @@ void check_copy_files(lint_run *run) {
         uint32_t policy = lookup_keyword(field);
         if (policy != KW_OVERWRITE_ALWAYS && policy != KW_OVERWRITE_NEVER &&
             policy != KW_OVERWRITE_ASK)
-            add(run, ln, "%s%.*s%s: the installer asks before overwriting, as with overwrite_ask",
+            add(run, ln, "%s%s%s: the installer asks before overwriting, as with overwrite_ask",
                 has_policy ? "the overwrite policy '" : "the entry has no overwrite policy",
-                (int)SHOWN, has_policy ? field : "", has_policy ? "' is not one" : "");
+                show(has_policy ? field : "").text, has_policy ? "' is not one" : "");
     }
 }
 
@@ -471,9 +492,9 @@ void check_stopping_lists(lint_run *run) {
                 unquote(field);
                 if (field[0] != '.')
                     add(run, line_at(run, pos),
-                        "the extension '%.*s' lacks the full stop: the installer logs an error "
+                        "the extension '%s' lacks the full stop: the installer logs an error "
                         "and registers nothing for this entry",
-                        (int)SHOWN, field);
+                        show(field).text);
             }
         }
     }
@@ -498,10 +519,10 @@ void check_members(lint_run *run) {
         int ln = line_at(run, at - 1);
         int found = member_matches(run, name);
         if (found < 0) {
-            add(run, ln, "no packed member is named '%.*s': %s", (int)SHOWN, name, m.effect);
+            add(run, ln, "no packed member is named '%s': %s", show(name).text, m.effect);
         } else if (m.is_text && run->members[found].size >= TEXT_BUFFER_CAPACITY) {
-            add(run, ln, "'%.*s' holds %llu bytes: the installer shows only the first %u",
-                (int)SHOWN, name, (unsigned long long)run->members[found].size,
+            add(run, ln, "'%s' holds %llu bytes: the installer shows only the first %u",
+                show(name).text, (unsigned long long)run->members[found].size,
                 (unsigned)(TEXT_BUFFER_CAPACITY - 1));
         }
     }
