@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/wait.h>
 
 bytes read_file(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
@@ -61,6 +62,17 @@ bytes make_record(const std::string &name, uint32_t unpacked_size, const bytes &
     }
     out.insert(out.end(), packed.begin(), packed.end());
     return out;
+}
+
+command_result run_command(const std::string &command) {
+    command_result r = {-1, ""};
+    FILE *pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return r;
+    char line[512];
+    while (fgets(line, sizeof line, pipe)) r.output += line;
+    const int status = pclose(pipe);
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
 }
 
 // ---- SHA-256 (FIPS 180-4), enough for checking golden files ----

@@ -35,3 +35,11 @@ std::string vectors_dir();
 // A record with the given fields and raw packed bytes (not necessarily valid LZARI).
 bytes make_record(const std::string &name, uint32_t unpacked_size, const bytes &packed,
                   int16_t name_length_override = -1000);
+
+// Runs a shell command; its exit code (-1 when it did not exit normally) and its stdout and
+// stderr together.
+struct command_result {
+    int code;
+    std::string output;
+};
+command_result run_command(const std::string &command);

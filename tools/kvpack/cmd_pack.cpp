@@ -5,6 +5,7 @@
 #include "archive/lza_lookup.h"
 #include "kvpack.h"
 #include "kvpack_archive.h"
+#include "kvpack_lint.h"
 #include "kvpack_os.h"
 #include "platform/platform.h"
 
@@ -22,7 +23,8 @@ const char usage[] =
     "Packs every SOURCE file, and every file below every SOURCE folder (named by its path\n"
     "relative to that folder, folders joined by backslashes), as one member each, in the\n"
     "order given (a folder's files sorted by name). A member named setup.txt (any case) is\n"
-    "required: the installer reads it first.\n"
+    "required: the installer reads it first. The checks of kvpack lint run on it against the\n"
+    "members being packed, and each finding is printed as a warning.\n"
     "\n"
     "  -o OUTPUT    the installer (or archive) to write; replaced only when all went well\n"
     "  --stub PATH  the installer stub to append to; its marker SelfExtractorIndex= gets the\n"
@@ -32,6 +34,7 @@ const char usage[] =
     "               sibling .pck file (OUTPUT's last extension replaced by .pck)\n"
     "  --bare       write only the records to OUTPUT (an archive without a stub)\n"
     "  --quiet      no progress line, no summary\n"
+    "  --strict     stop before writing anything when the script checks find something\n"
     "\n"
     "Limits: member names of at most 254 characters, unique regardless of case; files of at\n"
     "most 4 GiB - 1 bytes.\n";
@@ -42,7 +45,7 @@ const uint64_t MAX_MEMBER_SIZE = 0xFFFFFFFFull;
 struct pack_options {
     fs::path output;
     fs::path stub;
-    int has_stub = 0, pck = 0, bare = 0, quiet = 0;
+    int has_stub = 0, pck = 0, bare = 0, quiet = 0, strict = 0;
     std::vector<fs::path> sources;
 };
 
@@ -80,6 +83,8 @@ int parse_options(int argc, char **argv, pack_options *o) {
             o->bare = 1;
         else if (!strcmp(a, "--quiet") || !strcmp(a, "-q"))
             o->quiet = 1;
+        else if (!strcmp(a, "--strict"))
+            o->strict = 1;
         else if (a[0] == '-' && a[1] != 0)
             return kvp_fail("pack: unknown option '%s'", a);
         else
@@ -169,6 +174,23 @@ int check_members(const std::vector<member_source> &members) {
             return kvp_fail("two members named %s and %s (names ignore case)",
                             members[order[i - 1]].name.c_str(), members[order[i]].name.c_str());
     if (!has_script) return kvp_fail("no setup.txt among the members: the installer needs one");
+    return 0;
+}
+
+// The script checks on the setup.txt the installer will read (the first member of that name),
+// against the members being packed. 1 when it cannot be read, or with --strict on findings.
+int lint_script(const std::vector<member_source> &members, int strict) {
+    std::vector<lint_member> listed;
+    const member_source *script = nullptr;
+    for (const member_source &m : members) {
+        listed.push_back({m.name.c_str(), m.size});
+        if (!script && match_member_name("setup.txt", m.name.c_str())) script = &m;
+    }
+    const int count = script ? kvp_lint_script(script->path, &listed, strict, stderr) : 0;
+    if (count < 0) return 1;
+    if (strict && count > 0)
+        return kvp_fail("pack: %d script finding%s with --strict; nothing written", count,
+                        count == 1 ? "" : "s");
     return 0;
 }
 
@@ -302,6 +324,7 @@ int cmd_pack(int argc, char **argv) {
         if (stub_size > 0xFFFFFFFFull) return kvp_fail("stub larger than 4 GiB");
         if (patch_marker(&stub, stub_path, o.pck ? 0 : (uint32_t)stub.size())) return 1;
     }
+    if (lint_script(members, o.strict)) return 1;
     uint64_t total = 0;
     for (const member_source &m : members) total += m.size;
     kvp_progress progress;

@@ -11,6 +11,7 @@ int cmd_list(int argc, char **argv);
 int cmd_extract(int argc, char **argv);
 int cmd_verify(int argc, char **argv);
 int cmd_simulate(int argc, char **argv);
+int cmd_lint(int argc, char **argv);
 
 namespace {
 
@@ -26,6 +27,7 @@ const kvp_command commands[] = {
     {"extract", "unpack members into a folder", cmd_extract},
     {"verify", "check every record and decode every member", cmd_verify},
     {"simulate", "run the install natively with drives mapped into a folder", cmd_simulate},
+    {"lint", "check a setup script for the mistakes the installer passes over", cmd_lint},
 };
 
 void usage(FILE *out) {

@@ -1,0 +1,88 @@
+// kvpack lint and the checks of kvpack pack, run as a program: the demo product's script is
+// clean, findings name the file and line, --strict turns them into a failure.
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The vectors lie in tests/vectors of the source tree.
+const std::string DEMO = vectors_dir() + "/../../examples/demo";
+
+command_result kvpack(const std::string &args) {
+    return run_command(KVPACK_PATH " " + args);
+}
+
+// The demo product as it is packed: its texts and pictures, and a program in place of the
+// demo.exe that the Windows build makes.
+void stage_demo(const std::string &dir) {
+    fs::create_directories(dir);
+    for (const char *name : {"setup.txt", "license.txt", "welcome.txt", "readme.txt", "banner.bmp"})
+        fs::copy_file(DEMO + "/" + name, dir + "/" + name);
+    write_file(dir + "/demo.exe", bytes(2048, 'x'));
+}
+
+} // namespace
+
+TEST(KvpackLint, DemoScriptIsClean) {
+    temp_folder t;
+    stage_demo(t.file("demo"));
+    command_result r = kvpack("lint --strict " + DEMO + "/setup.txt");
+    EXPECT_EQ(r.code, 0) << r.output;
+    EXPECT_EQ(r.output, "");
+    r = kvpack("lint --strict --members " + t.file("demo") + " " + t.file("demo/setup.txt"));
+    EXPECT_EQ(r.code, 0) << r.output;
+    EXPECT_EQ(r.output, "");
+    r = kvpack("pack --strict --bare --quiet -o " + t.file("demo.pck") + " " + t.file("demo"));
+    EXPECT_EQ(r.code, 0) << r.output;
+    EXPECT_EQ(r.output, "");
+}
+
+TEST(KvpackLint, FindingsNameTheLineAndStrictFails) {
+    temp_folder t;
+    stage_demo(t.file("demo"));
+    std::string script = "// comment line\r\nwindowtitle=\"x\"\r\ntext_selectfolder=\"y\"\r\n"
+                         "steps\r\n{\r\nstartinstall\r\n}\r\ninstall_steps\r\n{\r\n}\r\n"
+                         "license=absent.txt\r\n";
+    write_file(t.file("demo/setup.txt"), bytes(script.begin(), script.end()));
+
+    command_result r = kvpack("lint " + t.file("demo/setup.txt"));
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.output.find(t.file("demo/setup.txt") + ":3: warning: 'text_selectfolder'"),
+              std::string::npos)
+        << r.output;
+    EXPECT_EQ(r.output.find("absent.txt"), std::string::npos) << "members unknown: " << r.output;
+
+    r = kvpack("lint --strict --members " + t.file("demo") + " " + t.file("demo/setup.txt"));
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.output.find(":11: error: no packed member is named 'absent.txt'"),
+              std::string::npos)
+        << r.output;
+
+    // pack prints the same findings as warnings and packs; with --strict it writes nothing.
+    r = kvpack("pack --bare --quiet -o " + t.file("a.pck") + " " + t.file("demo"));
+    EXPECT_EQ(r.code, 0) << r.output;
+    EXPECT_NE(r.output.find(":3: warning:"), std::string::npos) << r.output;
+    EXPECT_TRUE(fs::exists(t.file("a.pck")));
+    r = kvpack("pack --strict --bare --quiet -o " + t.file("b.pck") + " " + t.file("demo"));
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.output.find("kvpack: pack: 2 script findings with --strict"), std::string::npos)
+        << r.output;
+    EXPECT_FALSE(fs::exists(t.file("b.pck")));
+}
+
+TEST(KvpackLint, UsageErrors) {
+    EXPECT_EQ(kvpack("lint").code, 1);
+    EXPECT_EQ(kvpack("lint a.txt b.txt").code, 1);
+    EXPECT_EQ(kvpack("lint --members").code, 1);
+    EXPECT_EQ(kvpack("lint /nonexistent/setup.txt").code, 1);
+    EXPECT_EQ(kvpack("lint --members /nonexistent " + DEMO + "/setup.txt").code, 1);
+    command_result r = kvpack("lint --help");
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.output.find("usage: kvpack lint"), std::string::npos);
+    EXPECT_NE(kvpack("--help").output.find("lint"), std::string::npos);
+}

@@ -1,0 +1,15 @@
+// The script checks as the packer runs them: kvpack lint on its own, and kvpack pack on the
+// setup.txt it packs. Findings are printed with the script's name and the vendor's line.
+#pragma once
+
+#include "script/script_lint.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+// Checks the script at path; members (null when unknown) are what will be packed. Prints each
+// finding to out as "NAME:LINE: warning: ..." ("error" when strict). Returns the number of
+// findings, or -1 when the script cannot be read (reported through kvp_fail).
+int kvp_lint_script(const std::filesystem::path &path, const std::vector<lint_member> *members,
+                    int strict, FILE *out);
