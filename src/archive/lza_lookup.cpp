@@ -8,21 +8,15 @@
 
 char lza_name_buffer[LZA_NAME_CAPACITY];
 
-namespace {
-
-// Reads one header; 1 when all 24 bytes arrived.
-int read_header(lza_stream *stream, lza_header *header) {
+int lza_read_header(lza_stream *stream, lza_header *header) {
     unsigned char bytes[LZA_HEADER_SIZE];
     if (lza_stream_read(stream, bytes, sizeof bytes) != sizeof bytes) return 0;
     lza_header_decode(bytes, header);
+    if (header->name_length < 0) header->name_length = 0;
     return 1;
 }
 
-// Name bytes a record occupies; a negative length is taken as no name, so that skipping and
-// searching always walk the same chain.
-int64_t stored_name_length(const lza_header *header) {
-    return header->name_length > 0 ? header->name_length : 0;
-}
+namespace {
 
 char upper(char c) {
     return (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : c;
@@ -139,15 +133,15 @@ int64_t lza_find_next(lza_stream *stream, int64_t start, const char *pattern, lz
     if (!stream || !lza_stream_seek(stream, start)) return -1;
     uint32_t n = header->magic; // the cursor
     for (uint32_t skipped = 0; skipped < n; skipped++) {
-        if (!read_header(stream, header)) return -1;
-        if (!lza_stream_skip(stream, (int64_t)header->packed_size + stored_name_length(header)))
+        if (!lza_read_header(stream, header)) return -1;
+        if (!lza_stream_skip(stream, (int64_t)header->packed_size + (int64_t)header->name_length))
             return -1;
     }
     int64_t candidate = lza_stream_tell(stream);
     for (;;) {
-        if (!read_header(stream, header)) return -1; // end of the archive
+        if (!lza_read_header(stream, header)) return -1; // end of the archive
         n++;
-        int64_t name_length = stored_name_length(header);
+        int64_t name_length = (int64_t)header->name_length;
         const int64_t max_name = LZA_MAX_NAME_LENGTH;
         int64_t name_read = name_length > max_name ? max_name : name_length;
         if (name_length > max_name) header->name_length = (int16_t)max_name;

@@ -17,6 +17,11 @@ enum : size_t {
 // Name of the last record the lookup visited (shared: the lookup is not re-entrant).
 extern char lza_name_buffer[LZA_NAME_CAPACITY];
 
+// Reads the record header at the stream's position. A negative name length (outside the
+// format) reads as 0, no name, so every walker steps over records alike and always forward.
+// 1 when all 24 bytes came, else 0.
+int lza_read_header(lza_stream *stream, lza_header *header);
+
 // Offset of the first record at or after start whose name matches pattern, or -1. On a match
 // header holds that record's header with its first word replaced by the cursor (records passed
 // up to and including the match); name_out (256 bytes, optional) receives the name.

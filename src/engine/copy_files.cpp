@@ -61,7 +61,7 @@ int may_overwrite(platform_window *window, installer_state *state, const char *d
 int record_complete(lza_stream *archive, const member_row *member) {
     int64_t size = platform_file_size(archive->file);
     lza_header header;
-    if (!lza_stream_seek(archive, member->record_offset) || !read_record_header(archive, &header))
+    if (!lza_stream_seek(archive, member->record_offset) || !lza_read_header(archive, &header))
         return 0;
     return member->record_offset + (int64_t)LZA_HEADER_SIZE + header.name_length +
                header.packed_size <=

@@ -31,7 +31,7 @@ int64_t walk_records(platform_window *window, installer_state *state, lza_stream
         drain_messages(window);
         if (state->cancel_requested) return -1;
         lza_header header;
-        if (!read_record_header(stream, &header)) break;
+        if (!lza_read_header(stream, &header)) break;
         if (rows && count < capacity) {
             member_row *row = &rows[count];
             size_t keep = (size_t)header.name_length;
@@ -59,16 +59,6 @@ void set_total_label(platform_window *window, int64_t bytes) {
 }
 
 } // namespace
-
-int read_record_header(lza_stream *stream, lza_header *header) {
-    unsigned char bytes[LZA_HEADER_SIZE];
-    if (lza_stream_read(stream, bytes, sizeof bytes) != sizeof bytes) return 0;
-    lza_header_decode(bytes, header);
-    // A negative name length is taken as no name, as the lookup takes it: stepping back by it
-    // could walk the same records for ever.
-    if (header->name_length < 0) header->name_length = 0;
-    return 1;
-}
 
 member_row *member_rows(installer_state *state) {
     return static_cast<member_row *>(state->member_table);

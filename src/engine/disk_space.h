@@ -40,9 +40,6 @@ int scan_members(platform_window *window, installer_state *state);
 int64_t free_space_on_dest(installer_state *state);
 // The rows of the member table (member_count of them), or null when there is none.
 member_row *member_rows(installer_state *state);
-// Reads the record header at the stream's position; a negative name length reads as 0. 1 when
-// all 24 bytes came.
-int read_record_header(lza_stream *stream, lza_header *header);
 // Frees the member table; member_count becomes 0.
 void release_member_table(installer_state *state);
 // Reads field n of the copy_files entry line, unquoted and with its placeholders expanded,
