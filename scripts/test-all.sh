@@ -3,6 +3,7 @@
 # when Wine is installed, the end-to-end tests of the x86_64 stub under Wine.
 #
 # Usage: scripts/test-all.sh
+# KV_FUZZ_SECONDS (default 45) is how long each fuzz target runs.
 # KV_BUILD_PREFIX (default "build/") puts the build folders elsewhere, e.g. "build/mine-" gives
 # build/mine-native, build/mine-mingw-x86_64, ...; KV_JOBS (default 2) is the parallelism.
 set -euo pipefail
@@ -40,6 +41,10 @@ for arch in i686 x86_64; do
 done
 
 phase "ctest native" ctest --test-dir "${prefix}native" --output-on-failure -j "$jobs"
+
+# The fuzz targets (script and archive bytes) for a bounded time each: no crash, no sanitizer
+# report, no input that runs without end.
+phase "fuzz" env KV_FUZZ_BUILD_DIR="${prefix}fuzz" bash scripts/fuzz.sh "${KV_FUZZ_SECONDS:-45}"
 
 echo "=== timing"
 printf '%s\n' "${summary[@]}"

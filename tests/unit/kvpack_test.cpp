@@ -20,21 +20,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct run_result {
-    int code;
-    std::string output; // stdout and stderr together
-};
-
-run_result kvpack(const std::string &args) {
-    const std::string command = std::string(KVPACK_PATH) + " " + args + " 2>&1";
-    FILE *pipe = popen(command.c_str(), "r");
-    run_result r = {-1, ""};
-    if (!pipe) return r;
-    char line[512];
-    while (fgets(line, sizeof line, pipe)) r.output += line;
-    const int status = pclose(pipe);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+command_result kvpack(const std::string &args) {
+    return run_command(std::string(KVPACK_PATH) + " " + args);
 }
 
 void write_text(const std::string &path, const std::string &text) {
@@ -83,7 +70,7 @@ TEST(Kvpack, PackListExtractVerify) {
     struct utimbuf times = {when, when};
     ASSERT_EQ(utime(t.file("src/Setup.txt").c_str(), &times), 0);
 
-    run_result r = kvpack("pack --bare --quiet -o " + t.file("a.pck") + " " + t.file("src"));
+    command_result r = kvpack("pack --bare --quiet -o " + t.file("a.pck") + " " + t.file("src"));
     ASSERT_EQ(r.code, 0) << r.output;
 
     // Records back to back, in name order, each header as the installer expects.
@@ -150,7 +137,7 @@ TEST(Kvpack, StubMarkerIsPatched) {
     for (int pck : {0, 1}) {
         SCOPED_TRACE(pck ? "--pck" : "appended");
         const std::string out = t.file(pck ? "p.exe" : "s.exe");
-        run_result r = kvpack("pack --quiet --stub " + t.file("stub.exe") + (pck ? " --pck" : "") +
+        command_result r = kvpack("pack --quiet --stub " + t.file("stub.exe") + (pck ? " --pck" : "") +
                               " -o " + out + " " + t.file("src"));
         ASSERT_EQ(r.code, 0) << r.output;
         const bytes exe = read_file(out);
@@ -208,7 +195,7 @@ TEST(Kvpack, PackRefusals) {
     };
     for (auto &c : cases) {
         SCOPED_TRACE(c.what);
-        run_result r = kvpack("pack --quiet " + c.args);
+        command_result r = kvpack("pack --quiet " + c.args);
         EXPECT_EQ(r.code, 1);
         EXPECT_EQ(r.output.rfind("kvpack: ", 0), 0u) << r.output;
         EXPECT_NE(r.output.find(c.message), std::string::npos) << r.output;
@@ -230,7 +217,7 @@ TEST(Kvpack, ExtractRefusesEscapingNames) {
         archive.insert(archive.end(), bad.begin(), bad.end());
         write_file(t.file("a.pck"), archive);
         fs::create_directories(t.file("x/y"));
-        run_result r = kvpack("extract --quiet " + t.file("a.pck") + " -C " + t.file("x/y"));
+        command_result r = kvpack("extract --quiet " + t.file("a.pck") + " -C " + t.file("x/y"));
         EXPECT_EQ(r.code, 1);
         EXPECT_NE(r.output.find("refused"), std::string::npos) << r.output;
         EXPECT_FALSE(fs::exists(t.file("x/evil.txt")) || fs::exists(t.file("evil.txt")));
@@ -273,7 +260,7 @@ TEST(Kvpack, VerifyFindsDamage) {
         else
             broken[c.offset] = (unsigned char)c.value;
         write_file(t.file("b.pck"), broken);
-        run_result r = kvpack("verify --quiet " + t.file("b.pck") + " --against " + t.file("src"));
+        command_result r = kvpack("verify --quiet " + t.file("b.pck") + " --against " + t.file("src"));
         EXPECT_EQ(r.code, 1) << r.output;
         EXPECT_NE(r.output.find("damaged"), std::string::npos) << r.output;
         // Without the sources too: a flipped data byte throws the decoder off its record's end.
@@ -285,13 +272,13 @@ TEST(Kvpack, HelpAndUsageErrors) {
     for (const char *args :
          {"--help", "pack --help", "list --help", "extract --help", "verify --help"}) {
         SCOPED_TRACE(args);
-        run_result r = kvpack(args);
+        command_result r = kvpack(args);
         EXPECT_EQ(r.code, 0);
         EXPECT_NE(r.output.find("usage: kvpack"), std::string::npos);
     }
     for (const char *args : {"", "frobnicate", "list", "list /nonexistent/file.pck"}) {
         SCOPED_TRACE(args);
-        run_result r = kvpack(args);
+        command_result r = kvpack(args);
         EXPECT_EQ(r.code, 1);
         EXPECT_NE(r.output.find("kvpack"), std::string::npos);
     }
@@ -316,7 +303,7 @@ TEST(Kvpack, ListRefusesWhatHoldsNoArchive) {
     };
     for (auto &c : cases) {
         SCOPED_TRACE(c.file);
-        run_result r = kvpack("list " + t.file(c.file));
+        command_result r = kvpack("list " + t.file(c.file));
         EXPECT_EQ(r.code, 1);
         EXPECT_EQ(r.output.rfind("kvpack: ", 0), 0u) << r.output;
         EXPECT_NE(r.output.find(c.message), std::string::npos) << r.output;
@@ -340,7 +327,7 @@ TEST(Kvpack, PckFileIsWhereTheInstallerLooks) {
     };
     for (auto &c : cases) {
         SCOPED_TRACE(c.output);
-        run_result r = kvpack("pack --quiet --pck --stub " + t.file("stub.exe") + " -o " +
+        command_result r = kvpack("pack --quiet --pck --stub " + t.file("stub.exe") + " -o " +
                               t.file(c.output) + " " + t.file("src"));
         ASSERT_EQ(r.code, 0) << r.output;
         EXPECT_TRUE(fs::exists(t.file(c.records)));

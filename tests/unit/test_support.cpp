@@ -53,9 +53,8 @@ bytes make_record(const std::string &name, uint32_t unpacked_size, const bytes &
     h.packed_size = (uint32_t)packed.size();
     h.name_length = name_length_override != -1000 ? name_length_override
                                                   : (int16_t)(name.empty() ? 0 : name.size() + 1);
-    unsigned char head[LZA_HEADER_SIZE];
-    lza_header_encode(&h, head);
-    bytes out(head, head + LZA_HEADER_SIZE);
+    bytes out(LZA_HEADER_SIZE);
+    lza_header_encode(&h, out.data());
     if (!name.empty()) {
         out.insert(out.end(), name.begin(), name.end());
         out.push_back(0);
