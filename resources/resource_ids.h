@@ -64,3 +64,10 @@
 #define IDC_MEMBER_LIST 1035
 #define IDC_EXTRACT_FOLDER 1037
 #define IDC_EXTRACT_STATUS 1038
+
+// The overwrite question (dialog 112): the four answers end the dialog with their own id.
+#define IDC_OVERWRITE_YES 6 // IDYES
+#define IDC_OVERWRITE_NO 7  // IDNO; the default button, so Enter answers No
+#define IDC_OVERWRITE_YES_TO_ALL 1026
+#define IDC_OVERWRITE_NO_TO_ALL 1028
+#define IDC_OVERWRITE_MESSAGE 1030

@@ -26,6 +26,22 @@ kv_stop_wine() {
     "$KV_WINESERVER" -w 2>/dev/null || true
 }
 
+# Makes run folder $1 from the template prefix and points Wine at it; the stub, the robot and
+# each further argument (files or folders) are copied into C:\kvtest, which $work names.
+kv_prepare_run() {
+    local run=$1 extra
+    shift
+    rm -rf "$run"
+    mkdir -p "$run"
+    cp -a "$KV_TEMPLATE/prefix" "$run/prefix"
+    kv_use_prefix "$run"
+    work="$WINEPREFIX/drive_c/kvtest"
+    mkdir -p "$work"
+    cp "$KV_SETUP_EXE" "$work/setup.exe"
+    cp "$KV_ROBOT_EXE" "$work/kvrobot.exe"
+    for extra in "$@"; do cp -r "$extra" "$work/"; done
+}
+
 kv_elapsed() { # seconds since $1 (from date +%s.%N), two decimals
     awk -v a="$1" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f", b - a }'
 }

@@ -23,16 +23,8 @@ fi
 
 start=$(date +%s.%N)
 run="$KV_E2E_WORK/runs/$name"
-rm -rf "$run"
-mkdir -p "$run"
-cp -a "$KV_TEMPLATE/prefix" "$run/prefix"
-kv_use_prefix "$run"
-work="$WINEPREFIX/drive_c/kvtest"
-mkdir -p "$work"
-cp "$KV_SETUP_EXE" "$work/setup.exe"
-cp "$KV_ROBOT_EXE" "$work/kvrobot.exe"
+kv_prepare_run "$run" "$@"
 cp "$flow" "$work/flow.txt"
-for extra in "$@"; do cp -r "$extra" "$work/"; done
 copied=$(kv_elapsed "$start")
 
 set +e

@@ -28,16 +28,8 @@ done
 [ -d "$KV_TEMPLATE/prefix" ] || bash "$(dirname "$0")/prefix_setup.sh"
 
 run="$KV_E2E_WORK/runs/screenshot.$$"
-rm -rf "$run"
-mkdir -p "$run"
-cp -a "$KV_TEMPLATE/prefix" "$run/prefix"
-kv_use_prefix "$run"
-work="$WINEPREFIX/drive_c/kvtest"
-mkdir -p "$work"
-cp "$KV_SETUP_EXE" "$work/setup.exe"
-cp "$KV_ROBOT_EXE" "$work/kvrobot.exe"
+kv_prepare_run "$run" "${extras[@]}"
 [ -n "$flow" ] && cp "$flow" "$work/flow.txt"
-for extra in "${extras[@]}"; do cp -r "$extra" "$work/"; done
 
 # A free display number: another process may own any fixed one.
 display=99
