@@ -19,6 +19,9 @@ static INT_PTR CALLBACK wizard_procedure(HWND dialog, UINT message, WPARAM wpara
     case WM_COMMAND:
         if (LOWORD(wparam) == IDCANCEL || LOWORD(wparam) == IDOK) EndDialog(dialog, LOWORD(wparam));
         return TRUE;
+    case WM_DESTROY:
+        wizard_release();
+        return FALSE;
     }
     return FALSE;
 }
@@ -26,7 +29,7 @@ static INT_PTR CALLBACK wizard_procedure(HWND dialog, UINT message, WPARAM wpara
 static INT_PTR CALLBACK extract_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
-        if (!wizard_start()) { // the same archive check as the wizard's
+        if (!wizard_locate_archive()) {
             EndDialog(dialog, 0);
             return FALSE;
         }
