@@ -6,6 +6,7 @@
 #there, opens the 64 - bit installer's wizard.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/deps.sh # a fresh machine: installs what is missing (as root)
 
 jobs=${KV_JOBS:-2}
 out=build/demo

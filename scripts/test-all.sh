@@ -8,6 +8,7 @@
 # build/mine-native, build/mine-mingw-x86_64, ...; KV_JOBS (default 2) is the parallelism.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/deps.sh # a fresh machine: installs what is missing (as root)
 
 prefix=${KV_BUILD_PREFIX:-build/}
 jobs=${KV_JOBS:-2}
