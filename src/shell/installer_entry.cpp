@@ -5,7 +5,9 @@
 
 #include <cstring>
 
-static char ascii_upper(char c) { return (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : c; }
+static char ascii_upper(char c) {
+    return (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : c;
+}
 
 int is_extract_command(const char *command_line) {
     if (!command_line) return 0;

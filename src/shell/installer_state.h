@@ -8,9 +8,9 @@
 #include <cstdint>
 
 enum : size_t {
-    PATH_CAPACITY = 512,       // every path field: at most 511 characters and the NUL
-    DRIVE_CAPACITY = 64,       // default_drive
-    DIR_CAPACITY = 448,        // default_dir
+    PATH_CAPACITY = 512,        // every path field: at most 511 characters and the NUL
+    DRIVE_CAPACITY = 64,        // default_drive
+    DIR_CAPACITY = 448,         // default_dir
     TEXT_BUFFER_CAPACITY = 8192 // text_buffer
 };
 

@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 TEST(ArchiveFormat, HeaderRoundTripsByteForByte) {
-    const unsigned char bytes[LZA_HEADER_SIZE] = {'L', 'Z', 'A', '!', 1, 0, 1, 0, 0x78, 0x56, 0x34, 0x12,
-                                                  0x04, 0x03, 0x02, 0x01, 0x21, 0x43, 0x65, 0x87,
-                                                  0xFF, 0xFF, 0, 0};
+    const unsigned char bytes[LZA_HEADER_SIZE] = {'L',  'Z',  'A',  '!',  1,    0,    1,    0,
+                                                  0x78, 0x56, 0x34, 0x12, 0x04, 0x03, 0x02, 0x01,
+                                                  0x21, 0x43, 0x65, 0x87, 0xFF, 0xFF, 0,    0};
     lza_header h;
     lza_header_decode(bytes, &h);
     EXPECT_EQ(h.magic, LZA_MAGIC);

@@ -118,8 +118,8 @@ TEST(Decoder, ReadCountsBlocksBegun) {
     };
     for (auto &c : cases) {
         SCOPED_TRACE(c.vector);
-        open_member m(make_record("x", c.orig_size, read_file(vectors_dir() + "/" + c.vector + ".lza")),
-                      {});
+        open_member m(
+            make_record("x", c.orig_size, read_file(vectors_dir() + "/" + c.vector + ".lza")), {});
         ASSERT_NE(m.reader, nullptr);
         for (auto &s : c.steps) {
             bytes buffer(s.size * s.count + 1, 0xEE);
@@ -141,7 +141,13 @@ TEST(Decoder, DamagedRecordsFailOrStayInBounds) {
         bool opens;
     } cases[] = {
         {"empty member", make_record("a", 0, junk), false},
-        {"bad magic", [&] { bytes r = make_record("a", 9, junk); r[3] = '?'; return r; }(), false},
+        {"bad magic",
+         [&] {
+             bytes r = make_record("a", 9, junk);
+             r[3] = '?';
+             return r;
+         }(),
+         false},
         {"short header", bytes{'L', 'Z', 'A', '!', 1, 0, 1, 0}, false},
         {"negative name length", make_record("", 9, junk, -7), true},
         {"name length 300, file ends", make_record("", 9, junk, 300), true},

@@ -137,8 +137,8 @@ TEST(Kvpack, StubMarkerIsPatched) {
     for (int pck : {0, 1}) {
         SCOPED_TRACE(pck ? "--pck" : "appended");
         const std::string out = t.file(pck ? "p.exe" : "s.exe");
-        command_result r = kvpack("pack --quiet --stub " + t.file("stub.exe") + (pck ? " --pck" : "") +
-                              " -o " + out + " " + t.file("src"));
+        command_result r = kvpack("pack --quiet --stub " + t.file("stub.exe") +
+                                  (pck ? " --pck" : "") + " -o " + out + " " + t.file("src"));
         ASSERT_EQ(r.code, 0) << r.output;
         const bytes exe = read_file(out);
         char digits[9] = {0};
@@ -260,7 +260,8 @@ TEST(Kvpack, VerifyFindsDamage) {
         else
             broken[c.offset] = (unsigned char)c.value;
         write_file(t.file("b.pck"), broken);
-        command_result r = kvpack("verify --quiet " + t.file("b.pck") + " --against " + t.file("src"));
+        command_result r =
+            kvpack("verify --quiet " + t.file("b.pck") + " --against " + t.file("src"));
         EXPECT_EQ(r.code, 1) << r.output;
         EXPECT_NE(r.output.find("damaged"), std::string::npos) << r.output;
         // Without the sources too: a flipped data byte throws the decoder off its record's end.
@@ -328,7 +329,7 @@ TEST(Kvpack, PckFileIsWhereTheInstallerLooks) {
     for (auto &c : cases) {
         SCOPED_TRACE(c.output);
         command_result r = kvpack("pack --quiet --pck --stub " + t.file("stub.exe") + " -o " +
-                              t.file(c.output) + " " + t.file("src"));
+                                  t.file(c.output) + " " + t.file("src"));
         ASSERT_EQ(r.code, 0) << r.output;
         EXPECT_TRUE(fs::exists(t.file(c.records)));
         EXPECT_EQ(kvpack("verify --quiet " + t.file(c.output)).code, 0);

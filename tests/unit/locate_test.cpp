@@ -11,8 +11,9 @@ TEST(ParseHexOffset, Table) {
         const char *text;
         uint32_t value;
     } cases[] = {
-        {"0001C000", 0x1C000}, {"0001c000", 0x1C000}, {"00000000", 0},   {"FFFFFFFF", 0xFFFFFFFFu},
-        {"0001C00G", 0},       {"", 0},               {" 0001C00", 0}, {"7fffffff", 0x7FFFFFFF},
+        {"0001C000", 0x1C000},     {"0001c000", 0x1C000},    {"00000000", 0},
+        {"FFFFFFFF", 0xFFFFFFFFu}, {"0001C00G", 0},          {"", 0},
+        {" 0001C00", 0},           {"7fffffff", 0x7FFFFFFF},
     };
     for (auto &c : cases) EXPECT_EQ(parse_hex_offset(c.text), c.value) << c.text;
 }

@@ -30,7 +30,7 @@ TEST(MatchMemberName, Table) {
         {"ab?t.txt", "ab.txt", 1}, // past the base, the pattern meets the extension's letters
         {"ab?x.txt", "ab.txt", 0},
         {"ab?t", "ab.txt", 0},
-        {"\\*.*", "x.dat", 1},  // a backslash at 0 is no directory
+        {"\\*.*", "x.dat", 1}, // a backslash at 0 is no directory
         {"", "", 1},
         {"a.b.c", "A.B.C", 1},
         {"a.b.c", "a.bc", 0},
@@ -133,7 +133,7 @@ TEST(Lookup, EnumeratesInArchiveOrderWithCursor) {
 TEST(Lookup, MalformedNameLengthsWalkSafely) {
     std::string long_name(299, 'n');
     bytes a = make_record(long_name, 1, {1, 2}); // name_length 300
-    bytes b = make_record("", 1, {3}, -5);         // negative: no name
+    bytes b = make_record("", 1, {3}, -5);       // negative: no name
     bytes c = make_record("last.txt", 1, {4});
     memory_archive arc({a, b, c});
     lza_header h;

@@ -9,8 +9,8 @@ TEST(Entry, ExtractModeFromTheFirstTwoCharacters) {
     struct {
         const char *command_line;
         int extract;
-    } cases[] = {{"/X", 1},  {"/x", 1},     {"/Xanything", 1}, {" /X", 0}, {"", 0},
-                 {"X", 0},   {"/", 0},      {"-X", 0},         {"/Y", 0},  {nullptr, 0}};
+    } cases[] = {{"/X", 1}, {"/x", 1}, {"/Xanything", 1}, {" /X", 0}, {"", 0},
+                 {"X", 0},  {"/", 0},  {"-X", 0},         {"/Y", 0},  {nullptr, 0}};
     for (auto &c : cases)
         EXPECT_EQ(is_extract_command(c.command_line), c.extract)
             << (c.command_line ? c.command_line : "(null)");

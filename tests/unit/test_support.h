@@ -12,7 +12,9 @@ using bytes = std::vector<unsigned char>;
 bytes read_file(const std::string &path);
 void write_file(const std::string &path, const bytes &data);
 std::string sha256_hex(const unsigned char *data, size_t size);
-inline std::string sha256_hex(const bytes &b) { return sha256_hex(b.data(), b.size()); }
+inline std::string sha256_hex(const bytes &b) {
+    return sha256_hex(b.data(), b.size());
+}
 
 // A fresh empty folder under the system's temporary folder, removed by the destructor.
 struct temp_folder {

@@ -23,20 +23,31 @@ thread_local uint32_t last_error;
 
 uint32_t from_errno(int e) {
     switch (e) {
-    case 0: return PLATFORM_OK;
-    case ENOENT: return PLATFORM_ERROR_FILE_NOT_FOUND;
-    case ENOTDIR: return PLATFORM_ERROR_PATH_NOT_FOUND;
+    case 0:
+        return PLATFORM_OK;
+    case ENOENT:
+        return PLATFORM_ERROR_FILE_NOT_FOUND;
+    case ENOTDIR:
+        return PLATFORM_ERROR_PATH_NOT_FOUND;
     case EACCES:
     case EPERM:
     case EROFS:
-    case EISDIR: return PLATFORM_ERROR_ACCESS_DENIED;
-    case EEXIST: return PLATFORM_ERROR_ALREADY_EXISTS;
-    case ENOSPC: return PLATFORM_ERROR_DISK_FULL;
-    case ENOMEM: return PLATFORM_ERROR_NOT_ENOUGH_MEMORY;
-    case ENAMETOOLONG: return PLATFORM_ERROR_INVALID_NAME;
-    case ENOTEMPTY: return PLATFORM_ERROR_DIR_NOT_EMPTY;
-    case EBADF: return PLATFORM_ERROR_INVALID_HANDLE;
-    default: return PLATFORM_ERROR_INVALID_PARAMETER;
+    case EISDIR:
+        return PLATFORM_ERROR_ACCESS_DENIED;
+    case EEXIST:
+        return PLATFORM_ERROR_ALREADY_EXISTS;
+    case ENOSPC:
+        return PLATFORM_ERROR_DISK_FULL;
+    case ENOMEM:
+        return PLATFORM_ERROR_NOT_ENOUGH_MEMORY;
+    case ENAMETOOLONG:
+        return PLATFORM_ERROR_INVALID_NAME;
+    case ENOTEMPTY:
+        return PLATFORM_ERROR_DIR_NOT_EMPTY;
+    case EBADF:
+        return PLATFORM_ERROR_INVALID_HANDLE;
+    default:
+        return PLATFORM_ERROR_INVALID_PARAMETER;
     }
 }
 
@@ -45,7 +56,7 @@ int fault_on_open(const char *path) {
     const char *f = platform_faults.fail_open_path;
     if (f && f[0] && strstr(path, f)) {
         last_error = platform_faults.fail_open_error ? platform_faults.fail_open_error
-                                                    : PLATFORM_ERROR_ACCESS_DENIED;
+                                                     : PLATFORM_ERROR_ACCESS_DENIED;
         return 1;
     }
     return 0;
@@ -124,8 +135,12 @@ static platform_file *wrap(int fd, const char *path) {
     return f;
 }
 
-uint32_t platform_last_error(void) { return last_error; }
-void platform_set_last_error(uint32_t code) { last_error = code; }
+uint32_t platform_last_error(void) {
+    return last_error;
+}
+void platform_set_last_error(uint32_t code) {
+    last_error = code;
+}
 
 int platform_module_path(char *out, size_t cap) {
     if (!out || cap == 0) return 0;

@@ -41,7 +41,9 @@ static INT_PTR CALLBACK extract_procedure(HWND dialog, UINT message, WPARAM wpar
     return FALSE;
 }
 
-void platform_init_common_controls(void) { InitCommonControls(); }
+void platform_init_common_controls(void) {
+    InitCommonControls();
+}
 
 int platform_run_dialog(int template_id) {
     DLGPROC procedure = template_id == DIALOG_EXTRACT ? extract_procedure : wizard_procedure;

@@ -9,8 +9,12 @@ struct platform_file {
     HANDLE handle;
 };
 
-uint32_t platform_last_error(void) { return GetLastError(); }
-void platform_set_last_error(uint32_t code) { SetLastError(code); }
+uint32_t platform_last_error(void) {
+    return GetLastError();
+}
+void platform_set_last_error(uint32_t code) {
+    SetLastError(code);
+}
 
 int platform_module_path(char *out, size_t cap) {
     if (!out || cap == 0) return 0;
@@ -94,16 +98,22 @@ platform_file *platform_open_append(const char *path) {
     return wrap(h);
 }
 
-int platform_path_exists(const char *path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+int platform_path_exists(const char *path) {
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
 
 int platform_is_folder(const char *path) {
     DWORD a = GetFileAttributesA(path);
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-int platform_make_folder(const char *path) { return CreateDirectoryA(path, nullptr) != 0; }
+int platform_make_folder(const char *path) {
+    return CreateDirectoryA(path, nullptr) != 0;
+}
 
-int platform_delete_file(const char *path) { return DeleteFileA(path) != 0; }
+int platform_delete_file(const char *path) {
+    return DeleteFileA(path) != 0;
+}
 
 int platform_move_replace(const char *source, const char *target) {
     return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING) != 0;
