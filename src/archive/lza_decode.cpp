@@ -23,10 +23,10 @@ struct position_model {
     }
 };
 
-const position_model &positions() {
-    static const position_model model;
-    return model;
-}
+// Built once as the program starts. A namespace-scope object rather than a function-local
+// static: the latter needs a thread-safe guard, which drags the C++ exception runtime (some
+// 80 KB) into the installer stub.
+const position_model position_table;
 
 // The coder registers, kept in locals for the length of one lza_read. Input bits wait in a
 // 64-bit reservoir, next bit at the top, so that normalising needs no per-bit refill test.
@@ -173,7 +173,7 @@ inline uint32_t decode_position(const position_model &pm, coder &c) {
 
 // Produces exactly n bytes into out (n never exceeds what the member has left).
 void decode_bytes(lza_reader *r, unsigned char *out, size_t n) {
-    const position_model &pm = positions();
+    const position_model &pm = position_table;
     coder c = {r->low, r->high, r->value, r->bits, r->bit_count, r->stream};
     unsigned char *ring = r->ring;
     uint32_t ring_pos = r->ring_pos;
@@ -228,7 +228,7 @@ void start_decode(lza_reader *r) {
 
 } // namespace
 
-const uint16_t *const lza_position_cum = positions().cum;
+const uint16_t *const lza_position_cum = position_table.cum;
 
 lza_reader *lza_open(lza_stream *stream, int64_t offset) {
     if (!stream || !lza_stream_seek(stream, offset)) return nullptr;
