@@ -67,10 +67,9 @@ void normalise_slowly(coder &c) {
     }
 }
 
-// The next n input bits (0 <= n <= 17) as a number.
+// The next n input bits (0 <= n <= 17) as a number; no branch, as n is unpredictable.
 inline uint32_t take_bits(coder &c, uint32_t n) {
-    if (n == 0) return 0;
-    const uint32_t bits = (uint32_t)(c.bits >> (64 - n));
+    const uint32_t bits = (uint32_t)((c.bits >> 32) >> (32 - n)); // n = 0 shifts all out
     c.bits <<= n;
     c.count -= n;
     return bits;
@@ -98,12 +97,10 @@ inline void normalise(coder &c) {
     uint32_t low = c.low, h = c.high - 1, value = c.value;
 
     const uint32_t n_upper = (uint32_t)__builtin_clz(~(low << 15));
-    if (n_upper) {
-        const uint32_t ones = (1u << n_upper) - 1;
-        low = (low << n_upper) & mask17;
-        h = ((h << n_upper) | ones) & mask17;
-        value = ((value << n_upper) | take_bits(c, n_upper)) & mask17;
-    }
+    const uint32_t upper_ones = (1u << n_upper) - 1;
+    low = (low << n_upper) & mask17;
+    h = ((h << n_upper) | upper_ones) & mask17;
+    value = ((value << n_upper) | take_bits(c, n_upper)) & mask17;
     if (h < LZA_Q2) {
         const uint32_t differ = (low ^ h) & mask16;
         if (differ == 0) { // a one-wide interval: never produced by a sound coder
@@ -112,23 +109,19 @@ inline void normalise(coder &c) {
             return;
         }
         const uint32_t n_lower = (uint32_t)__builtin_clz(differ << 16);
-        if (n_lower) {
-            const uint32_t ones = (1u << n_lower) - 1;
-            low = (low << n_lower) & mask16;
-            h = ((h << n_lower) | ones) & mask16;
-            value = ((value << n_lower) | take_bits(c, n_lower)) & mask16;
-        }
+        const uint32_t lower_ones = (1u << n_lower) - 1;
+        low = (low << n_lower) & mask16;
+        h = ((h << n_lower) | lower_ones) & mask16;
+        value = ((value << n_lower) | take_bits(c, n_lower)) & mask16;
         low <<= 1; // the step across the middle
         h = (h << 1) | 1;
         value = (value << 1) | take_bit(c);
     }
     const uint32_t n_middle = leading_ones16(low & ~h & mask16);
-    if (n_middle) {
-        const uint32_t ones = (1u << n_middle) - 1;
-        low = (low << n_middle) & mask16;
-        h = (((h << n_middle) | ones) & mask16) | LZA_Q2;
-        value = (value << n_middle) - LZA_Q2 * ones + take_bits(c, n_middle);
-    }
+    const uint32_t middle_ones = (1u << n_middle) - 1;
+    low = (low << n_middle) & mask16;
+    h = (((h << n_middle) | middle_ones) & mask16) | LZA_Q2;
+    value = (value << n_middle) - LZA_Q2 * middle_ones + take_bits(c, n_middle);
     c.low = low;
     c.high = h + 1;
     c.value = value;
