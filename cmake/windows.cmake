@@ -21,6 +21,12 @@ set_source_files_properties(resources/setup.rc PROPERTIES OBJECT_DEPENDS "${KV_P
 add_executable(kvrobot tests/e2e/robot.cpp)
 target_link_options(kvrobot PRIVATE -static -s -mconsole)
 
+# The install run without the wizard's pages, packed like a stub by the e2e tests.
+add_executable(kvinstall tests/e2e/install_probe.cpp resources/setup.rc)
+target_include_directories(kvinstall PRIVATE resources)
+target_link_libraries(kvinstall PRIVATE kv_core comctl32)
+target_link_options(kvinstall PRIVATE -static -s -mconsole)
+
 # The demo product that the example setup installs.
 add_executable(demo WIN32 examples/demo/hello.cpp)
 target_link_options(demo PRIVATE -static -s -mwindows)

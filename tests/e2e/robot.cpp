@@ -254,8 +254,12 @@ static HWND control(int id) {
 static int do_start(char **words, int count) {
     char command_line[LINE_CAPACITY] = "";
     for (int i = 1; i < count; i++) {
+        // An argument with a blank in it stays one argument, as typed in quotes.
+        const int quoted = strchr(words[i], ' ') != nullptr;
         if (i > 1) strncat(command_line, " ", sizeof command_line - strlen(command_line) - 1);
+        if (quoted) strncat(command_line, "\"", sizeof command_line - strlen(command_line) - 1);
         strncat(command_line, words[i], sizeof command_line - strlen(command_line) - 1);
+        if (quoted) strncat(command_line, "\"", sizeof command_line - strlen(command_line) - 1);
     }
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
