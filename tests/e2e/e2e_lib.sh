@@ -31,6 +31,10 @@ kv_stop_wine() {
 kv_prepare_run() {
     local run=$1 extra
     shift
+    if [ ! -d "$KV_TEMPLATE/prefix" ]; then
+        echo "$(basename "$0"): no template prefix in $KV_TEMPLATE (the prefix fixture did not run)" >&2
+        exit 1
+    fi
     rm -rf "$run"
     mkdir -p "$run"
     cp -a "$KV_TEMPLATE/prefix" "$run/prefix"
@@ -40,6 +44,14 @@ kv_prepare_run() {
     cp "$KV_SETUP_EXE" "$work/setup.exe"
     cp "$KV_ROBOT_EXE" "$work/kvrobot.exe"
     for extra in "$@"; do cp -r "$extra" "$work/"; done
+}
+
+# Ends a run that checked its own results: removes run folder $1 when status $2 is 0 (unless
+# KV_E2E_KEEP=1), prints PASS or FAIL and exits with the status.
+kv_finish_run() {
+    if [ "$2" = 0 ] && [ "${KV_E2E_KEEP:-0}" != 1 ]; then rm -rf "$1"; fi
+    if [ "$2" = 0 ]; then echo PASS; else echo "FAIL (kept in $1)"; fi
+    exit "$2"
 }
 
 kv_elapsed() { # seconds since $1 (from date +%s.%N), two decimals

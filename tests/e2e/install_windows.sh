@@ -10,10 +10,6 @@ set -euo pipefail
 
 kvpack=$1
 demo=$2
-if [ ! -d "$KV_TEMPLATE/prefix" ]; then
-    echo "install_windows: no template prefix in $KV_TEMPLATE (the prefix fixture did not run)" >&2
-    exit 1
-fi
 run="$KV_E2E_WORK/runs/install_windows"
 kv_prepare_run "$run"
 product="$run/product"
@@ -65,6 +61,4 @@ check "robot flow" grep -qx 'PASS' "$run/robot.log"
 check "no file left half-written" test -z "$(find "$dest" -name '*.kvpart')"
 kv_stop_wine
 
-if [ "$status" = 0 ] && [ "${KV_E2E_KEEP:-0}" != 1 ]; then rm -rf "$run"; fi
-[ "$status" = 0 ] && echo PASS || echo "FAIL (kept in $run)"
-exit $status
+kv_finish_run "$run" "$status"

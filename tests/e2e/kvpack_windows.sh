@@ -8,10 +8,6 @@ set -euo pipefail
 . "$(dirname "$0")/e2e_lib.sh"
 
 native=$1
-if [ ! -d "$KV_TEMPLATE/prefix" ]; then
-    echo "kvpack_windows: no template prefix in $KV_TEMPLATE (the prefix fixture did not run)" >&2
-    exit 1
-fi
 run="$KV_E2E_WORK/runs/kvpack_windows"
 kv_prepare_run "$run"
 cp "$KV_KVPACK_EXE" "$work/kvpack.exe"
@@ -34,6 +30,4 @@ for f in setup.txt data.bin "docs/lees mij.txt"; do
 done
 [ "$("$native" list "$work/out.exe" | grep -c 'lees mij.txt')" = 1 ] || status=1
 
-if [ "$status" = 0 ] && [ "${KV_E2E_KEEP:-0}" != 1 ]; then rm -rf "$run"; fi
-[ "$status" = 0 ] && echo PASS || echo "FAIL (kept in $run)"
-exit $status
+kv_finish_run "$run" "$status"
