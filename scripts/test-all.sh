@@ -41,6 +41,13 @@ for arch in i686 x86_64; do
     fi
 done
 
+# The README's main job, headless: packs the demo product and installs it natively.
+run_demo() {
+    env -u DISPLAY bash scripts/demo.sh >"${prefix}demo.log" 2>&1 ||
+        { tail -40 "${prefix}demo.log" >&2; return 1; }
+}
+phase "main job (demo)" run_demo
+
 phase "ctest native" ctest --test-dir "${prefix}native" --output-on-failure -j "$jobs"
 
 # The fuzz targets (script and archive bytes) for a bounded time each: no crash, no sanitizer
