@@ -3,7 +3,7 @@ add_library(kv_platform_posix STATIC
   src/platform/posix/platform_posix.cpp
   src/platform/posix/platform_posix_ui.cpp
 )
-target_include_directories(kv_platform_posix PUBLIC src)
+target_include_directories(kv_platform_posix PUBLIC src resources)
 target_link_libraries(kv_core PUBLIC kv_platform_posix)
 
 # The fuzz build (preset "fuzz": clang, the core instrumented for libFuzzer) makes only the

@@ -1,15 +1,14 @@
 # Windows (MinGW) build: the installer stub and the packer.
 add_library(kv_platform_win32 STATIC
-  src/platform/win32/platform_win32.cpp src/platform/win32/engine_win32.cpp src/platform/win32/overwrite_win32.cpp
+  src/platform/win32/platform_win32.cpp src/platform/win32/clock_volume_win32.cpp
+  src/platform/win32/controls_win32.cpp
 )
-target_include_directories(kv_platform_win32 PUBLIC src)
+target_include_directories(kv_platform_win32 PUBLIC src resources)
 target_link_libraries(kv_core PUBLIC kv_platform_win32)
 
-add_executable(setup WIN32
-  src/platform/win32/main_win32.cpp
-  src/platform/win32/dialogs_win32.cpp
-  resources/setup.rc
-)
+# The stub: the portable core under the dialogs of src/shell/win32.
+file(GLOB KV_SHELL_WIN32 CONFIGURE_DEPENDS src/shell/win32/*.cpp)
+add_executable(setup WIN32 ${KV_SHELL_WIN32} resources/setup.rc)
 target_link_libraries(setup PRIVATE kv_core comctl32 shell32 ole32 uuid)
 target_link_options(setup PRIVATE -static -s -mwindows)
 
@@ -22,7 +21,8 @@ add_executable(kvrobot tests/e2e/robot.cpp)
 target_link_options(kvrobot PRIVATE -static -s -mconsole)
 
 # The install run without the wizard's pages, packed like a stub by the e2e tests.
-add_executable(kvinstall tests/e2e/install_probe.cpp resources/setup.rc)
+add_executable(kvinstall tests/e2e/install_probe.cpp src/shell/win32/overwrite_dialog.cpp
+  resources/setup.rc)
 target_include_directories(kvinstall PRIVATE resources)
 target_link_libraries(kvinstall PRIVATE kv_core comctl32)
 target_link_options(kvinstall PRIVATE -static -s -mconsole)

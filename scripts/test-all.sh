@@ -1,5 +1,5 @@
 #!/bin/bash
-# Builds all four presets and runs every test: the unit tests of the native debug build and,
+# Checks formatting and layering, builds all four presets (warnings are errors) and runs every test: the unit tests of the native debug build and,
 # when Wine is installed, the end-to-end tests of the x86_64 stub under Wine.
 #
 # Usage: scripts/test-all.sh
@@ -23,9 +23,11 @@ phase() { # phase NAME COMMAND...: runs and times one step
     summary+=("$(printf '%-28s %4d s' "$name" $(($(date +%s) - start)))")
 }
 
+phase "check tree" bash scripts/check-tree.sh
+
 for preset in native native-release mingw-i686 mingw-x86_64; do
-    extra=()
-    [ "$preset" = native ] && extra=(-DKV_WIN64_BUILD_DIR="$PWD/${prefix}mingw-x86_64")
+    extra=(-DKV_WERROR=ON)
+    [ "$preset" = native ] && extra+=(-DKV_WIN64_BUILD_DIR="$PWD/${prefix}mingw-x86_64")
     phase "configure $preset" cmake --preset "$preset" -B "${prefix}$preset" "${extra[@]}" >/dev/null
     phase "build $preset" cmake --build "${prefix}$preset" -j "$jobs"
 done

@@ -3,7 +3,7 @@
 
 #include "archive/lza_format.h"
 #include "platform/platform.h"
-#include "shell/installer_state.h"
+#include "state/installer_state.h"
 
 // Writable on purpose: a non-const array lands in initialised data, where the packer finds
 // and patches it, and the compiler cannot fold the digits into the code that reads them.

@@ -2,7 +2,7 @@
 #include "archive/lza_lookup.h"
 
 #include "archive/lza_stream.h"
-#include "shell/installer_state.h"
+#include "state/installer_state.h"
 
 #include <cstring>
 

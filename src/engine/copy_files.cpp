@@ -4,12 +4,12 @@
 #include "archive/lza_decode.h"
 #include "archive/lza_lookup.h"
 #include "archive/lza_stream.h"
-#include "engine/disk_space.h"
+#include "engine/member_table.h"
 #include "engine/install_log.h"
-#include "engine/install_run.h"
+#include "engine/step.h"
 #include "platform/platform.h"
 #include "script/script.h"
-#include "shell/installer_state.h"
+#include "state/installer_state.h"
 
 #include <cstring>
 
@@ -38,7 +38,7 @@ int may_overwrite(platform_window *window, installer_state *state, const char *d
     if (mode == KW_OVERWRITE_NEVER || state->no_to_all) return 0;
     if (state->yes_to_all) return 1;
     char message[COPY_MESSAGE_CAPACITY + PATH_CAPACITY];
-    engine_text(state, KW_TEXT_FILEEXISTS, TEXT_FILEEXISTS_DEFAULT, message, sizeof message);
+    script_text(state, KW_TEXT_FILEEXISTS, message, sizeof message);
     text_append(message, sizeof message, "\n\n'");
     text_append(message, sizeof message, destination);
     text_append(message, sizeof message, "'");
@@ -116,7 +116,7 @@ decode_outcome decode_member(platform_window *window, installer_state *state, lz
         }
         state->bytes_copied += (int64_t)got;
         platform_set_progress_pos(
-            window, ITEM_PROGRESS,
+            window, IDC_PROGRESS_BAR,
             (int)engine_mul_div(state->bytes_copied, 100, state->bytes_total));
     }
     lza_close(reader);
@@ -136,12 +136,12 @@ int copy_failed(const char *operation, uint32_t error, const char *object_format
 void show_entry_failure(installer_state *state, const char *label) {
     char format[COPY_MESSAGE_CAPACITY], second[COPY_MESSAGE_CAPACITY];
     char message[COPY_MESSAGE_CAPACITY], caption[SCRIPT_EXPAND_CAPACITY];
-    engine_text(state, KW_TEXT_ERROR2, TEXT_ERROR2_DEFAULT, format, sizeof format);
-    engine_text(state, KW_TEXT_INSCONTINUES, TEXT_INSCONTINUES_DEFAULT, second, sizeof second);
+    script_text(state, KW_TEXT_ERROR2, format, sizeof format);
+    script_text(state, KW_TEXT_INSCONTINUES, second, sizeof second);
     text_append(format, sizeof format, "\n\n");
     text_append(format, sizeof format, second);
     format_entry_message(format, label, message, sizeof message);
-    engine_text(state, KW_TEXT_INSERROR, TEXT_INSERROR_DEFAULT, caption, sizeof caption);
+    script_text(state, KW_TEXT_INSERROR, caption, sizeof caption);
     platform_message_box(message, caption, PLATFORM_MB_OK | PLATFORM_MB_ICONINFORMATION);
 }
 
@@ -211,8 +211,8 @@ int copy_member(platform_window *window, installer_state *state, const member_ro
 }
 
 int copy_files_step(platform_window *window, installer_state *state) {
-    platform_set_progress_range(window, ITEM_PROGRESS, 100);
-    platform_set_progress_pos(window, ITEM_PROGRESS, 0);
+    platform_set_progress_range(window, IDC_PROGRESS_BAR, 100);
+    platform_set_progress_pos(window, IDC_PROGRESS_BAR, 0);
     drain_messages(window);
     if (state->cancel_requested) return STEP_CANCELLED;
     state->bytes_copied = 0;
@@ -225,7 +225,7 @@ int copy_files_step(platform_window *window, installer_state *state) {
         char label[SCRIPT_EXPAND_CAPACITY], word[SCRIPT_EXPAND_CAPACITY];
         take_field(line, 0, label, sizeof label);
         unquote(label);
-        platform_set_item_text(window, ITEM_STATUS, label);
+        platform_set_item_text(window, IDC_STATUS_LINE, label);
         take_field(line, 3, word, sizeof word);
         uint32_t mode = lookup_keyword(word);
         take_field(line, 4, word, sizeof word);
@@ -258,6 +258,6 @@ int copy_files_step(platform_window *window, installer_state *state) {
             }
         }
     }
-    platform_set_item_text(window, ITEM_STATUS, "");
+    platform_set_item_text(window, IDC_STATUS_LINE, "");
     return result;
 }

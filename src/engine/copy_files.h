@@ -10,10 +10,6 @@ struct installer_state;
 struct platform_window;
 struct member_row;
 
-#define TEXT_FILEEXISTS_DEFAULT "Dit bestand bestaat al. Wilt u het bestand overschrijven ?"
-#define TEXT_ERROR2_DEFAULT "Fout tijdens '%s'"
-#define TEXT_INSCONTINUES_DEFAULT "De installatie wordt voortgezet"
-
 enum : size_t {
     COPY_BLOCK_SIZE = 512,       // decoded bytes per unit of work (progress, message pump)
     COPY_MESSAGE_CAPACITY = 512, // the failure message of an entry

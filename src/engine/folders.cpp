@@ -4,7 +4,7 @@
 #include "engine/install_log.h"
 #include "platform/platform.h"
 #include "script/script.h"
-#include "shell/installer_state.h"
+#include "state/installer_state.h"
 
 #include <cstring>
 

@@ -3,7 +3,7 @@
 // InsErr.log, one line per failed operation. No failure here stops or interrupts the install.
 #pragma once
 
-#include "shell/installer_state.h"
+#include "state/installer_state.h"
 
 #include <cstddef>
 

@@ -7,7 +7,7 @@
 #include "engine/install_log.h"
 #include "platform/platform.h"
 #include "script/script.h"
-#include "shell/installer_state.h"
+#include "state/installer_state.h"
 
 #include <cstring>
 
@@ -19,7 +19,7 @@ int row_entry[STEP_ROWS];
 // The row of entry k, or 0 when it got none.
 int row_of_entry(int k) {
     for (int r = 0; r < STEP_ROWS; r++)
-        if (row_entry[r] == k) return ITEM_FIRST_ROW + r;
+        if (row_entry[r] == k) return IDC_STEP_ROW_FIRST + r;
     return 0;
 }
 
@@ -43,7 +43,7 @@ int step_breaks(installer_state *state, uint32_t key) {
 void show_step_error(installer_state *state, uint32_t key) {
     char text[SCRIPT_EXPAND_CAPACITY], caption[SCRIPT_EXPAND_CAPACITY];
     get_field(state, key, 1, text, sizeof text);
-    engine_text(state, KW_TEXT_INSERROR, TEXT_INSERROR_DEFAULT, caption, sizeof caption);
+    script_text(state, KW_TEXT_INSERROR, caption, sizeof caption);
     platform_message_box(text, caption, PLATFORM_MB_OK | PLATFORM_MB_ICONERROR);
 }
 
@@ -71,54 +71,50 @@ int set_up_run(platform_window *window, installer_state *state) {
         char text[PATH_CAPACITY] = {ROW_WAITING, 0};
         get_value(state, key, text + 1, sizeof text - 1);
         row_entry[row] = k;
-        platform_set_item_text(window, ITEM_FIRST_ROW + row++, text);
+        platform_set_item_text(window, IDC_STEP_ROW_FIRST + row++, text);
     }
-    for (; row < STEP_ROWS; row++) platform_set_item_text(window, ITEM_FIRST_ROW + row, ROW_UNUSED);
+    for (; row < STEP_ROWS; row++)
+        platform_set_item_text(window, IDC_STEP_ROW_FIRST + row, ROW_UNUSED);
     state->step_counter++;
     return STEP_DONE;
 }
 
+// The steps the run can perform, by their install_steps word.
+struct step_entry {
+    uint32_t key;
+    int (*perform)(platform_window *window, installer_state *state);
+};
+
+int registry_not_built(platform_window *, installer_state *) {
+    return STEP_DONE; // file associations: not built yet
+}
+
+int startmenu_not_built(platform_window *window, installer_state *state) {
+    if (step_skipped(state, KW_STARTMENU)) return STEP_DONE;
+    platform_set_progress_range(window, IDC_PROGRESS_BAR, 1);
+    platform_set_progress_pos(window, IDC_PROGRESS_BAR, 0);
+    return STEP_DONE; // shortcuts: not built yet
+}
+
+int desktop_not_built(platform_window *window, installer_state *state) {
+    if (step_skipped(state, KW_DESKTOP)) return STEP_DONE;
+    platform_set_progress_range(window, IDC_PROGRESS_BAR, 1);
+    platform_set_progress_pos(window, IDC_PROGRESS_BAR, 0);
+    return STEP_DONE; // shortcuts: not built yet
+}
+
+const step_entry step_table[] = {
+    {KW_CHECKDISKSPACE, check_disk_space}, {KW_CREATEFOLDERS, create_script_folders},
+    {KW_COPYFILES, copy_files_step},       {KW_REGISTRY, registry_not_built},
+    {KW_STARTMENU, startmenu_not_built},   {KW_DESKTOP, desktop_not_built},
+};
+
 } // namespace
 
-void drain_messages(platform_window *window) {
-    platform_drain_messages(window);
-}
-
-void engine_text(installer_state *state, uint32_t key, const char *fallback, char *out,
-                 size_t cap) {
-    if (!get_value(state, key, out, cap)) text_copy(out, cap, fallback);
-}
-
-int64_t engine_mul_div(int64_t a, int64_t b, int64_t c) {
-    if (c == 0) return -1;
-    // The operands here are byte counts below 2^62 and small factors: the product fits.
-    int64_t product = a * b;
-    int negative = (product < 0) != (c < 0);
-    uint64_t p = product < 0 ? (uint64_t)-product : (uint64_t)product;
-    uint64_t d = c < 0 ? (uint64_t)-c : (uint64_t)c;
-    uint64_t q = (p + d / 2) / d;
-    return negative ? -(int64_t)q : (int64_t)q;
-}
-
 int perform_step(platform_window *window, installer_state *state, uint32_t key) {
-    switch (key) {
-    case KW_CHECKDISKSPACE:
-        return check_disk_space(window, state);
-    case KW_CREATEFOLDERS:
-        return create_script_folders(window, state);
-    case KW_COPYFILES:
-        return copy_files_step(window, state);
-    case KW_REGISTRY:
-        return STEP_DONE; // file associations: not built yet
-    case KW_STARTMENU:
-    case KW_DESKTOP:
-        if (step_skipped(state, key)) return STEP_DONE;
-        platform_set_progress_range(window, ITEM_PROGRESS, 1);
-        platform_set_progress_pos(window, ITEM_PROGRESS, 0);
-        return STEP_DONE; // shortcuts: not built yet
-    default:
-        return STEP_CANCELLED;
-    }
+    for (const step_entry &step : step_table)
+        if (step.key == key) return step.perform(window, state);
+    return STEP_CANCELLED;
 }
 
 int next_install_step(platform_window *window, installer_state *state) {
@@ -144,16 +140,16 @@ int next_install_step(platform_window *window, installer_state *state) {
 int install_run(platform_window *window, installer_state *state) {
     platform_start_timer(window, ANIMATION_TIMER, ANIMATION_PERIOD_MS);
     char dest[PATH_CAPACITY];
-    platform_get_item_text(window, ITEM_DEST_EDIT, dest, sizeof dest);
+    platform_get_item_text(window, IDC_FOLDER_EDIT, dest, sizeof dest);
     size_t n = strlen(dest);
     while (n > 0 && dest[n - 1] == '\\') dest[--n] = 0;
     text_copy(state->dest_path, sizeof state->dest_path, dest);
 
     state->no_to_all = state->yes_to_all = 0;
     state->choice_flags = 0;
-    if (platform_is_checked(window, ITEM_STARTMENU_BOX)) state->choice_flags |= CHOICE_STARTMENU;
-    if (platform_is_checked(window, ITEM_DESKTOP_BOX)) state->choice_flags |= CHOICE_DESKTOP;
-    if (platform_is_checked(window, ITEM_EXTRAREG_BOX)) state->choice_flags |= CHOICE_EXTRAREG;
+    if (platform_is_checked(window, IDC_STARTMENU_BOX)) state->choice_flags |= CHOICE_STARTMENU;
+    if (platform_is_checked(window, IDC_DESKTOP_BOX)) state->choice_flags |= CHOICE_DESKTOP;
+    if (platform_is_checked(window, IDC_EXTRAREG_BOX)) state->choice_flags |= CHOICE_EXTRAREG;
     state->step_counter = 0;
 
     int result = next_install_step(window, state);

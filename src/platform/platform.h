@@ -4,6 +4,8 @@
 // relies on (error codes, existence tests) so the core can be tested natively.
 #pragma once
 
+#include "resource_ids.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -43,6 +45,10 @@ enum platform_answer : int {
 };
 
 // ---- Process ---------------------------------------------------------------
+
+// Hands the backend the program's module (whose path and resources it reads). Called once at
+// entry, before anything else of the seam.
+void platform_init(void *module);
 
 // Full path of the running executable into out (capacity cap, cut to fit).
 // 1 when known, 0 when the platform cannot tell.
@@ -102,6 +108,9 @@ void platform_local_time(platform_time *out);
 int platform_free_space(const char *root, uint64_t *free_bytes);
 
 // ---- User interface --------------------------------------------------------
+// The modal dialogs (platform_run_dialog, platform_ask_overwrite) belong to the program that
+// owns their templates: on Windows the stub's dialog procedures in src/shell/win32 define them,
+// off Windows the POSIX backend answers them from its test hooks.
 
 struct platform_window; // the wizard dialog (its window handle on Windows); opaque
 
@@ -134,10 +143,10 @@ struct platform_overwrite_question {
     const char *yes, *yes_to_all, *no, *no_to_all;
 };
 enum platform_overwrite_answer : int {
-    PLATFORM_OVERWRITE_YES = 6,
-    PLATFORM_OVERWRITE_NO = 7,
-    PLATFORM_OVERWRITE_YES_TO_ALL = 1026,
-    PLATFORM_OVERWRITE_NO_TO_ALL = 1028,
+    PLATFORM_OVERWRITE_YES = IDC_OVERWRITE_YES, // the dialog ends with the id of its button
+    PLATFORM_OVERWRITE_NO = IDC_OVERWRITE_NO,
+    PLATFORM_OVERWRITE_YES_TO_ALL = IDC_OVERWRITE_YES_TO_ALL,
+    PLATFORM_OVERWRITE_NO_TO_ALL = IDC_OVERWRITE_NO_TO_ALL,
 };
 // Asks modally, owned by window, whether to overwrite; the button pressed, or -1 when the
 // question could not be shown (which callers take as No).

@@ -57,6 +57,10 @@ void count_pages(installer_state *state);
 // The value token behind key on the key's first line, unquoted. 1 when the key has a line;
 // 0 (out empty) when it has none or no script is loaded.
 int get_value(installer_state *state, uint32_t key, char *out, size_t cap);
+// A user-visible text: the script's value of text key into out (capacity cap), or the key's
+// built-in text, or an empty text for a key without one. 1 when the script set the key, 0 when
+// the built-in (or empty) text was given, so a caller can keep a control's own text instead.
+int script_text(installer_state *state, uint32_t key, char *out, size_t cap);
 // Field n of the key's line (field 0 lies between key and first comma), unquoted. 1 when the
 // field is there, even empty; 0 when the key or the field is missing.
 int get_field(installer_state *state, uint32_t key, int n, char *out, size_t cap);

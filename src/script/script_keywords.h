@@ -98,6 +98,9 @@ struct keyword_row {
     uint32_t id;      // unique
     const char *word; // unique without regard to case; null in the terminating row
     uint32_t kind;    // keyword_kind_value
+    // The built-in Dutch text of a text_ key, shown when the script does not set the key; null
+    // for every other word and for the text keys whose control keeps its template text.
+    const char *builtin_text;
 };
 
 enum : int { KEYWORD_ROWS = 101 }; // rows before the terminating one
@@ -113,3 +116,5 @@ uint32_t keyword_kind(uint32_t id);
 int keyword_equal(const char *a, const char *b);
 // Word of the row with that id, or null when there is none.
 const char *keyword_word(uint32_t id);
+// Built-in text of the row with that id, or null when it has none.
+const char *keyword_builtin_text(uint32_t id);

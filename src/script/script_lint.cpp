@@ -5,7 +5,7 @@
 
 #include "archive/lza_lookup.h"
 #include "script/script.h"
-#include "shell/installer_state.h"
+#include "state/installer_state.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -4,7 +4,7 @@
 #include "archive/lza_decode.h"
 #include "archive/lza_lookup.h"
 #include "archive/lza_stream.h"
-#include "shell/installer_state.h"
+#include "state/installer_state.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -5,7 +5,7 @@
 #include "archive/lza_decode.h"
 #include "archive/lza_lookup.h"
 #include "archive/lza_stream.h"
-#include "shell/installer_state.h"
+#include "state/installer_state.h"
 
 #include <cstring>
 
@@ -197,6 +197,12 @@ int get_value(installer_state *state, uint32_t key, char *out, size_t cap) {
     next_token(text + at, out, cap);
     unquote(out);
     return 1;
+}
+
+int script_text(installer_state *state, uint32_t key, char *out, size_t cap) {
+    if (get_value(state, key, out, cap)) return 1;
+    text_copy(out, cap, keyword_builtin_text(key));
+    return 0;
 }
 
 int take_field(const char *text, int n, char *out, size_t cap) {

@@ -1,7 +1,10 @@
 // The process entry. In a file of its own so that programs that link the core for its
 // archive and script code (the packer) do not pull in the dialogs it runs.
+#include "shell/installer_entry.h"
+
 #include "platform/platform.h"
-#include "shell/installer_state.h"
+#include "resource_ids.h"
+#include "state/installer_state.h"
 
 #include <cstring>
 
@@ -16,9 +19,10 @@ int is_extract_command(const char *command_line) {
 
 int run_installer(void *instance, const char *command_line) {
     module_instance = instance;
+    platform_init(instance);
     memset(&g_state, 0, sizeof g_state);
     g_state.extract_mode = is_extract_command(command_line);
     platform_init_common_controls();
-    platform_run_dialog(g_state.extract_mode ? DIALOG_EXTRACT : DIALOG_WIZARD);
+    platform_run_dialog(g_state.extract_mode ? IDD_EXTRACT : IDD_WIZARD);
     return 0;
 }

@@ -3,9 +3,9 @@
 
 #include "archive/lza_locate.h"
 #include "platform/platform.h"
-#include "engine/disk_space.h"
+#include "engine/member_table.h"
 #include "script/script.h"
-#include "shell/installer_state.h"
+#include "state/installer_state.h"
 
 int wizard_locate_archive(void) {
     if (!locate_archive(&g_state)) {

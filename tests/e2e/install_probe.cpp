@@ -7,8 +7,10 @@
 //
 //   kvinstall.exe DEST [startmenu] [desktop] [extrareg]
 #include "engine/install_run.h"
-#include "shell/installer_state.h"
+#include "platform/platform.h"
+#include "resource_ids.h"
 #include "shell/wizard.h"
+#include "state/installer_state.h"
 
 #include <windows.h>
 
@@ -26,17 +28,18 @@ int main(int argc, char **argv) {
         return 2;
     }
     module_instance = GetModuleHandleA(nullptr);
+    platform_init(module_instance);
     memset(&g_state, 0, sizeof g_state);
     InitCommonControls();
     if (!wizard_start()) return 3;
-    HWND wizard = CreateDialogParamA((HINSTANCE)module_instance, MAKEINTRESOURCEA(DIALOG_WIZARD),
+    HWND wizard = CreateDialogParamA((HINSTANCE)module_instance, MAKEINTRESOURCEA(IDD_WIZARD),
                                      nullptr, quiet_procedure, 0);
     if (!wizard) return 3;
-    SetDlgItemTextA(wizard, 5001, argv[1]);
+    SetDlgItemTextA(wizard, IDC_FOLDER_EDIT, argv[1]);
     for (int i = 2; i < argc; i++) {
-        int box = !strcmp(argv[i], "startmenu")  ? 5003
-                  : !strcmp(argv[i], "desktop")  ? 5004
-                  : !strcmp(argv[i], "extrareg") ? 5008
+        int box = !strcmp(argv[i], "startmenu")  ? IDC_STARTMENU_BOX
+                  : !strcmp(argv[i], "desktop")  ? IDC_DESKTOP_BOX
+                  : !strcmp(argv[i], "extrareg") ? IDC_EXTRAREG_BOX
                                                  : 0;
         if (box) CheckDlgButton(wizard, box, BST_CHECKED);
     }

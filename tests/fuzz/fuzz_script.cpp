@@ -3,7 +3,7 @@
 // sanitizer, nor loop without end.
 #include "script/script.h"
 #include "script/script_lint.h"
-#include "shell/installer_state.h"
+#include "state/installer_state.h"
 
 #include <cstddef>
 #include <cstdint>

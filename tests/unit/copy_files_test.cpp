@@ -177,7 +177,7 @@ TEST_F(run_test, ACancelledCopyLeavesWhatWasThere) {
     write_text("C:\\Prog\\big.dat", "old contents");
     int blocks = 0;
     press_back = [&] {
-        return std::string(platform_ui_text(ITEM_STATUS)) == "Groot" && ++blocks == 50;
+        return std::string(platform_ui_text(IDC_STATUS_LINE)) == "Groot" && ++blocks == 50;
     };
     EXPECT_EQ(run(), STEP_CANCELLED);
     EXPECT_EQ(step_row(1), "2Bestanden");
@@ -207,7 +207,8 @@ TEST_F(run_test, FaultsDuringTheCopyAreFailuresOfTheFile) {
         {"the archive disappears after the scan",
          [&] {
              press_back = [&] {
-                 if (std::string(platform_ui_text(ITEM_STATUS)) == "Groot") remove(archive.c_str());
+                 if (std::string(platform_ui_text(IDC_STATUS_LINE)) == "Groot")
+                     remove(archive.c_str());
                  return false;
              };
          },
@@ -215,7 +216,7 @@ TEST_F(run_test, FaultsDuringTheCopyAreFailuresOfTheFile) {
         {"a record that no longer decodes",
          [&] {
              press_back = [&] {
-                 if (std::string(platform_ui_text(ITEM_STATUS)) != "Groot") return false;
+                 if (std::string(platform_ui_text(IDC_STATUS_LINE)) != "Groot") return false;
                  bytes b = read_file(archive);
                  b[0] = 'X'; // the magic of the only record
                  write_file(archive, b);
@@ -226,7 +227,7 @@ TEST_F(run_test, FaultsDuringTheCopyAreFailuresOfTheFile) {
         {"a record cut short",
          [&] {
              press_back = [&] {
-                 if (std::string(platform_ui_text(ITEM_STATUS)) != "Groot") return false;
+                 if (std::string(platform_ui_text(IDC_STATUS_LINE)) != "Groot") return false;
                  bytes b = read_file(archive);
                  b.resize(b.size() / 2);
                  write_file(archive, b);

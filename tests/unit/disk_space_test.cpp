@@ -59,7 +59,7 @@ TEST_F(space_test, TotalsAndFreeSpaceIn64Bits) {
         platform_faults.free_space = r.free_space;
         EXPECT_EQ(check_disk_space(nullptr, &g_state), r.result) << r.name;
         EXPECT_EQ(g_state.bytes_total, r.total) << r.name;
-        EXPECT_STREQ(platform_ui_text(ITEM_STATUS), r.label) << r.name;
+        EXPECT_STREQ(platform_ui_text(IDC_STATUS_LINE), r.label) << r.name;
         TearDown();
     }
 }

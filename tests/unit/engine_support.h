@@ -6,7 +6,7 @@
 #include "platform/posix/platform_faults.h"
 #include "platform/posix/platform_posix_paths.h"
 #include "platform/posix/platform_posix_ui.h"
-#include "shell/installer_state.h"
+#include "state/installer_state.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -30,7 +30,7 @@ TEST_F(run_test, ACompleteRunMarksEveryRowDoneAndStopsTheTimer) {
     // Each row went waiting, running, done.
     std::vector<std::string> first_row;
     for (auto &change : item_changes)
-        if (change.first == ITEM_FIRST_ROW) first_row.push_back(change.second);
+        if (change.first == IDC_STEP_ROW_FIRST) first_row.push_back(change.second);
     EXPECT_EQ(first_row, (std::vector<std::string>{"0Ruimte", "3Ruimte", "1Ruimte"}));
 }
 
@@ -97,15 +97,15 @@ TEST_F(run_test, StepListsAndTheirResults) {
         // No archive at all: the disk space step fails.
         ASSERT_EQ(load_script_text(&g_state, script.data(), script.size()), 1);
         text_copy(g_state.archive_path, sizeof g_state.archive_path, "/nonexistent/setup.pck");
-        platform_ui_type(ITEM_DEST_EDIT, "C:\\Prog");
-        platform_ui_tick(ITEM_STARTMENU_BOX, r.startmenu);
-        platform_ui_tick(ITEM_DESKTOP_BOX, r.desktop);
+        platform_ui_type(IDC_FOLDER_EDIT, "C:\\Prog");
+        platform_ui_tick(IDC_STARTMENU_BOX, r.startmenu);
+        platform_ui_tick(IDC_DESKTOP_BOX, r.desktop);
         EXPECT_EQ(run(), r.result) << r.name;
         for (size_t i = 0; i < r.rows.size(); i++) EXPECT_EQ(step_row((int)i), r.rows[i]) << r.name;
         ASSERT_EQ(messages.size(), r.messages.size()) << r.name;
         for (size_t i = 0; i < messages.size(); i++) {
             EXPECT_EQ(messages[i].text, r.messages[i]) << r.name;
-            EXPECT_EQ(messages[i].caption, TEXT_INSERROR_DEFAULT);
+            EXPECT_EQ(messages[i].caption, "Fout tijdens installatie");
             EXPECT_EQ(messages[i].style, PLATFORM_MB_ICONERROR);
         }
         EXPECT_TRUE(exists("C:\\Prog\\Uninstal.log")) << r.name;

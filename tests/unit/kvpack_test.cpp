@@ -4,7 +4,7 @@
 // or overlong names, member names that would escape the extract folder, damaged records.
 #include "archive/lza_encode.h"
 #include "archive/lza_locate.h"
-#include "shell/installer_state.h"
+#include "state/installer_state.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

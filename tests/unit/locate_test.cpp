@@ -1,6 +1,6 @@
 // Finding the archive from the marker: behind the executable or in the .pck sibling.
 #include "archive/lza_locate.h"
-#include "shell/installer_state.h"
+#include "state/installer_state.h"
 #include "test_support.h"
 
 #include <cstring>

@@ -5,6 +5,7 @@
 
 #include "archive/lza_encode.h"
 #include "engine/disk_space.h"
+#include "engine/member_table.h"
 #include "engine/install_run.h"
 #include "engine_support.h"
 #include "script/script.h"
@@ -86,10 +87,10 @@ struct run_test : engine_test {
         text_copy(g_state.archive_path, sizeof g_state.archive_path, archive.c_str());
         g_state.archive_offset = 0;
         ASSERT_EQ(load_script_text(&g_state, script.data(), script.size()), 1);
-        platform_ui_type(ITEM_DEST_EDIT, dest.c_str());
+        platform_ui_type(IDC_FOLDER_EDIT, dest.c_str());
     }
     int run() { return install_run(nullptr, &g_state); }
-    std::string step_row(int i) { return platform_ui_text(ITEM_FIRST_ROW + i); }
+    std::string step_row(int i) { return platform_ui_text(IDC_STEP_ROW_FIRST + i); }
     // Uninstal.log after its header and the InsErr.log record.
     std::string records(const std::string &dest = "C:\\Prog") {
         std::string text = read_text(dest + "\\Uninstal.log");

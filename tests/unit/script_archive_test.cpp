@@ -2,7 +2,7 @@
 #include "archive/lza_format.h"
 #include "lzari_plain.h"
 #include "script/script.h"
-#include "shell/installer_state.h"
+#include "state/installer_state.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Preparation of the script text, the word-character test and the tokenizer.
 #include "script/script.h"
-#include "shell/installer_state.h"
+#include "state/installer_state.h"
 
 #include <gtest/gtest.h>
 

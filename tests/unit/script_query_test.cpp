@@ -1,6 +1,6 @@
 // The script queries over scripts loaded from memory: keys, fields, lists and placeholders.
 #include "script/script.h"
-#include "shell/installer_state.h"
+#include "state/installer_state.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 // The entry's mode choice, exit code and the bounded text copies every module relies on.
 #include "platform/posix/platform_posix_ui.h"
-#include "shell/installer_state.h"
+#include "shell/installer_entry.h"
+#include "state/installer_state.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
@@ -26,10 +27,10 @@ TEST(Entry, RunsOneDialogAndAlwaysExitsZero) {
         dialog_result = result;
         g_state.cancel_requested = 1; // must be cleared by the entry
         EXPECT_EQ(run_installer(nullptr, "/x"), 0);
-        EXPECT_EQ(seen_template, DIALOG_EXTRACT);
+        EXPECT_EQ(seen_template, IDD_EXTRACT);
         EXPECT_EQ(g_state.cancel_requested, 0);
         EXPECT_EQ(run_installer(nullptr, ""), 0);
-        EXPECT_EQ(seen_template, DIALOG_WIZARD);
+        EXPECT_EQ(seen_template, IDD_WIZARD);
     }
     platform_ui.run_dialog = nullptr;
 }

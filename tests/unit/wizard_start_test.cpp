@@ -2,7 +2,7 @@
 // a good start leaves behind.
 #include "archive/lza_encode.h"
 #include "platform/posix/platform_posix_ui.h"
-#include "shell/installer_state.h"
+#include "state/installer_state.h"
 #include "shell/wizard.h"
 #include "test_support.h"
 

@@ -5,12 +5,13 @@
 #include "kvpack_os.h"
 
 #include "engine/disk_space.h"
+#include "engine/member_table.h"
 #include "engine/install_run.h"
 #include "platform/platform.h"
 #include "platform/posix/platform_posix_paths.h"
 #include "platform/posix/platform_posix_ui.h"
 #include "script/script.h"
-#include "shell/installer_state.h"
+#include "state/installer_state.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -143,11 +144,11 @@ void on_pump(void *) {
 }
 
 void on_item(int item, const char *text, void *) {
-    if (item >= ITEM_FIRST_ROW && item <= ITEM_LAST_ROW) {
+    if (item >= IDC_STEP_ROW_FIRST && item <= IDC_STEP_ROW_LAST) {
         int unused = !strcmp(text, ROW_UNUSED);
-        printf("row %d %-7s %s\n", item - ITEM_FIRST_ROW + 1, row_state(unused ? 0 : text[0]),
+        printf("row %d %-7s %s\n", item - IDC_STEP_ROW_FIRST + 1, row_state(unused ? 0 : text[0]),
                unused ? "" : text + 1);
-    } else if (item == ITEM_STATUS && sim.verbose) {
+    } else if (item == IDC_STATUS_LINE && sim.verbose) {
         printf("status %s\n", text);
     }
 }
@@ -273,13 +274,13 @@ int cmd_simulate(int argc, char **argv) {
     platform_ui.ask_overwrite = on_question;
     platform_ui.pump = on_pump;
     platform_ui.item_text = on_item;
-    tick_from_script(KW_PROGRAMGROUPYESNO, ITEM_STARTMENU_BOX, sim.option_set[0]);
-    tick_from_script(KW_DESKTOPYESNO, ITEM_DESKTOP_BOX, sim.option_set[1]);
+    tick_from_script(KW_PROGRAMGROUPYESNO, IDC_STARTMENU_BOX, sim.option_set[0]);
+    tick_from_script(KW_DESKTOPYESNO, IDC_DESKTOP_BOX, sim.option_set[1]);
     char present[SCRIPT_EXPAND_CAPACITY];
     if (get_value(&g_state, KW_EXTRAREG01, present, sizeof present) || sim.option_set[2] >= 0)
-        tick_from_script(KW_EXTRAREG01, ITEM_EXTRAREG_BOX, sim.option_set[2]);
+        tick_from_script(KW_EXTRAREG01, IDC_EXTRAREG_BOX, sim.option_set[2]);
     std::string typed = dest ? dest : default_destination();
-    platform_ui_type(ITEM_DEST_EDIT, typed.c_str());
+    platform_ui_type(IDC_FOLDER_EDIT, typed.c_str());
     printf("destination %s\n", typed.c_str());
 
     int result = install_run(nullptr, &g_state);

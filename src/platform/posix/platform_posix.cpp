@@ -142,6 +142,8 @@ void platform_set_last_error(uint32_t code) {
     last_error = code;
 }
 
+void platform_init(void *) {} // the simulation's program path is set by its driver
+
 int platform_module_path(char *out, size_t cap) {
     if (!out || cap == 0) return 0;
     ssize_t n = readlink("/proc/self/exe", out, cap - 1);

@@ -1,8 +1,6 @@
 // Win32 backend of the platform seam: the real thing behind every platform_ call.
 #include "platform/platform.h"
 
-#include "shell/installer_state.h"
-
 #include <windows.h>
 
 struct platform_file {
@@ -16,9 +14,15 @@ void platform_set_last_error(uint32_t code) {
     SetLastError(code);
 }
 
+static HMODULE program_module;
+
+void platform_init(void *module) {
+    program_module = (HMODULE)module;
+}
+
 int platform_module_path(char *out, size_t cap) {
     if (!out || cap == 0) return 0;
-    DWORD n = GetModuleFileNameA((HMODULE)module_instance, out, (DWORD)cap);
+    DWORD n = GetModuleFileNameA(program_module, out, (DWORD)cap);
     if (n == 0 || n >= cap) { // failed, or cut: not a path we can trust
         out[n < cap ? n : cap - 1] = 0;
         return n != 0;

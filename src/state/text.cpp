@@ -1,13 +1,7 @@
-// The state record, its companion globals and the process entry.
-#include "shell/installer_state.h"
+// Bounded copies into fixed text fields.
+#include "state/text.h"
 
 #include <cstring>
-
-installer_state g_state;
-void *module_instance;
-char text_buffer[TEXT_BUFFER_CAPACITY];
-int32_t window_width, window_height;
-int32_t anim_frame = 1;
 
 size_t text_copy(char *dst, size_t cap, const char *src) {
     if (!dst || cap == 0) return 0;

@@ -1,6 +1,6 @@
 // The Windows process entry: hands the command line (without the program's name) to the
 // portable entry and exits with what it returns, which is always 0.
-#include "shell/installer_state.h"
+#include "shell/installer_entry.h"
 
 #include <windows.h>
 

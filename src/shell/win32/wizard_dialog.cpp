@@ -1,7 +1,8 @@
 // The modal dialogs of the stub: their procedures translate window messages into calls of the
 // portable wizard and extract logic, and move controls as that logic says.
 #include "platform/platform.h"
-#include "shell/installer_state.h"
+#include "resource_ids.h"
+#include "state/installer_state.h"
 #include "shell/wizard.h"
 
 #include <windows.h>
@@ -46,7 +47,7 @@ void platform_init_common_controls(void) {
 }
 
 int platform_run_dialog(int template_id) {
-    DLGPROC procedure = template_id == DIALOG_EXTRACT ? extract_procedure : wizard_procedure;
+    DLGPROC procedure = template_id == IDD_EXTRACT ? extract_procedure : wizard_procedure;
     return (int)DialogBoxParamA((HINSTANCE)module_instance, MAKEINTRESOURCEA(template_id), nullptr,
                                 procedure, 0);
 }

@@ -4,15 +4,10 @@
 // overflow).
 #pragma once
 
+#include "state/text.h"
+
 #include <cstddef>
 #include <cstdint>
-
-enum : size_t {
-    PATH_CAPACITY = 512,        // every path field: at most 511 characters and the NUL
-    DRIVE_CAPACITY = 64,        // default_drive
-    DIR_CAPACITY = 448,         // default_dir
-    TEXT_BUFFER_CAPACITY = 8192 // text_buffer
-};
 
 // choice_flags bits
 enum : uint32_t {
@@ -64,20 +59,3 @@ extern void *module_instance;                  // module whose resources the dia
 extern char text_buffer[TEXT_BUFFER_CAPACITY]; // shared query result; valid until the next query
 extern int32_t window_width, window_height;    // the desktop work area, taken at wizard start
 extern int32_t anim_frame;                     // hourglass frame 0..9, starts at 1
-
-// Copies src into dst of capacity cap, cutting what does not fit; dst is always terminated.
-// Returns the number of characters copied (less than strlen(src) when cut).
-size_t text_copy(char *dst, size_t cap, const char *src);
-// Appends src to the zero-terminated text in dst, cutting what does not fit.
-size_t text_append(char *dst, size_t cap, const char *src);
-
-// Dialogs the entry can run.
-enum installer_dialog { DIALOG_WIZARD = 101, DIALOG_EXTRACT = 116 };
-
-// 1 when the command line selects extract-only mode: its first two characters are "/X" in any
-// case; nothing else of it is looked at.
-int is_extract_command(const char *command_line);
-
-// The process entry: clears the state, picks the mode, runs exactly one modal dialog.
-// Always 0, the process exit code, whatever the dialog returned.
-int run_installer(void *instance, const char *command_line);

@@ -1,0 +1,35 @@
+// The member table: one row per archive record, built by the disk space step's scan and worked
+// from by the copy step; and the reading of a copy_files entry's patterns, which both share.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+struct installer_state;
+struct platform_window;
+
+enum : size_t {
+    MEMBER_NAME_CAPACITY = 260, // a row's name with its NUL; longer names are cut
+    MEMBER_TABLE_SPARE = 8,     // rows allocated beyond member_count
+};
+
+// One row of the member table, in archive order.
+struct member_row {
+    int32_t match_count;             // copy_files entries whose source pattern takes it
+    char name[MEMBER_NAME_CAPACITY]; // the stored name, NUL-terminated
+    int64_t record_offset;           // archive offset of the record's 24-byte header
+    uint32_t unpacked_size;          // the header's sizes
+    uint32_t packed_size;
+};
+
+// Rebuilds member_table and member_count from the archive in two passes (progress 0-50-100,
+// cancel tested at every record). 1 built, 0 when the archive does not open or holds no
+// record, -1 when cancelled.
+int scan_members(platform_window *window, installer_state *state);
+// The rows of the member table (member_count of them), or null when there is none.
+member_row *member_rows(installer_state *state);
+// Frees the member table; member_count becomes 0.
+void release_member_table(installer_state *state);
+// Reads field n of the copy_files entry line, unquoted and with its placeholders expanded,
+// into out (capacity cap). 1 when the field is there.
+int copy_entry_pattern(installer_state *state, const char *line, int n, char *out, size_t cap);
