@@ -4,6 +4,7 @@
 #include "archive/lza_decode.h"
 
 #include "archive/lza_stream.h"
+#include "platform/platform.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -235,7 +236,8 @@ lza_reader *lza_open(lza_stream *stream, int64_t offset) {
     // The name lives in the same block; a negative length means no name, and the block is
     // always sized from the length actually read, so no record can make us write outside it.
     const size_t name_bytes = header.name_length > 0 ? (size_t)header.name_length : 0;
-    lza_reader *r = static_cast<lza_reader *>(calloc(1, sizeof(lza_reader) + name_bytes + 1));
+    lza_reader *r =
+        static_cast<lza_reader *>(platform_alloc(1, sizeof(lza_reader) + name_bytes + 1));
     if (!r) return nullptr;
     r->high = LZA_Q4;
     r->header_copy = header;
@@ -265,6 +267,6 @@ size_t lza_read(void *buffer, size_t size, size_t count, lza_reader *r) {
 }
 
 int lza_close(lza_reader *r) {
-    free(r);
+    platform_free(r);
     return 0;
 }

@@ -12,11 +12,11 @@ enum : size_t { STREAM_BUFFER_SIZE = 64 * 1024 };
 lza_stream *lza_stream_open(const char *path) {
     platform_file *file = platform_open_read(path);
     if (!file) return nullptr;
-    lza_stream *s = static_cast<lza_stream *>(calloc(1, sizeof(lza_stream)));
-    unsigned char *buffer = static_cast<unsigned char *>(malloc(STREAM_BUFFER_SIZE));
+    lza_stream *s = static_cast<lza_stream *>(platform_alloc(1, sizeof(lza_stream)));
+    unsigned char *buffer = static_cast<unsigned char *>(platform_alloc(STREAM_BUFFER_SIZE, 1));
     if (!s || !buffer) {
-        free(s);
-        free(buffer);
+        platform_free(s);
+        platform_free(buffer);
         platform_close(file);
         platform_set_last_error(PLATFORM_ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
@@ -29,7 +29,7 @@ lza_stream *lza_stream_open(const char *path) {
 }
 
 lza_stream *lza_stream_open_memory(const void *data, size_t size) {
-    lza_stream *s = static_cast<lza_stream *>(calloc(1, sizeof(lza_stream)));
+    lza_stream *s = static_cast<lza_stream *>(platform_alloc(1, sizeof(lza_stream)));
     if (!s) return nullptr;
     s->buffer = const_cast<unsigned char *>(static_cast<const unsigned char *>(data));
     s->capacity = size;
@@ -39,9 +39,9 @@ lza_stream *lza_stream_open_memory(const void *data, size_t size) {
 
 void lza_stream_close(lza_stream *s) {
     if (!s) return;
-    if (s->owns_buffer) free(s->buffer);
+    if (s->owns_buffer) platform_free(s->buffer);
     platform_close(s->file);
-    free(s);
+    platform_free(s);
 }
 
 int64_t lza_stream_tell(const lza_stream *s) {

@@ -45,8 +45,8 @@ uint64_t key_hash(const char *key) {
 }
 
 void index_clear(log_index *index) {
-    for (size_t i = 0; i < index->capacity; i++) free(index->slots[i]);
-    free(index->slots);
+    for (size_t i = 0; i < index->capacity; i++) platform_free(index->slots[i]);
+    platform_free(index->slots);
     memset(index, 0, sizeof *index);
 }
 
@@ -62,7 +62,7 @@ int index_grow(log_index *index) {
     size_t capacity = index->capacity ? index->capacity * 2 : 256;
     char **old = index->slots;
     size_t old_capacity = index->capacity;
-    index->slots = static_cast<char **>(calloc(capacity, sizeof *index->slots));
+    index->slots = static_cast<char **>(platform_alloc(capacity, sizeof *index->slots));
     if (!index->slots) {
         index->slots = old;
         return 0;
@@ -70,14 +70,14 @@ int index_grow(log_index *index) {
     index->capacity = capacity;
     for (size_t i = 0; i < old_capacity; i++)
         if (old[i]) index->slots[index_slot(index, old[i])] = old[i];
-    free(old);
+    platform_free(old);
     return 1;
 }
 
 // The key tag + first [+ "\n" + second] in a fresh block; null when memory is short.
 char *make_key(char tag, const char *first, const char *second) {
     size_t a = strlen(first), b = second ? strlen(second) + 1 : 0;
-    char *key = static_cast<char *>(malloc(a + b + 2));
+    char *key = static_cast<char *>(platform_alloc(a + b + 2, 1));
     if (!key) return nullptr;
     key[0] = tag;
     memcpy(key + 1, first, a);
@@ -94,7 +94,7 @@ int index_has(const log_index *index, char tag, const char *first, const char *s
     char *key = make_key(tag, first, second);
     if (!key) return -1;
     int found = index->slots[index_slot(index, key)] != nullptr;
-    free(key);
+    platform_free(key);
     return found;
 }
 
@@ -112,7 +112,7 @@ void index_add(log_index *index, char tag, const char *first, const char *second
     }
     size_t slot = index_slot(index, key);
     if (index->slots[slot]) {
-        free(key);
+        platform_free(key);
         return;
     }
     index->slots[slot] = key;
@@ -191,13 +191,14 @@ int write_all(platform_file *file, const char *data, size_t size) {
 
 enum : size_t { LOG_TITLE_CAPACITY = 128 };
 
-// Creates the log name anew and writes its first line, "<title> created: <local time>", which
-// is also left in first (without its CR LF). *written tells whether the line went out whole.
-// Returns the open file (the caller writes the rest and closes it) or null.
-platform_file *create_log(installer_state *state, const char *name, const char *title, char *path,
-                          char *first, int *written) {
+// Creates the log name anew and writes its header: the first line, "<title> created: <local
+// time>" (also left in first, without its CR LF), then the text rest. The header goes out in one
+// write, and a log whose header did not go out whole is removed again: a log that does not
+// begin with its header would be misread by the uninstaller, and records appended to it lost.
+// Returns the open file (the caller closes it) or null.
+platform_file *create_log(installer_state *state, const char *name, const char *title,
+                          const char *rest, char *path, char *first) {
     text_copy(log_folder, sizeof log_folder, state->dest_path);
-    *written = 0;
     if (!log_path(name, path)) return nullptr;
     platform_file *file = platform_create_write(path);
     if (!file) return nullptr;
@@ -205,8 +206,16 @@ platform_file *create_log(installer_state *state, const char *name, const char *
     platform_local_time(&t);
     int n = snprintf(first, LOG_TITLE_CAPACITY, "%s created: %02d-%02d-%04d %02d:%02d:%02d.%04d",
                      title, t.day, t.month, t.year, t.hour, t.minute, t.second, t.milliseconds);
-    *written = n > 0 && (size_t)n < LOG_TITLE_CAPACITY && write_all(file, first, (size_t)n) &&
-               write_all(file, "\r\n", 2);
+    char header[LOG_TITLE_CAPACITY + LOG_PATH_CAPACITY + 32];
+    int size = snprintf(header, sizeof header, "%s\r\n%s", first, rest);
+    if (n <= 0 || (size_t)n >= LOG_TITLE_CAPACITY || size <= 0 || (size_t)size >= sizeof header ||
+        !write_all(file, header, (size_t)size)) {
+        uint32_t error = platform_last_error();
+        platform_close(file);
+        platform_delete_file(path);
+        platform_set_last_error(error);
+        return nullptr;
+    }
     return file;
 }
 
@@ -214,7 +223,7 @@ platform_file *create_log(installer_state *state, const char *name, const char *
 // memory allows) and keeps the index in step. 1 when written whole.
 int write_record(platform_file *file, const char *kind, const char *text) {
     size_t a = strlen(kind), b = strlen(text);
-    char *record = static_cast<char *>(malloc(a + b + 4));
+    char *record = static_cast<char *>(platform_alloc(a + b + 4, 1));
     int ok = 0;
     if (record) {
         memcpy(record, kind, a);
@@ -222,7 +231,7 @@ int write_record(platform_file *file, const char *kind, const char *text) {
         memcpy(record + a + 2, text, b);
         memcpy(record + a + 2 + b, "\r\n", 2);
         ok = write_all(file, record, a + b + 4);
-        free(record);
+        platform_free(record);
     } else {
         ok = write_all(file, kind, a) && write_all(file, "\r\n", 2) && write_all(file, text, b) &&
              write_all(file, "\r\n", 2);
@@ -256,13 +265,11 @@ int index_lookup(const char *path, int64_t size, const char *kind, const char *t
 } // namespace
 
 int create_uninstall_log(installer_state *state) {
-    char path[LOG_PATH_CAPACITY], first[LOG_TITLE_CAPACITY];
-    int ok = 0;
+    char path[LOG_PATH_CAPACITY], first[LOG_TITLE_CAPACITY], rest[LOG_PATH_CAPACITY + 32];
     index_clear(&uninstall_index);
-    platform_file *file = create_log(state, UNINSTALL_NAME, "UninstallLog", path, first, &ok);
+    snprintf(rest, sizeof rest, "[DEFFOLDER]\r\n%s\r\n", state->dest_path);
+    platform_file *file = create_log(state, UNINSTALL_NAME, "UninstallLog", rest, path, first);
     if (!file) return 0;
-    ok = ok && write_all(file, "[DEFFOLDER]\r\n", 13) &&
-         write_all(file, log_folder, strlen(log_folder)) && write_all(file, "\r\n", 2);
     int64_t size = platform_file_size(file);
     platform_close(file);
 
@@ -270,22 +277,21 @@ int create_uninstall_log(installer_state *state) {
     log_index *index = &uninstall_index;
     text_copy(index->path, sizeof index->path, path);
     index->size = size;
-    index->usable = ok && size >= 0 && is_plain_line(log_folder);
+    index->usable = size >= 0 && is_plain_line(log_folder);
     index_add(index, 'T', first, nullptr);
     index_add(index, 'T', "[DEFFOLDER]", nullptr);
     index_add(index, 'T', log_folder, nullptr);
-    return ok;
+    return 1;
 }
 
 int create_error_log(installer_state *state) {
     char path[LOG_PATH_CAPACITY], first[LOG_TITLE_CAPACITY];
-    int ok = 0;
-    platform_file *file = create_log(state, ERROR_NAME, "ErrorLog", path, first, &ok);
+    platform_file *file = create_log(state, ERROR_NAME, "ErrorLog", "", path, first);
     if (!file) return 0;
     // Recorded while the line is already out: the record reaches Uninstal.log either way.
     append_uninstall_record(LOG_KIND_FILE, path);
     platform_close(file);
-    return ok;
+    return 1;
 }
 
 int append_uninstall_record(const char *kind, const char *text) {

@@ -24,11 +24,12 @@ extern char log_folder[PATH_CAPACITY];
 
 // Sets log_folder to dest_path and writes Uninstal.log anew: the creation time, "[DEFFOLDER]"
 // and the folder. 1 when the file was written whole, 0 when it could not be created or written
-// (log_folder stays set).
+// (log_folder stays set; a log whose header did not go out whole is removed, so no later record
+// lands in a file the uninstaller would misread).
 int create_uninstall_log(installer_state *state);
 // Sets log_folder to dest_path, writes InsErr.log anew with its creation time and records it as
-// the "[FILE]" record of Uninstal.log. 1 when written whole, 0 when not (nothing recorded when
-// it could not be created).
+// the "[FILE]" record of Uninstal.log. 1 when written whole, 0 when not (then the file is
+// removed again and nothing is recorded).
 int create_error_log(installer_state *state);
 // Adds the record kind / text to Uninstal.log unless exactly that pair (case-sensitive) is
 // already in it. 1 when added, already present, or log_folder is empty; 0 when the file could

@@ -4,6 +4,7 @@
 #include "archive/lza_format.h"
 #include "archive/lza_lookup.h"
 #include "archive/lza_stream.h"
+#include "engine/install_log.h"
 #include "engine/step.h"
 #include "platform/platform.h"
 #include "script/script.h"
@@ -50,6 +51,17 @@ int64_t walk_records(platform_window *window, installer_state *state, lza_stream
     return count;
 }
 
+// A scan that could not read the archive fails the step with the reason in InsErr.log, rather
+// than as a lack of disk space with nothing said, or with a table that silently lacks members.
+// Closes stream (when given); 0.
+int scan_failed(lza_stream *stream, const char *format, const char *argument) {
+    uint32_t error = platform_last_error();
+    lza_stream_close(stream);
+    append_error_format("ReadFile Failed: %u", error);
+    append_error_format(format, argument);
+    return 0;
+}
+
 } // namespace
 
 member_row *member_rows(installer_state *state) {
@@ -57,34 +69,37 @@ member_row *member_rows(installer_state *state) {
 }
 
 void release_member_table(installer_state *state) {
-    free(state->member_table);
+    platform_free(state->member_table);
     state->member_table = nullptr;
     state->member_count = 0;
 }
 
 int scan_members(platform_window *window, installer_state *state) {
     lza_stream *stream = lza_stream_open(state->archive_path);
-    if (!stream) return 0;
+    if (!stream) return scan_failed(nullptr, "Couldn't find packfile '%s'", state->archive_path);
     int64_t end = platform_file_size(stream->file);
     int64_t length = end - (int64_t)state->archive_offset;
     platform_set_progress_range(window, IDC_PROGRESS_BAR, 100);
 
     int64_t count = walk_records(window, state, stream, length, 0, nullptr, 0);
+    if (count >= 0 && stream->error)
+        return scan_failed(stream, "Couldn't read packfile '%s'", state->archive_path);
     if (count <= 0 || count > (int64_t)INT32_MAX - (int64_t)MEMBER_TABLE_SPARE) {
         lza_stream_close(stream);
         if (count > 0) state->member_count = 0; // more rows than a table can count
         return count < 0 ? -1 : 0;
     }
     release_member_table(state);
-    member_row *rows =
-        static_cast<member_row *>(calloc((size_t)count + MEMBER_TABLE_SPARE, sizeof(member_row)));
-    if (!rows) {
-        lza_stream_close(stream);
-        return 0;
-    }
+    member_row *rows = static_cast<member_row *>(
+        platform_alloc((size_t)count + MEMBER_TABLE_SPARE, sizeof(member_row)));
+    if (!rows) return scan_failed(stream, "Couldn't hold the list of %s", "members");
     state->member_table = rows;
     state->member_count = (int32_t)count;
     int64_t filled = walk_records(window, state, stream, length, length, rows, count);
+    if (filled >= 0 && stream->error) {
+        release_member_table(state);
+        return scan_failed(stream, "Couldn't read packfile '%s'", state->archive_path);
+    }
     lza_stream_close(stream);
     if (filled < 0) return -1;
     if (filled < count) state->member_count = (int32_t)filled; // the file shrank meanwhile

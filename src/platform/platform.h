@@ -58,6 +58,15 @@ int platform_module_path(char *out, size_t cap);
 uint32_t platform_last_error(void);
 void platform_set_last_error(uint32_t code);
 
+// ---- Memory ----------------------------------------------------------------
+
+// A zero-filled heap block of count * size bytes. Null when the product overflows or memory is
+// short (error set to PLATFORM_ERROR_NOT_ENOUGH_MEMORY); the POSIX backend can be told to refuse
+// blocks, so tests reach every path that handles a refusal.
+void *platform_alloc(size_t count, size_t size);
+// Frees a block of platform_alloc; null is ignored.
+void platform_free(void *block);
+
 // ---- Files -----------------------------------------------------------------
 
 struct platform_file; // an open file; opaque

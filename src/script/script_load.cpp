@@ -4,6 +4,7 @@
 #include "archive/lza_decode.h"
 #include "archive/lza_lookup.h"
 #include "archive/lza_stream.h"
+#include "platform/platform.h"
 #include "state/installer_state.h"
 
 #include <cstdlib>
@@ -19,7 +20,7 @@ const char SCRIPT_MEMBER[] = "setup.txt";
 char *replace_block(installer_state *state, size_t size) {
     release_script(state);
     if (size > SCRIPT_MAX_SIZE) return nullptr;
-    char *block = static_cast<char *>(calloc(size ? 2 * size : 1, 1));
+    char *block = static_cast<char *>(platform_alloc(size ? 2 * size : 1, 1));
     state->script_text = block;
     return block;
 }
@@ -34,7 +35,7 @@ void prepare_block(char *block, size_t filled) {
 
 void release_script(installer_state *state) {
     if (!state || !state->script_text) return;
-    free(state->script_text);
+    platform_free(state->script_text);
     state->script_text = nullptr;
 }
 

@@ -7,6 +7,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,7 +17,7 @@
 #include <ctime>
 #include <unistd.h>
 
-platform_fault_plan platform_faults = {nullptr, 0, nullptr, -1, -1, -1, nullptr};
+platform_fault_plan platform_faults;
 
 namespace {
 
@@ -60,6 +62,14 @@ int fault_on_open(const char *path) {
         return 1;
     }
     return 0;
+}
+
+// Counts one call of the kinds a sweep fails in turn; 1 (error set to code) when the plan says
+// this one fails.
+int fault_by_count(uint32_t code) {
+    if (++platform_faults.calls != platform_faults.fail_call) return 0;
+    last_error = code;
+    return 1;
 }
 
 char posix_root[PLATFORM_NATIVE_PATH_CAPACITY]; // "" when drive letters are not mapped
@@ -142,6 +152,21 @@ void platform_set_last_error(uint32_t code) {
     last_error = code;
 }
 
+void *platform_alloc(size_t count, size_t size) {
+    if (++platform_faults.allocs == platform_faults.fail_alloc ||
+        (size != 0 && count > SIZE_MAX / size)) {
+        last_error = PLATFORM_ERROR_NOT_ENOUGH_MEMORY;
+        return nullptr;
+    }
+    void *block = calloc(count ? count : 1, size ? size : 1);
+    if (!block) last_error = PLATFORM_ERROR_NOT_ENOUGH_MEMORY;
+    return block;
+}
+
+void platform_free(void *block) {
+    free(block);
+}
+
 void platform_init(void *) {} // the simulation's program path is set by its driver
 
 int platform_module_path(char *out, size_t cap) {
@@ -158,7 +183,7 @@ int platform_module_path(char *out, size_t cap) {
 
 // Opens path with flags, refusing folders as Win32 does. Null on failure, error set.
 static platform_file *open_file(const char *path, int flags) {
-    if (fault_on_open(path)) return nullptr;
+    if (fault_on_open(path) || fault_by_count(PLATFORM_ERROR_ACCESS_DENIED)) return nullptr;
     native_path native(path);
     if (!native.ok()) return nullptr;
     struct stat st;
@@ -196,6 +221,7 @@ long platform_read(platform_file *f, void *buffer, size_t size) {
         last_error = PLATFORM_ERROR_INVALID_HANDLE;
         return -1;
     }
+    if (fault_by_count(PLATFORM_ERROR_READ_FAULT)) return -1;
     if (f->faulty && platform_faults.read_budget >= 0) {
         if ((int64_t)size > platform_faults.read_budget) size = (size_t)platform_faults.read_budget;
         if (size == 0) return 0; // the file seems to end here: a short read
@@ -214,6 +240,7 @@ long platform_write(platform_file *f, const void *buffer, size_t size) {
         last_error = PLATFORM_ERROR_INVALID_HANDLE;
         return -1;
     }
+    if (fault_by_count(PLATFORM_ERROR_WRITE_FAULT)) return 0;
     size_t allowed = size;
     if (f->faulty && platform_faults.write_budget >= 0 &&
         (int64_t)allowed > platform_faults.write_budget)
@@ -265,7 +292,7 @@ int platform_is_folder(const char *path) {
 }
 
 int platform_make_folder(const char *path) {
-    if (fault_on_open(path)) return 0;
+    if (fault_on_open(path) || fault_by_count(PLATFORM_ERROR_ACCESS_DENIED)) return 0;
     native_path native(path);
     if (!native.ok()) return 0;
     if (mkdir(native.text, 0755) == 0) return 1;
@@ -282,6 +309,7 @@ int platform_delete_file(const char *path) {
 }
 
 int platform_move_replace(const char *source, const char *target) {
+    if (fault_by_count(PLATFORM_ERROR_ACCESS_DENIED)) return 0;
     native_path from(source), to(target);
     if (!from.ok() || !to.ok()) return 0;
     if (rename(from.text, to.text) == 0) return 1;

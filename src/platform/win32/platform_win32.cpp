@@ -14,6 +14,20 @@ void platform_set_last_error(uint32_t code) {
     SetLastError(code);
 }
 
+void *platform_alloc(size_t count, size_t size) {
+    if (size != 0 && count > (size_t)-1 / size) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    void *block = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, count * size ? count * size : 1);
+    if (!block) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return block;
+}
+
+void platform_free(void *block) {
+    if (block) HeapFree(GetProcessHeap(), 0, block);
+}
+
 static HMODULE program_module;
 
 void platform_init(void *module) {

@@ -1,0 +1,112 @@
+// The demo's whole install run with one platform call, then one allocation, failing at a time:
+// every fault point of the run is reached in turn, until a run no longer meets the fault. After
+// each run nothing may have crashed (the sanitizers watch), no temporary copy may be left,
+// Uninstal.log must still read as records, and the run must have failed exactly when it logged
+// a failure.
+#include "run_support.h"
+
+#include <filesystem>
+#include <sstream>
+
+namespace {
+
+std::string demo_file(const char *name) {
+    bytes b = read_file(std::string(KV_VECTORS_DIR) + "/../../examples/demo/" + name);
+    return std::string(b.begin(), b.end());
+}
+
+struct sweep_test : run_test {
+    std::string script = demo_file("setup.txt");
+    bytes archive; // packed once: every run installs the same archive
+
+    void SetUp() override {
+        run_test::SetUp();
+        if (archive.empty())
+            archive = pack_members({{"setup.txt", script},
+                                    {"demo.exe", std::string(3000, 'M') + "Z"},
+                                    {"license.txt", demo_file("license.txt")},
+                                    {"welcome.txt", demo_file("welcome.txt")},
+                                    {"readme.txt", demo_file("readme.txt")},
+                                    {"banner.bmp", demo_file("banner.bmp")}});
+    }
+
+    // One run on empty drives with the given plan; the number of counted calls and allocations
+    // it made, and a description of every broken rule (empty when it held).
+    std::string run_with(int64_t fail_call, int64_t fail_alloc, int64_t *calls, int64_t *allocs) {
+        TearDown();
+        SetUp();
+        std::string path = root.path + "/setup.pck";
+        write_file(path, archive);
+        text_copy(g_state.archive_path, sizeof g_state.archive_path, path.c_str());
+        load_script_text(&g_state, script.data(), script.size());
+        platform_ui_type(IDC_FOLDER_EDIT, "C:\\Korvex Demo");
+        platform_ui_tick(IDC_STARTMENU_BOX, 1);
+        platform_ui_tick(IDC_DESKTOP_BOX, 1);
+        platform_faults.calls = platform_faults.allocs = 0;
+        platform_faults.fail_call = fail_call;
+        platform_faults.fail_alloc = fail_alloc;
+        int result = run();
+        *calls = platform_faults.calls;
+        *allocs = platform_faults.allocs;
+        platform_faults.fail_call = platform_faults.fail_alloc = -1;
+
+        std::ostringstream broken;
+        for (const auto &entry : std::filesystem::recursive_directory_iterator(root.path))
+            if (entry.path().extension() == ".kvpart")
+                broken << " left " << entry.path().filename().string() << ";";
+        std::string log = read_text("C:\\Korvex Demo\\Uninstal.log");
+        if (!log.empty() && !uninstall_log_reads(log))
+            broken << " Uninstal.log unreadable: [" << log << "];";
+        std::string errors_logged = errors("C:\\Korvex Demo");
+        // A failure shows a message (a step's error, or a copy entry's); the error log lives in
+        // the destination, so a run that could not make it has nowhere to log.
+        bool failed = result != RUN_COMPLETE || !messages.empty();
+        bool logged = !errors_logged.empty();
+        bool can_log = exists("C:\\Korvex Demo\\InsErr.log");
+        if (failed != logged && (logged || can_log))
+            broken << " result " << result << " with " << messages.size() << " message(s), "
+                   << (logged ? "logged: " + errors_logged : "nothing logged") << ";";
+        return broken.str();
+    }
+
+    // A header line, then kind and path lines in pairs, every line ended by CR LF.
+    static bool uninstall_log_reads(const std::string &log) {
+        std::istringstream in(log);
+        std::string line;
+        int n = 0;
+        while (std::getline(in, line)) {
+            if (line.empty() || line.back() != '\r') return false;
+            if (n == 0 && line.rfind("UninstallLog created: ", 0) != 0) return false;
+            if (n > 0 && n % 2 == 1 && line.front() != '[') return false;
+            n++;
+        }
+        return n % 2 == 1;
+    }
+};
+
+TEST_F(sweep_test, EveryFailingCallAndAllocationOfTheDemoRunIsHandled) {
+    int64_t calls = 0, allocs = 0;
+    ASSERT_EQ(run_with(-1, -1, &calls, &allocs), "");
+    ASSERT_GT(calls, 20);
+    ASSERT_GT(allocs, 5);
+    const int64_t total_calls = calls, total_allocs = allocs;
+
+    std::vector<std::string> findings;
+    for (int64_t n = 1; n <= total_calls; n++) {
+        std::string broken = run_with(n, -1, &calls, &allocs);
+        if (!broken.empty()) findings.push_back("call " + std::to_string(n) + ":" + broken);
+    }
+    for (int64_t n = 1; n <= total_allocs; n++) {
+        std::string broken = run_with(-1, n, &calls, &allocs);
+        if (!broken.empty()) findings.push_back("allocation " + std::to_string(n) + ":" + broken);
+    }
+    std::ostringstream all;
+    for (const std::string &f : findings) all << f << "\n";
+    EXPECT_TRUE(findings.empty()) << findings.size() << " of " << total_calls << " calls and "
+                                  << total_allocs << " allocations broke a rule:\n"
+                                  << all.str();
+    RecordProperty("calls", (int)total_calls);
+    RecordProperty("allocations", (int)total_allocs);
+}
+
+} // namespace
