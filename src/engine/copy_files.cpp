@@ -11,15 +11,16 @@
 #include "script/script.h"
 #include "state/installer_state.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
 
 enum : size_t {
     COPY_WRITE_BUFFER = 64 * 1024, // decoded blocks are gathered into writes of this size
-    PART_PATH_CAPACITY = PATH_CAPACITY + 16,
+    PART_NAME_DIGITS = 7,          // at most "~" and seven hex digits: a temporary name
+    PART_NAME_TRIES = 4096,
 };
-const char PART_SUFFIX[] = ".kvpart"; // the file being filled, beside its destination
 
 // Win32's code for data that is not what it should be: a member record that cannot be decoded.
 enum : uint32_t { ERROR_INVALID_DATA_CODE = 13 };
@@ -166,6 +167,30 @@ void format_entry_message(const char *format, const char *label, char *out, size
     }
 }
 
+// The temporary file a member is unpacked into before it replaces destination: a free name of
+// "~" and hex digits in the same folder (so the move is a rename), never longer than the
+// destination's own name, so that every destination that could be created directly can be
+// filled this way too. 1 with the path in part; 0 when the destination's name is one character
+// or no free name was found, and the member must be written to the destination directly.
+int make_part_path(const char *destination, char *part) {
+    static unsigned counter;
+    const char *slash = strrchr(destination, '\\');
+    const char *name = slash ? slash + 1 : destination;
+    size_t length = strlen(name);
+    int digits = length > (size_t)PART_NAME_DIGITS ? (int)PART_NAME_DIGITS : (int)length - 1;
+    if (digits < 1) return 0;
+    unsigned limit = digits >= 4 ? 0xffffu : (1u << (4 * digits)) - 1;
+    for (int attempt = 0; attempt < (int)PART_NAME_TRIES; attempt++) {
+        char leaf[PART_NAME_DIGITS + 2];
+        snprintf(leaf, sizeof leaf, "~%0*x", digits, ++counter & limit);
+        text_copy(part, PATH_CAPACITY, destination);
+        part[name - destination] = 0;
+        text_append(part, PATH_CAPACITY, leaf);
+        if (!keyword_equal(leaf, name) && !platform_path_exists(part)) return 1;
+    }
+    return 0;
+}
+
 int copy_member(platform_window *window, installer_state *state, const member_row *member,
                 const char *destination, uint32_t mode) {
     if (mode != KW_OVERWRITE_ALWAYS && file_exists(destination) &&
@@ -173,9 +198,8 @@ int copy_member(platform_window *window, installer_state *state, const member_ro
         return 1;
     append_uninstall_record(LOG_KIND_FILE, destination);
 
-    char part[PART_PATH_CAPACITY];
-    text_copy(part, sizeof part, destination);
-    text_append(part, sizeof part, PART_SUFFIX);
+    char part[PATH_CAPACITY];
+    if (!make_part_path(destination, part)) text_copy(part, sizeof part, destination);
     static unsigned char buffer[COPY_WRITE_BUFFER];
     copy_sink sink = {platform_create_write(part), buffer, 0};
     if (!sink.file)
@@ -194,7 +218,9 @@ int copy_member(platform_window *window, installer_state *state, const member_ro
     lza_stream_close(archive);
     platform_close(sink.file);
 
-    if (outcome == DECODED && platform_move_replace(part, destination)) return 1;
+    if (outcome == DECODED &&
+        (!strcmp(part, destination) || platform_move_replace(part, destination)))
+        return 1;
     if (outcome == DECODED) error = platform_last_error();
     platform_delete_file(part);
     switch (outcome) {

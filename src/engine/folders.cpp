@@ -18,6 +18,36 @@ int is_network_path(const char *path) {
     return path[0] == '\\' && path[1] == '\\';
 }
 
+// The two lines of a folder that could not be created; MAKE_PATH_FAILED.
+int log_make_failure(uint32_t error, const char *folder) {
+    append_error_format("CreateDirectory Failed: %u", (unsigned)error);
+    append_error_format("Attempted to create: '%s'", folder);
+    return MAKE_PATH_FAILED;
+}
+
+// 1 when the share of a network path (\\server\share) is reachable; else its failure is logged.
+// Nothing above the level below the share can be created, so an unreachable share (or a path
+// that names only a share) must fail here rather than pass as made.
+int network_share_exists(const char *path) {
+    char share[PATH_CAPACITY];
+    text_copy(share, sizeof share, path);
+    int seen = 0;
+    for (size_t i = 0; share[i]; i++) {
+        if (share[i] == '\\' && ++seen == NETWORK_PREFIX_SEPARATORS) {
+            share[i + 1] = 0;
+            break;
+        }
+    }
+    if (seen < NETWORK_PREFIX_SEPARATORS - 1) { // "\\server" alone names no share
+        log_make_failure(PLATFORM_ERROR_BAD_NETPATH, path);
+        return 0;
+    }
+    if (seen == NETWORK_PREFIX_SEPARATORS - 1) text_append(share, sizeof share, "\\");
+    if (folder_exists(share)) return 1;
+    log_make_failure(PLATFORM_ERROR_BAD_NETPATH, share);
+    return 0;
+}
+
 } // namespace
 
 size_t collapse_backslashes(char *text) {
@@ -47,7 +77,10 @@ int make_path(char *path, size_t cap) {
     normalise_folder_path(path, cap);
     if (folder_exists(path)) return MAKE_PATH_EXISTED;
     size_t length = strlen(path);
-    int level = is_network_path(path) ? NETWORK_PREFIX_SEPARATORS : 0;
+    int level = 0;
+    if (is_network_path(path) && !network_share_exists(path)) return MAKE_PATH_FAILED;
+    if (is_network_path(path)) level = NETWORK_PREFIX_SEPARATORS;
+    int made = 0;
     for (;; level++) {
         char work[PATH_CAPACITY + 1];
         text_copy(work, sizeof work, path);
@@ -61,15 +94,22 @@ int make_path(char *path, size_t cap) {
                 break;
             }
         }
-        if (!cut) return MAKE_PATH_MADE;
+        if (!cut) break;
         normalise_folder_path(work, sizeof work);
-        if (folder_exists(work) || platform_make_folder(work)) continue;
+        if (folder_exists(work)) continue;
+        if (platform_make_folder(work)) {
+            made++;
+            continue;
+        }
         uint32_t error = platform_last_error();
         if (error == PLATFORM_ERROR_ALREADY_EXISTS) continue; // a file of that name: see below
-        append_error_format("CreateDirectory Failed: %u", (unsigned)error);
-        append_error_format("Attempted to create: '%s'", work);
-        return MAKE_PATH_FAILED;
+        return log_make_failure(error, work);
     }
+    // Only a folder that was really created is "made": the caller records it for removal. A
+    // file standing where the folder should be leaves nothing made.
+    if (made) return MAKE_PATH_MADE;
+    return folder_exists(path) ? MAKE_PATH_EXISTED
+                               : log_make_failure(PLATFORM_ERROR_ALREADY_EXISTS, path);
 }
 
 int create_listed_folder(platform_window *, installer_state *, char *path, size_t cap) {

@@ -58,7 +58,7 @@ FLOW
     status=1
 cat "$run/robot.log"
 check "robot flow" grep -qx 'PASS' "$run/robot.log"
-check "no file left half-written" test -z "$(find "$dest" -name '*.kvpart')"
+check "no file left half-written" test -z "$(find "$dest" -name '~*')"
 kv_stop_wine
 
 kv_finish_run "$run" "$status"

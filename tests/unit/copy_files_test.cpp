@@ -160,7 +160,7 @@ TEST_F(run_test, FailingEntriesWarnOnceAndVitalOnesEndTheStep) {
         EXPECT_EQ(exists("C:\\Prog\\z.bin"), r.later_copied) << r.name;
         std::string expected_errors;
         for (const char *f : {"a.txt", "b.txt", "c.txt"}) {
-            expected_errors += std::string("CopyFile(1) Failed: 2\r\nAttempted to create file "
+            expected_errors += std::string("CopyFile(1) Failed: 3\r\nAttempted to create file "
                                            "'C:\\Prog\\Missing\\") +
                                f + "'\r\n";
             if (r.result == STEP_FAILED) break;
@@ -183,7 +183,7 @@ TEST_F(run_test, ACancelledCopyLeavesWhatWasThere) {
     EXPECT_EQ(step_row(1), "2Bestanden");
     EXPECT_EQ(read_text("C:\\Prog\\a.txt"), "small");
     EXPECT_EQ(read_text("C:\\Prog\\big.dat"), "old contents");
-    EXPECT_FALSE(exists("C:\\Prog\\big.dat.kvpart"));
+    EXPECT_EQ(temporary_files("C:\\Prog"), "");
     EXPECT_TRUE(messages.empty());
     // The record was made before the copy began, as for every file written.
     EXPECT_EQ(records(), "[FILE]\r\nC:\\Prog\\a.txt\r\n[FILE]\r\nC:\\Prog\\big.dat\r\n");
@@ -200,7 +200,7 @@ TEST_F(run_test, FaultsDuringTheCopyAreFailuresOfTheFile) {
     const row rows[] = {
         {"a full disk halfway through",
          [] {
-             platform_faults.limit_path = ".kvpart";
+             platform_faults.limit_path = "\\~"; // the temporary copy
              platform_faults.write_budget = 50000;
          },
          "WriteFile Failed: 112\r\nAttempted to write file 'C:\\Prog\\big.dat'\r\n"},
@@ -244,7 +244,7 @@ TEST_F(run_test, FaultsDuringTheCopyAreFailuresOfTheFile) {
         r.arrange();
         EXPECT_EQ(run(), RUN_COMPLETE) << r.name;
         EXPECT_EQ(read_text("C:\\Prog\\big.dat"), "old contents") << r.name;
-        EXPECT_FALSE(exists("C:\\Prog\\big.dat.kvpart")) << r.name;
+        EXPECT_EQ(temporary_files("C:\\Prog"), "") << r.name;
         EXPECT_EQ(errors(), r.error_lines) << r.name;
         ASSERT_EQ(messages.size(), 1u) << r.name;
         EXPECT_EQ(messages[0].text, "Fout tijdens 'Groot'\n\nDe installatie wordt voortgezet");
@@ -261,6 +261,17 @@ TEST_F(run_test, EmptyMembersAndUnwritableLogsStillInstall) {
     EXPECT_EQ(read_text("C:\\Prog\\a.txt"), "alpha");
     EXPECT_FALSE(exists("C:\\Prog\\Uninstal.log"));
     EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(run_test, ANameAtTheLengthLimitIsStillCopied) {
+    // The file is filled under a temporary name no longer than its own, then renamed.
+    std::string name = std::string(246, 'n') + ".txt";
+    prepare({{name, "long"}, {"ab.c", "short"}}, steps("\"Alles\",*.*,[dest]\\*.*\n"));
+    EXPECT_EQ(run(), RUN_COMPLETE);
+    EXPECT_EQ(read_text("C:\\Prog\\" + name), "long");
+    EXPECT_EQ(read_text("C:\\Prog\\ab.c"), "short");
+    EXPECT_EQ(temporary_files("C:\\Prog"), "");
+    EXPECT_EQ(errors(), "");
 }
 
 TEST_F(run_test, WithoutTheSpaceCheckNothingIsCopied) {

@@ -60,6 +60,15 @@ struct engine_test : ::testing::Test {
     void write_text(const std::string &windows_path, const std::string &text) {
         write_file(native(windows_path), bytes(text.begin(), text.end()));
     }
+    // The names of the copy step's temporary files ("~" and hex digits) left in a folder.
+    std::string temporary_files(const std::string &windows_folder) {
+        std::string found;
+        std::error_code ec;
+        for (const auto &entry : std::filesystem::directory_iterator(native(windows_folder), ec))
+            if (entry.path().filename().string()[0] == '~')
+                found += entry.path().filename().string() + " ";
+        return found;
+    }
     bool exists(const std::string &windows_path) {
         return platform_path_exists(windows_path.c_str());
     }

@@ -52,7 +52,7 @@ struct sweep_test : run_test {
 
         std::ostringstream broken;
         for (const auto &entry : std::filesystem::recursive_directory_iterator(root.path))
-            if (entry.path().extension() == ".kvpart")
+            if (entry.path().filename().string()[0] == '~')
                 broken << " left " << entry.path().filename().string() << ";";
         std::string log = read_text("C:\\Korvex Demo\\Uninstal.log");
         if (!log.empty() && !uninstall_log_reads(log))

@@ -66,6 +66,19 @@ TEST_F(make_path_test, CreatesEveryMissingLevel) {
         {nullptr, nullptr, "C:", MAKE_PATH_EXISTED, "C:\\", ""},
         {nullptr, "C:\\A\\f", "C:\\A\\f\\g", MAKE_PATH_FAILED, "C:\\A",
          "CreateDirectory Failed: 3\r\nAttempted to create: 'C:\\A\\f\\g'\r\n"},
+        // A file where the folder should be: nothing was made, so it is no "[FOLDER]" to record.
+        {nullptr, "C:\\A\\f", "C:\\A\\f", MAKE_PATH_FAILED, "C:\\A",
+         "CreateDirectory Failed: 183\r\nAttempted to create: 'C:\\A\\f'\r\n"},
+        // Network paths: levels below a reachable share are made; an unreachable share, or a
+        // path that names only a share, fails rather than passing as made.
+        {"\\\\server\\share", nullptr, "\\\\server\\share\\\\App\\Sub", MAKE_PATH_MADE,
+         "\\\\server\\share\\App\\Sub", ""},
+        {"\\\\server\\share", nullptr, "\\\\server\\share", MAKE_PATH_EXISTED, "\\\\server\\share",
+         ""},
+        {"C:\\A", nullptr, "\\\\nosrv\\noshare\\App", MAKE_PATH_FAILED, "C:\\A",
+         "CreateDirectory Failed: 53\r\nAttempted to create: '\\\\nosrv\\noshare\\'\r\n"},
+        {"C:\\A", nullptr, "\\\\nosrv\\noshare", MAKE_PATH_FAILED, "C:\\A",
+         "CreateDirectory Failed: 53\r\nAttempted to create: '\\\\nosrv\\noshare\\'\r\n"},
     };
     for (const row &r : rows) {
         SetUp();
@@ -94,14 +107,29 @@ TEST_F(make_path_test, ALevelThatCannotBeMadeIsLoggedAndStops) {
     EXPECT_EQ(errors(), "CreateDirectory Failed: 5\r\nAttempted to create: 'C:\\Prog\\Locked'\r\n");
 }
 
-TEST_F(make_path_test, NetworkPathsKeepTheirServerAndShare) {
-    start_logs();
-    make_native_folder("\\\\server\\share");
-    char path[PATH_CAPACITY] = "\\\\server\\share\\\\App\\Sub";
-    EXPECT_EQ(make_path(path, sizeof path), MAKE_PATH_MADE);
-    EXPECT_STREQ(path, "\\\\server\\share\\App\\Sub");
-    EXPECT_TRUE(folder_exists("\\\\server\\share\\App\\Sub"));
-    EXPECT_EQ(errors(), "");
+TEST_F(make_path_test, MissingFilesAndMissingFoldersGiveWin32Codes) {
+    struct row {
+        const char *operation, *path;
+        uint32_t error;
+    };
+    const row rows[] = {
+        {"open", "C:\\missing.txt", PLATFORM_ERROR_FILE_NOT_FOUND},
+        {"open", "C:\\Missing\\a.txt", PLATFORM_ERROR_PATH_NOT_FOUND},
+        {"create", "C:\\Missing\\a.txt", PLATFORM_ERROR_PATH_NOT_FOUND},
+        {"folder", "C:\\Missing\\Sub", PLATFORM_ERROR_PATH_NOT_FOUND},
+    };
+    for (const row &r : rows) {
+        platform_set_last_error(0);
+        std::string op = r.operation;
+        if (op == "open") {
+            EXPECT_EQ(platform_open_read(r.path), nullptr);
+        } else if (op == "create") {
+            EXPECT_EQ(platform_create_write(r.path), nullptr);
+        } else {
+            EXPECT_EQ(platform_make_folder(r.path), 0);
+        }
+        EXPECT_EQ(platform_last_error(), r.error) << op << " " << r.path;
+    }
 }
 
 TEST_F(make_path_test, TheFolderStepRecordsOnlyNewFolders) {

@@ -134,9 +134,26 @@ struct platform_file {
     int faulty; // reads and writes obey the fault plan's byte budgets
 };
 
-static platform_file *wrap(int fd, const char *path) {
+// The error of a failed open or folder creation at native path: Win32 tells a missing file
+// (2) from a missing folder on the way to it (3), where POSIX says ENOENT for both.
+static uint32_t error_at(const char *native, int e) {
+    if (e != ENOENT) return from_errno(e);
+    char parent[PLATFORM_NATIVE_PATH_CAPACITY];
+    snprintf(parent, sizeof parent, "%s", native);
+    char *slash = strrchr(parent, '/');
+    if (!slash) return PLATFORM_ERROR_FILE_NOT_FOUND;
+    if (slash == parent)
+        slash[1] = 0; // the parent is the root itself
+    else
+        *slash = 0;
+    struct stat st;
+    return stat(parent, &st) == 0 && S_ISDIR(st.st_mode) ? PLATFORM_ERROR_FILE_NOT_FOUND
+                                                         : PLATFORM_ERROR_PATH_NOT_FOUND;
+}
+
+static platform_file *wrap(int fd, const char *path, const char *native) {
     if (fd < 0) {
-        last_error = from_errno(errno);
+        last_error = error_at(native, errno);
         return nullptr;
     }
     platform_file *f = new platform_file{fd, 0};
@@ -191,7 +208,7 @@ static platform_file *open_file(const char *path, int flags) {
         last_error = PLATFORM_ERROR_ACCESS_DENIED;
         return nullptr;
     }
-    return wrap(open(native.text, flags | O_CLOEXEC, 0644), path);
+    return wrap(open(native.text, flags | O_CLOEXEC, 0644), path, native.text);
 }
 
 platform_file *platform_open_read(const char *path) {
@@ -296,7 +313,7 @@ int platform_make_folder(const char *path) {
     native_path native(path);
     if (!native.ok()) return 0;
     if (mkdir(native.text, 0755) == 0) return 1;
-    last_error = from_errno(errno);
+    last_error = error_at(native.text, errno);
     return 0;
 }
 

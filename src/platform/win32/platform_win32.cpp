@@ -19,7 +19,8 @@ void *platform_alloc(size_t count, size_t size) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    void *block = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, count * size ? count * size : 1);
+    size_t bytes = count * size;
+    void *block = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes ? bytes : 1);
     if (!block) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return block;
 }
