@@ -96,7 +96,7 @@ int same_name(const char *a, const char *b) {
 
 int is_protected_class_key(const char *name) {
     if (!name) return 0;
-    if (strchr(name, '\\')) return 1;
+    if (!name[0] || strchr(name, '\\')) return 1; // "" opens HKEY_CLASSES_ROOT itself
     for (const char *key : PROTECTED)
         if (same_name(name, key)) return 1;
     return 0;

@@ -5,6 +5,7 @@
 #pragma once
 
 // 1 when name must not be deleted and rewritten as an association's key: a key that Windows
-// itself or every program depends on (compared ignoring case), or a name holding a backslash
-// (which reaches below another key, or is empty at a level). 0 for any other name.
+// itself or every program depends on (compared ignoring case), an empty name (the root itself),
+// or a name holding a backslash (which reaches below another key, or is empty at a level).
+// 0 for any other name.
 int is_protected_class_key(const char *name);

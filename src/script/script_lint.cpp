@@ -467,10 +467,17 @@ void check_protected_keys(lint_run *run, const char *line, int ln) {
         unquote(field);
         if (!is_protected_class_key(field)) continue;
         char message[LINT_MESSAGE_CAPACITY];
-        snprintf(message, sizeof message,
-                 "the %s '%s' is a key Windows depends on or holds a backslash: the installer "
-                 "refuses the entry rather than delete that key with all its subkeys",
-                 names[n], show(field).text);
+        if (!field[0])
+            snprintf(message, sizeof message,
+                     "the %s is empty and names HKEY_CLASSES_ROOT itself: the installer refuses "
+                     "the entry",
+                     names[n]);
+        else
+            snprintf(message, sizeof message,
+                     "the %s '%s' is a key Windows depends on or holds a backslash: the "
+                     "installer refuses the entry rather than delete that key with all its "
+                     "subkeys",
+                     names[n], show(field).text);
         add_error(run, ln, message);
     }
 }

@@ -197,7 +197,7 @@ Old.Class = stays
          "[HKEY_CLASSES_ROOT\\CLSID\\{0001}\\InprocServer32]\n@=\"x.dll\"\n\n"
          "[HKEY_CLASSES_ROOT\\.exe]\n@=\"exefile\"\n\n",
          list("reg_associate", "CLSID,.kvd,D\nKv.Exe,.EXE,E\nexefile,.kvx,X\nA\\B,.kvb,B\n"
-                               "Kv.Star,*,S\nKv.Dot,.kvd\\sub,S\nHTTP,.kvh,H\n" +
+                               "Kv.Star,*,S\nKv.Dot,.kvd\\sub,S\nHTTP,.kvh,H\n,.kve,E\n" +
                                    std::string(DOC)),
          0, STEP_FAILED,
          R"(.exe = exefile
@@ -214,7 +214,7 @@ Kv.Doc\shell\open\command = "C:\Prog\app.exe" "%1"
          "Refused System Key! (CLSID)\r\nRefused System Key! (.EXE)\r\n"
          "Refused System Key! (exefile)\r\nRefused System Key! (A\\B)\r\n"
          "Invalid Extension Key! (*)\r\nRefused System Key! (.kvd\\sub)\r\n"
-         "Refused System Key! (HTTP)\r\n",
+         "Refused System Key! (HTTP)\r\nRefused System Key! ()\r\n",
          "[REG]\r\nHKEY_CLASSES_ROOT\\.kvd\r\n[REG]\r\nHKEY_CLASSES_ROOT\\Kv.Doc\r\n", 1},
         {"a field beyond its capacity refuses the entry", "",
          list("reg_associate", std::string(64, 'S') + ",.kvd,D\n" + std::string(DOC)), 0,

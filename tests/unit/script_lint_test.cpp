@@ -184,6 +184,7 @@ TEST(ScriptLint, ProtectedAssociationKeysAreErrors) {
         {"exefile,.msi,x", 2},
         {"\"Demo.Exe\",\".exe2\",\"x\"", 0},
         {"\"CLSIDs\",\".demo\",\"x\"", 0},
+        {"\"\",\".demo\",\"x\"", 1},
     };
     const std::string clean = CLEAN;
     const std::string entry = "\t\"Demo.Doc\",\".demo\",\"Demo document\"";
