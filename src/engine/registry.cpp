@@ -43,8 +43,9 @@ int refused(const char *name) {
     return 1;
 }
 
-// The keys below the class key: DefaultIcon and the shell commands. The status of the last
-// operation that counts for the entry's result (0 when all went well).
+// The class key's description and the keys below it: DefaultIcon and the shell commands. 0
+// when all went well, else the error of the first step that failed (the description, the icon
+// key or its value, the shell key, or a command key; a command's value does not count).
 uint32_t fill_class_key(platform_key *class_key, const reg_association *entry) {
     uint32_t status = platform_reg_set_default(class_key, entry->friendly_name);
     if (status) {
