@@ -436,7 +436,8 @@ int platform_posix_registry_save(const char *native_path) {
     FILE *f = fopen(native_path, "wb");
     if (!f) return 0;
     size_t written = fwrite(bytes.data(), 1, bytes.size(), f);
-    return (fclose(f) == 0) & (written == bytes.size());
+    int closed = fclose(f) == 0; // always closed, even after a short write
+    return closed && written == bytes.size();
 }
 
 size_t platform_posix_registry_text(char *out, size_t cap) {
