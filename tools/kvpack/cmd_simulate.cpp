@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 #include "platform/posix/platform_posix_paths.h"
 #include "platform/posix/platform_posix_ui.h"
+#include "platform/posix/platform_shortcut_posix.h"
 #include "script/script.h"
 #include "state/installer_state.h"
 
@@ -24,7 +25,7 @@ namespace {
 
 const char usage[] =
     "usage: kvpack simulate FILE --root DIR [--dest PATH] [--option NAME=on|off]...\n"
-    "                        [--answer KEY=VALUE]... [--verbose]\n"
+    "                        [--answer KEY=VALUE]... [--verbose] [--user NAME]\n"
     "\n"
     "Runs the install steps of FILE (an installer, a .pck file or a bare archive) as the\n"
     "installer would on Windows, with every drive letter mapped into DIR: C:\\Prog\\a.txt is\n"
@@ -45,6 +46,8 @@ const char usage[] =
     "                      createfolders, copyfiles, ...) runs, at its Nth message pump\n"
     "                      (default 1)\n"
     "  --verbose           also print every change of the status line\n"
+    "  --user NAME         the user whose Start menu and desktop get the shortcuts:\n"
+    "                      C:\\users\\NAME\\... (default: the login name, as in Wine)\n"
     "\n"
     "Exit code: 0 when the installation completed, 2 when it failed or was cancelled, 1 on\n"
     "a usage or archive error.\n";
@@ -295,5 +298,6 @@ int cmd_simulate(int argc, char **argv) {
     release_script(&g_state);
     platform_ui_reset();
     platform_posix_set_root(nullptr);
+    platform_posix_set_user(nullptr);
     return result == RUN_COMPLETE ? 0 : 2;
 }
