@@ -251,7 +251,10 @@ int cmd_simulate(int argc, char **argv) {
             if (parse_option(argv[++i])) return 1;
         } else if (arg == "--verbose")
             sim.verbose = 1;
-        else if (arg[0] == '-' || file)
+        else if (arg == "--user" && has_value) {
+            if (!platform_posix_set_user(argv[++i]))
+                return kvp_fail("simulate: '%s' cannot be a user name", argv[i]);
+        } else if (arg[0] == '-' || file)
             return kvp_fail("simulate: unexpected argument '%s'", argv[i]);
         else
             file = argv[i];

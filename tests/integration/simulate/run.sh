@@ -11,7 +11,7 @@ trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 "$kvpack" pack --bare --quiet -o "$work/demo.pck" "$here/demo"
-"$kvpack" simulate "$work/demo.pck" --root "$work/root" > "$work/first.txt" ||
+"$kvpack" simulate "$work/demo.pck" --root "$work/root" --user gebruiker > "$work/first.txt" ||
     fail "first run did not complete: $(cat "$work/first.txt")"
 dest="$work/root/c/Demo Program"
 
@@ -28,6 +28,9 @@ cmp "$dest/Docs/manual.txt" "$here/demo/docs/manual.txt" || fail "manual.txt"
 grep -q '^row 4 done    Snelkoppelingen$' "$work/first.txt" || fail "start menu row"
 ! grep -q 'Bureaublad' "$work/first.txt" || fail "desktop step should have no row"
 grep -q '^result 2 (complete)$' "$work/first.txt" || fail "result line"
+programs="$work/root/c/users/gebruiker/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
+[ -s "$programs/Demo/Demo.lnk" ] && [ -s "$programs/Demo/Handleiding" ] || fail "start menu links"
+[ ! -e "$programs/Demo/Weg.lnk" ] || fail "a link to a missing target"
 
 # Second run: every existing file asks (overwrite_ask), the first answer holds for all.
 printf 'changed\r\n' > "$dest/license.txt"
