@@ -11,8 +11,12 @@
 #include "state/installer_state.h"
 
 #include <cstdlib>
+#include <cstring>
 
 namespace {
+
+// Win32's code for a path longer than the system allows.
+enum : uint32_t { ERROR_FILENAME_TOO_LONG_CODE = 206 };
 
 // One variant of the step.
 struct shortcut_variant {
@@ -67,6 +71,48 @@ int read_entry(installer_state *state, const char *line, shortcut_entry *e) {
     return 1;
 }
 
+// joined = folder, a backslash and name, collapsed. 0 when it does not fit into cap (joined is
+// then the part that fitted, for the error log).
+int join_path(char *joined, size_t cap, const char *folder, const char *name) {
+    size_t n = text_copy(joined, cap, folder);
+    n += text_append(joined, cap, "\\");
+    n += text_append(joined, cap, name);
+    collapse_backslashes(joined);
+    return n == strlen(folder) + 1 + strlen(name);
+}
+
+// What became of one entry whose fields were read.
+enum entry_outcome : int {
+    ENTRY_PASSED_OVER,   // its target is missing or its special folder unavailable
+    ENTRY_MADE,          // its link was saved
+    ENTRY_LINK_FAILED,   // its link could not be saved; the next entry is tried
+    ENTRY_FOLDER_FAILED, // its group folder could not be made; the walk stops
+};
+
+// Makes the group folder and the link of entry under special_folder.
+int make_entry_link(const shortcut_entry *entry, int special_folder) {
+    char special[PATH_CAPACITY], folder[PATH_CAPACITY], link_path[PATH_CAPACITY];
+    if (!target_exists(entry->target)) return ENTRY_PASSED_OVER;
+    if (!platform_special_folder_path(special_folder, special, sizeof special))
+        return ENTRY_PASSED_OVER;
+    // A folder name longer than a path may be is refused before anything is made, as Windows
+    // refuses it, rather than cut into another folder's name.
+    if (!join_path(folder, sizeof folder, special, entry->group)) {
+        append_error_format("CreateDirectory Failed: %u", ERROR_FILENAME_TOO_LONG_CODE);
+        append_error_format("Attempted to create: '%s'", folder);
+        return ENTRY_FOLDER_FAILED;
+    }
+    int folder_result = make_path(folder, sizeof folder);
+    if (folder_result == MAKE_PATH_FAILED) return ENTRY_FOLDER_FAILED;
+    if (folder_result == MAKE_PATH_MADE) append_uninstall_record(LOG_KIND_FOLDER, folder);
+    // A link name cut to fit would be saved, and later removed, under another file's name.
+    if (!join_path(link_path, sizeof link_path, folder, entry->name)) return ENTRY_LINK_FAILED;
+    if (save_shell_link(link_path, entry->target, entry->working_folder, entry->icon_file,
+                        entry->icon_index, entry->description) < 0)
+        return ENTRY_LINK_FAILED;
+    return ENTRY_MADE;
+}
+
 } // namespace
 
 int32_t save_shell_link(const char *link_path, const char *target, const char *working_folder,
@@ -111,31 +157,13 @@ int make_shortcuts(platform_window *window, installer_state *state, int kind) {
         if (!read_entry(state, line, &entry)) break;
         if (entry.has_description)
             platform_set_item_text(window, IDC_STATUS_LINE, entry.description);
-        if (target_exists(entry.target)) {
-            char folder[PATH_CAPACITY];
-            if (!platform_special_folder_path(variant.special_folder, folder, sizeof folder)) {
-                platform_set_progress_pos(window, IDC_PROGRESS_BAR, k + 1);
-                continue;
-            }
-            made = 1;
-            text_append(folder, sizeof folder, "\\");
-            text_append(folder, sizeof folder, entry.group);
-            collapse_backslashes(folder);
-            int folder_result = make_path(folder, sizeof folder);
-            if (folder_result == MAKE_PATH_FAILED) {
-                failed = 1;
-                break;
-            }
-            if (folder_result == MAKE_PATH_MADE) append_uninstall_record(LOG_KIND_FOLDER, folder);
-            char link_path[PATH_CAPACITY];
-            text_copy(link_path, sizeof link_path, folder);
-            text_append(link_path, sizeof link_path, "\\");
-            text_append(link_path, sizeof link_path, entry.name);
-            collapse_backslashes(link_path);
-            if (save_shell_link(link_path, entry.target, entry.working_folder, entry.icon_file,
-                                entry.icon_index, entry.description) < 0)
-                failed = 1;
+        int outcome = make_entry_link(&entry, variant.special_folder);
+        if (outcome != ENTRY_PASSED_OVER) made = 1;
+        if (outcome == ENTRY_FOLDER_FAILED) {
+            failed = 1;
+            break;
         }
+        if (outcome == ENTRY_LINK_FAILED) failed = 1;
         platform_set_progress_pos(window, IDC_PROGRESS_BAR, k + 1);
     }
     return failed ? STEP_FAILED : made;

@@ -17,7 +17,10 @@ enum platform_special_folder : int {
 enum : int32_t {
     PLATFORM_S_OK = 0,
     PLATFORM_E_FAIL = (int32_t)0x80004005,
+    PLATFORM_E_FILENAME_TOO_LONG = (int32_t)0x800700CE, // a link path the shell cannot take
 };
+// A link's path, in wide characters with its terminator, is at most this long.
+enum : size_t { PLATFORM_LINK_PATH_LIMIT = 260 };
 // The COM result of a Win32 error code, as the shell reports a failed file operation.
 inline int32_t platform_hresult_from_error(uint32_t code) {
     return code == 0 ? PLATFORM_S_OK : (int32_t)(0x80070000u | (code & 0xFFFFu));
@@ -48,8 +51,9 @@ int32_t platform_link_create(platform_link **out);
 // Sets the four properties, in their order; the object keeps its own copies.
 void platform_link_set(platform_link *link, const platform_link_properties *properties);
 // Saves the link as the file path. *attempted becomes 1 when the save itself was tried (the
-// object offered its persist-file interface), 0 when not. The result of the save, or of the
-// interface request when that failed.
+// object offered its persist-file interface), 0 when not. The result of the save (a path of
+// PLATFORM_LINK_PATH_LIMIT characters or more fails with PLATFORM_E_FILENAME_TOO_LONG), or of
+// the interface request when that failed.
 int32_t platform_link_save(platform_link *link, const char *path, int *attempted);
 // Releases the object; null is ignored.
 void platform_link_release(platform_link *link);

@@ -237,6 +237,42 @@ TEST_F(shortcut_test, FaultsAndTheirErrorLines) {
     }
 }
 
+TEST_F(shortcut_test, NamesTooLongForAPathAreNeverCut) {
+    const std::string g200(200, 'g'), g450(450, 'g'), n450(450, 'n');
+    struct row {
+        const char *name;
+        std::string group, link_name;
+        std::string records, errors;
+    };
+    const row rows[] = {
+        {"a link path the shell cannot take: tried, recorded, failed", g200, "A.lnk",
+         record("[FOLDER]", PROGRAMS + "\\" + g200) +
+             record("[FILE]", PROGRAMS + "\\" + g200 + "\\A.lnk"),
+         ""},
+        {"a group folder longer than a path: refused before anything is made", g450, "A.lnk", "",
+         "CreateDirectory Failed: 206\r\nAttempted to create: '" +
+             (PROGRAMS + "\\" + g450).substr(0, 511) + "'\r\n"},
+        {"a link name longer than a path: no link, no record", "G", n450,
+         record("[FOLDER]", PROGRAMS + "\\G"), ""},
+    };
+    for (const row &r : rows) {
+        SetUp();
+        EXPECT_EQ(run_blocks("\"" + r.group + "\",\"" + r.link_name + "\",\"[dest]\\app.exe\"\n",
+                             "", 1, 0),
+                  RUN_COMPLETE)
+            << r.name;
+        EXPECT_EQ(step_row(0), "2Start") << r.name;
+        EXPECT_EQ(records(), r.records) << r.name;
+        EXPECT_EQ(errors(), r.errors) << r.name;
+        int files = 0; // no link was written, under any name
+        std::error_code ec;
+        for (auto &e : std::filesystem::recursive_directory_iterator(native(PROGRAMS), ec))
+            files += e.is_regular_file();
+        EXPECT_EQ(files, 0) << r.name;
+        TearDown();
+    }
+}
+
 // lnkinfo's value for label ("" when it prints none).
 std::string lnkinfo_value(const std::string &output, const std::string &label) {
     size_t at = output.find("\t" + label);

@@ -131,6 +131,7 @@ int32_t platform_link_save(platform_link *link, const char *path, int *attempted
     if (platform_shortcut_faults.persist < 0) return platform_shortcut_faults.persist;
     *attempted = 1;
     if (platform_shortcut_faults.save < 0) return platform_shortcut_faults.save;
+    if (strlen(path) >= PLATFORM_LINK_PATH_LIMIT) return PLATFORM_E_FILENAME_TOO_LONG;
     // The header keeps the target's size, as the shell reads it when the link is saved.
     int64_t size = 0;
     platform_file *target = platform_open_read(link->target);

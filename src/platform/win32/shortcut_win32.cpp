@@ -66,9 +66,13 @@ int32_t platform_link_save(platform_link *link, const char *path, int *attempted
     IPersistFile *persist = nullptr;
     HRESULT result = link->shell_link->QueryInterface(IID_IPersistFile, (void **)&persist);
     if (FAILED(result)) return result;
-    WCHAR wide[MAX_PATH];
-    if (!MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_PATH)) wide[0] = 0;
-    result = persist->Save(wide, TRUE);
+    // A path that does not convert whole is refused: saving what fitted would write, and
+    // record, another file.
+    WCHAR wide[PLATFORM_LINK_PATH_LIMIT];
+    if (MultiByteToWideChar(CP_ACP, 0, path, -1, wide, PLATFORM_LINK_PATH_LIMIT))
+        result = persist->Save(wide, TRUE);
+    else
+        result = PLATFORM_E_FILENAME_TOO_LONG;
     persist->Release();
     *attempted = 1;
     return result;
