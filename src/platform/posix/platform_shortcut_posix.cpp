@@ -46,10 +46,12 @@ const char *profile_name() {
     return "user";
 }
 
-// Creates the native folder of Windows path and every level above it. 1 when it is there.
+// Creates the native folder of Windows path and every level above it, under the simulated
+// drives only. 1 when it is there.
 int make_native_folders(const char *path) {
     char native[PLATFORM_NATIVE_PATH_CAPACITY];
     if (!platform_posix_native_path(path, native, sizeof native)) return 0;
+    if (native[1] == ':') return 0; // no simulated drives: there is no profile to use
     for (char *p = native + 1;; p++) {
         if (*p != '/' && *p) continue;
         char kept = *p;
