@@ -10,6 +10,7 @@ packages=(
     g++-mingw-w64-i686 g++-mingw-w64-x86-64  # the Windows stubs and packer
     wine wine64 xvfb imagemagick fonts-wine  # end-to-end tests and screenshots
     osslsigncode openssl                     # signed installers
+    liblnk-utils                             # lnkinfo: an independent reader of link files
 )
 
 if [ "${1:-}" = --list ]; then
