@@ -54,14 +54,21 @@ const char *refusal_reason(lza_path_refusal refusal) {
 // The failures of one unpack: one line per member, collected for the message at the end.
 struct failure_list {
     char text[FAILURE_CAPACITY];
-    int count;
+    int count;  // members that failed
+    int hidden; // of those, the ones whose line did not fit; counted in a last line
 };
+
+enum : size_t { FAILURE_LINE_CAPACITY = LZA_NAME_CAPACITY + 64 };
 
 void add_failure(failure_list *failures, const char *name, const char *reason) {
     failures->count++;
-    char line[LZA_NAME_CAPACITY + 64];
+    char line[FAILURE_LINE_CAPACITY];
     snprintf(line, sizeof line, "\n%s: %s", name && name[0] ? name : "?", reason);
-    text_append(failures->text, sizeof failures->text, line);
+    // Whole lines only, with room kept for the count of the ones left out.
+    if (failures->hidden || strlen(failures->text) + strlen(line) + 40 >= sizeof failures->text)
+        failures->hidden++;
+    else
+        text_append(failures->text, sizeof failures->text, line);
 }
 
 // The header of the record at offset, when it is one: "LZA!" and a name length of 0..255.
@@ -204,11 +211,9 @@ const char *extract_display_name(const char *name) {
     return slash ? slash + 1 : name;
 }
 
-int extract_fill_list(platform_window *window) {
-    lza_stream *stream = lza_stream_open(g_state.archive_path);
-    if (!stream) return 0;
+int extract_list_records(platform_window *window, lza_stream *stream, int64_t start) {
     int added = 0;
-    int64_t offset = g_state.archive_offset;
+    int64_t offset = start;
     lza_header header;
     while (read_record_header(stream, offset, &header)) {
         // The record's own name through the lookup, started at the record itself: walking on
@@ -225,6 +230,13 @@ int extract_fill_list(platform_window *window) {
         added++;
         offset += LZA_HEADER_SIZE + header.name_length + (int64_t)header.packed_size;
     }
+    return added;
+}
+
+int extract_fill_list(platform_window *window) {
+    lza_stream *stream = lza_stream_open(g_state.archive_path);
+    if (!stream) return 0;
+    int added = extract_list_records(window, stream, g_state.archive_offset);
     lza_stream_close(stream);
     return added;
 }
@@ -252,7 +264,7 @@ int extract_unpack(platform_window *window, const char *folder_text) {
     text_copy(folder, sizeof folder, folder_text);
     failure_list failures;
     failures.text[0] = 0;
-    failures.count = 0;
+    failures.count = failures.hidden = 0;
     if (make_path(folder, sizeof folder) == MAKE_PATH_FAILED) {
         char message[PATH_CAPACITY + 64];
         snprintf(message, sizeof message, "%s\n%s", EXTRACT_TEXT_FOLDER_FAILED, folder);
@@ -277,6 +289,11 @@ int extract_unpack(platform_window *window, const char *folder_text) {
     if (failures.count == 0) return 1;
     char message[FAILURE_CAPACITY + 64];
     snprintf(message, sizeof message, "%s%s", EXTRACT_TEXT_FAILED, failures.text);
+    if (failures.hidden) {
+        char more[40];
+        snprintf(more, sizeof more, "\nen nog %d", failures.hidden);
+        text_append(message, sizeof message, more);
+    }
     platform_message_box(message, EXTRACT_CAPTION_NOTE, PLATFORM_MB_ICONERROR);
     return 0;
 }

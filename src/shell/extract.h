@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
+struct lza_stream;
 struct platform_window;
 
 // The dialog's texts. No script is read in this mode, so none of them can be replaced.
@@ -54,6 +55,8 @@ int extract_start(platform_window *window);
 // header without "LZA!" or a name length outside 0..255) or the file ends; each entry's data is
 // its record offset. The number of entries added.
 int extract_fill_list(platform_window *window);
+// The walk of extract_fill_list over an open stream, from the record at start.
+int extract_list_records(platform_window *window, lza_stream *stream, int64_t start);
 
 // Handles a press of button id (OK, Annuleren, Alles selecteren). The result the dialog must end
 // with (0 or 1), EXTRACT_STAYS when it stays open, EXTRACT_NOT_HANDLED for other ids. While a

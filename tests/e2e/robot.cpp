@@ -23,6 +23,7 @@
 //   expect-list-count ID N            wait until a list box holds N entries
 //   expect-selected ID N              wait until N entries of a list box are selected
 //   expect-exists "path" 0|1          wait until a file or folder exists (1) or not (0)
+//   elapsed LABEL                     print the milliseconds since the last start (benchmarks)
 //   list-controls                     print every child of the current window (debugging)
 //   wait-gone                         wait until the current window is destroyed
 //   sleep MS
@@ -564,6 +565,9 @@ static int do_expect_exists(const char *path, int wanted) {
     return ROBOT_OK;
 }
 
+// Milliseconds since the program under test was last started (0 before any start).
+static DWORD g_started_at;
+
 // Runs one script line. ROBOT_OK, ROBOT_MISMATCH or ROBOT_BAD_SCRIPT.
 static int run_line(char *line) {
     char *words[MAX_ARGS + 1];
@@ -574,7 +578,10 @@ static int run_line(char *line) {
     int id = 0;
     int has_id = count >= 2 && parse_id(words[1], &id);
 
-    if (!strcmp(verb, "start") && count >= 2) return do_start(words, count);
+    if (!strcmp(verb, "start") && count >= 2) {
+        g_started_at = GetTickCount();
+        return do_start(words, count);
+    }
     if (!strcmp(verb, "timeout") && count == 2) {
         g_robot.timeout_ms = (DWORD)atoi(words[1]) * 1000;
         return ROBOT_OK;
@@ -612,6 +619,10 @@ static int run_line(char *line) {
         return do_expect_list(PROBE_LIST_SELECTED, id, 0, words[2]);
     if (!strcmp(verb, "expect-exists") && count == 3 && parse_id(words[2], &selected))
         return do_expect_exists(words[1], selected != 0);
+    if (!strcmp(verb, "elapsed") && count == 2) {
+        say("elapsed %s %lu", words[1], (unsigned long)(GetTickCount() - g_started_at));
+        return ROBOT_OK;
+    }
     if (!strcmp(verb, "list-controls") && count == 1) return do_list_controls();
     if (!strcmp(verb, "wait-gone") && count == 1) return do_wait_gone();
     if (!strcmp(verb, "expect-exit") && count == 2) return do_expect_exit(words[1]);

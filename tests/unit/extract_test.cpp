@@ -343,4 +343,21 @@ TEST_F(extract_test, DamagedArchivesAndFailedWritesLeaveWhatWasThere) {
                                 "two.txt: archief kan niet worden geopend");
 }
 
+TEST_F(extract_test, ManyFailuresEndInACountOfTheOnesLeftOut) {
+    std::vector<dated_member> hostile;
+    for (int i = 0; i < 60; i++)
+        hostile.push_back({"..\\" + std::string(200, 'a' + i % 26) + std::to_string(i), "x", 0});
+    make_archive(hostile);
+    ASSERT_EQ(extract_fill_list(nullptr), 60);
+    make_native_folder("C:\\Out");
+    press(IDC_SELECT_ALL);
+    platform_ui_type(IDC_EXTRACT_FOLDER, "C:\\Out");
+    EXPECT_EQ(press(PLATFORM_IDOK), EXTRACT_STAYS);
+    ASSERT_EQ(messages.size(), 1u);
+    const std::string &text = messages[0].text;
+    size_t lines = (size_t)std::count(text.begin(), text.end(), '\n');
+    EXPECT_LT(text.size(), (size_t)TEXT_BUFFER_CAPACITY);
+    EXPECT_EQ(text.substr(text.rfind('\n')), "\nen nog " + std::to_string(60 - (lines - 1)));
+}
+
 } // namespace
