@@ -143,9 +143,10 @@ int decode_member(platform_window *window, lza_stream *stream, int64_t offset,
 }
 
 // Unpacks the one member whose record lies at offset below folder; on failure adds it to
-// failures and leaves whatever was at its target untouched.
-void unpack_member(platform_window *window, lza_stream *stream, int64_t offset, const char *folder,
-                   failure_list *failures) {
+// failures (under listed, the name its entry shows, when the record cannot be read again) and
+// leaves whatever was at its target untouched.
+void unpack_member(platform_window *window, lza_stream *stream, int64_t offset, const char *listed,
+                   const char *folder, failure_list *failures) {
     lza_header header;
     memset(&header, 0, sizeof header);
     char name[LZA_NAME_CAPACITY] = "";
@@ -153,7 +154,7 @@ void unpack_member(platform_window *window, lza_stream *stream, int64_t offset, 
     int64_t found = lza_find_first(stream, offset, ALL_MEMBERS, &header, name);
     lza_header checked;
     if (found != offset || !read_record_header(stream, offset, &checked))
-        return add_failure(failures, name, "niet gevonden in het archief");
+        return add_failure(failures, listed, "niet gevonden in het archief");
     show_status(window, extract_display_name(name));
 
     char relative[LZA_MEMBER_PATH_CAPACITY];
@@ -276,14 +277,13 @@ int extract_unpack(platform_window *window, const char *folder_text) {
     for (int i = 0; i < count; i++) {
         if (!platform_list_is_selected(window, IDC_MEMBER_LIST, i)) continue;
         int64_t offset = platform_list_data(window, IDC_MEMBER_LIST, i);
-        if (stream) {
-            unpack_member(window, stream, offset, folder, &failures);
-        } else {
-            char entry[EXTRACT_ENTRY_CAPACITY];
-            platform_list_text(window, IDC_MEMBER_LIST, i, entry, sizeof entry);
-            entry[strcspn(entry, "\t")] = 0;
-            add_failure(&failures, entry, "archief kan niet worden geopend");
-        }
+        char listed[EXTRACT_ENTRY_CAPACITY];
+        platform_list_text(window, IDC_MEMBER_LIST, i, listed, sizeof listed);
+        listed[strcspn(listed, "\t")] = 0; // the name, without its date and size
+        if (stream)
+            unpack_member(window, stream, offset, listed, folder, &failures);
+        else
+            add_failure(&failures, listed, "archief kan niet worden geopend");
     }
     lza_stream_close(stream);
     if (failures.count == 0) return 1;
