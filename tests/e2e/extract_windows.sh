@@ -71,10 +71,16 @@ set-text 1037 "C:"
 click 1
 expect-msgbox "Let op" "Ongeldige map"
 press OK
+expect-focus 1037
+click 1000
+expect-selected 1035 0
+click 1000
+expect-selected 1035 7
 set-text 1037 "C:\\\\uit\\\\demo"
 click 1
 expect-msgbox "Let op" "Map bestaat niet, aanmaken?"
 press No
+expect-focus 1037
 expect-exists "C:\\\\uit" 0
 click 1
 expect-msgbox "Let op" "Map bestaat niet, aanmaken?"

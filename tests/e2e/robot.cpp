@@ -23,6 +23,7 @@
 //   expect-list-count ID N            wait until a list box holds N entries
 //   expect-selected ID N              wait until N entries of a list box are selected
 //   expect-exists "path" 0|1          wait until a file or folder exists (1) or not (0)
+//   expect-focus ID                   wait until control ID of the program holds the keyboard focus
 //   elapsed LABEL                     print the milliseconds since the last start (benchmarks)
 //   list-controls                     print every child of the current window (debugging)
 //   wait-gone                         wait until the current window is destroyed
@@ -565,6 +566,26 @@ static int do_expect_exists(const char *path, int wanted) {
     return ROBOT_OK;
 }
 
+// Polls the program's thread until control id of the current window holds the keyboard focus.
+static int do_expect_focus(int id) {
+    if (!g_robot.window) return fail("no current window");
+    DWORD start = GetTickCount();
+    int seen = 0;
+    for (;;) {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        seen = GetGUIThreadInfo(g_robot.process.dwThreadId, &info) && info.hwndFocus &&
+                       GetParent(info.hwndFocus) == g_robot.window
+                   ? GetDlgCtrlID(info.hwndFocus)
+                   : 0;
+        if (seen == id || GetTickCount() - start > g_robot.timeout_ms) break;
+        Sleep(POLL_MS);
+    }
+    say("focus %d", seen);
+    if (seen != id) return fail("control %d does not hold the focus", id);
+    return ROBOT_OK;
+}
+
 // Milliseconds since the program under test was last started (0 before any start).
 static DWORD g_started_at;
 
@@ -619,6 +640,7 @@ static int run_line(char *line) {
         return do_expect_list(PROBE_LIST_SELECTED, id, 0, words[2]);
     if (!strcmp(verb, "expect-exists") && count == 3 && parse_id(words[2], &selected))
         return do_expect_exists(words[1], selected != 0);
+    if (!strcmp(verb, "expect-focus") && count == 2 && has_id) return do_expect_focus(id);
     if (!strcmp(verb, "elapsed") && count == 2) {
         say("elapsed %s %lu", words[1], (unsigned long)(GetTickCount() - g_started_at));
         return ROBOT_OK;
