@@ -5,6 +5,7 @@
 
 #include "archive/lza_decode.h"
 #include "archive/lza_locate.h"
+#include "archive/lza_member_path.h"
 #include "archive/lza_stream.h"
 #include "kvpack_os.h"
 
@@ -221,20 +222,18 @@ int64_t kvp_find_marker(const unsigned char *data, size_t size, int *count) {
 }
 
 int kvp_member_path(const std::string &name, std::filesystem::path *path, std::string *why) {
-    if (name.empty()) return *why = "has no name", 0;
-    if (name[0] == '\\' || name[0] == '/') return *why = "is an absolute path", 0;
-    if (name.find(':') != std::string::npos) return *why = "has a drive or stream part", 0;
+    // The installer's own rule decides; its backslash-joined parts then become folders here.
+    char relative[LZA_MEMBER_PATH_CAPACITY];
+    lza_path_refusal refusal;
+    if (!lza_member_path(name.c_str(), relative, sizeof relative, &refusal))
+        return *why = lza_path_refusal_text(refusal), 0;
     std::filesystem::path out;
-    size_t start = 0;
-    while (start <= name.size()) {
-        size_t end = name.find_first_of("\\/", start);
-        if (end == std::string::npos) end = name.size();
-        const std::string part = name.substr(start, end - start);
-        if (part == "..") return *why = "climbs out of the destination (..)", 0;
-        if (!part.empty() && part != ".") out /= kvp_text_path(part);
-        start = end + 1;
+    for (const char *p = relative; *p;) {
+        const char *end = strchr(p, '\\');
+        if (!end) end = p + strlen(p);
+        out /= kvp_text_path(std::string(p, (size_t)(end - p)));
+        p = *end ? end + 1 : end;
     }
-    if (out.empty()) return *why = "names no file", 0;
     *path = out;
     return 1;
 }
