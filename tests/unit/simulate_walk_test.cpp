@@ -1,5 +1,6 @@
 // kvpack simulate walks the wizard's pages as a user pressing Next would: the pages it prints,
 // the answers to the licence and the launch box, and scripts whose pages end early or are none.
+#include "archive/lza_format.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -92,6 +93,19 @@ TEST(SimulateWalk, PagesAnswersAndEnds) {
         }
         EXPECT_EQ(r.output.find(c.absent), std::string::npos) << r.output;
     }
+    // An installer: the archive behind a stub, found at the offset its marker names.
+    std::string stub = std::string("MZ stub ") + std::string(300, 'x') + LZA_MARKER_PREFIX +
+                       "00000000" + '\0' + "tail";
+    write_file(dir.file("stub.exe"), bytes(stub.begin(), stub.end()));
+    std::string exe = dir.file("setup.exe");
+    ASSERT_EQ(run_command(std::string(KVPACK_PATH) + " pack --quiet --stub " +
+                          dir.file("stub.exe") + " -o " + exe + " " + dir.file("product"))
+                  .code,
+              0);
+    command_result r =
+        run_command(std::string(KVPACK_PATH) + " simulate " + exe + " --root " + dir.file("root2"));
+    EXPECT_EQ(r.code, 2) << r.output; // the last case's script: no pages, nothing installed
+    EXPECT_NE(r.output.find("wizard ended with 1"), std::string::npos) << r.output;
 }
 
 } // namespace

@@ -368,7 +368,7 @@ int cmd_simulate(int argc, char **argv) {
     platform_ui.pump = on_pump;
     platform_ui.item_text = on_item;
     platform_ui_open_wizard();
-    if (!wizard_init(nullptr, &g_state, nullptr)) {
+    if (!wizard_init_located(nullptr, &g_state, nullptr)) {
         platform_ui_reset();
         platform_posix_set_root(nullptr);
         return kvp_fail("simulate: %s: no setup.txt member", file);
