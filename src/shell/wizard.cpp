@@ -319,13 +319,11 @@ void wizard_next(platform_window *window, installer_state *state) {
 
 void wizard_back(platform_window *window, installer_state *state) {
     uint32_t page = list_item_id(state, KW_STEPS, state->current_page);
-    // During the run Back always asks, also when the start page is the first: ending the
-    // dialog there would leave the run going while the user thinks it stopped.
-    if (!run_active && state->current_page <= state->first_page) {
+    if (state->current_page <= state->first_page) {
         end_wizard(window, WIZARD_CANCELLED);
         return;
     }
-    if (run_active || page == KW_STARTINSTALL) {
+    if (page == KW_STARTINSTALL) {
         char question[SCRIPT_TOKEN_CAPACITY];
         script_text(state, KW_TEXT_ABORT, question, sizeof question);
         if (platform_message_box(question, "", PLATFORM_MB_YESNO | PLATFORM_MB_ICONQUESTION) ==
