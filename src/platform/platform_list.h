@@ -28,6 +28,3 @@ int platform_list_is_selected(platform_window *window, int item, int index);
 void platform_list_select(platform_window *window, int item, int index, int selected);
 // Text of entry index into out (capacity cap, cut to fit); its length, 0 for a bad index.
 size_t platform_list_text(platform_window *window, int item, int index, char *out, size_t cap);
-
-// Puts the keyboard focus on item.
-void platform_focus_item(platform_window *window, int item);

@@ -12,6 +12,7 @@
 #include "engine/folders.h"
 #include "platform/platform.h"
 #include "platform/platform_list.h"
+#include "platform/platform_window.h"
 #include "resource_ids.h"
 #include "shell/wizard.h"
 #include "state/installer_state.h"

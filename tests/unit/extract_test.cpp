@@ -243,14 +243,14 @@ TEST_F(extract_test, OkChecksSelectionFolderAndMissingFolder) {
     for (const auto &c : cases) {
         messages.clear();
         yes_no = c.answers;
-        platform_list_view.focus = 0;
+        platform_ui_view.focus = 0;
         platform_list_select(nullptr, IDC_MEMBER_LIST, 0, c.select);
         platform_ui_type(IDC_EXTRACT_FOLDER, c.folder);
         EXPECT_EQ(press(PLATFORM_IDOK), c.result) << c.folder;
         ASSERT_FALSE(messages.empty()) << c.folder;
         EXPECT_EQ(messages.back().text, c.message) << c.folder;
         EXPECT_EQ(messages.back().caption, c.caption) << c.folder;
-        EXPECT_EQ(platform_list_view.focus, c.focus) << c.folder;
+        EXPECT_EQ(platform_ui_view.focus, c.focus) << c.folder;
         if (c.exists) {
             EXPECT_EQ(read_text(c.exists), "hello") << c.folder;
         }

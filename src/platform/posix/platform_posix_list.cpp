@@ -108,7 +108,3 @@ size_t platform_list_text(platform_window *, int, int index, char *out, size_t c
     out[n] = 0;
     return n;
 }
-
-void platform_focus_item(platform_window *, int item) {
-    platform_list_view.focus = item;
-}

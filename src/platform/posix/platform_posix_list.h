@@ -1,5 +1,5 @@
-// The POSIX backend's fake list box and focus, as a test sees them: it reads the entries the
-// core added, selects entries by hand as a user would, and checks where the focus went.
+// The POSIX backend's fake list box, as a test sees it: it reads the entries the core added and
+// selects entries by hand as a user would.
 #pragma once
 
 #include "platform/platform_list.h"
@@ -10,10 +10,9 @@ struct platform_list_view_state {
     int tab_stops[4]; // the stops set last, and how many
     int tab_count;
     int extent; // horizontal extent set last
-    int focus;  // item that holds the focus; 0 before any was given it
     int adds;   // entries added since the reset
 };
 extern platform_list_view_state platform_list_view;
 
-// Empties the list and forgets tabs, extent and focus.
+// Empties the list and forgets tabs and extent.
 void platform_list_reset(void);

@@ -86,7 +86,3 @@ size_t platform_list_text(platform_window *window, int item, int index, char *ou
     HeapFree(GetProcessHeap(), 0, whole);
     return cap - 1;
 }
-
-void platform_focus_item(platform_window *window, int item) {
-    SetFocus(GetDlgItem((HWND)window, item));
-}
