@@ -85,7 +85,6 @@ const char FULL_VALUES[] = R"("DisplayName"="Korvex Demo"
 
 TEST_F(uninstall_test, TheRegistryStepWritesTheEntry) {
     const std::string line = "uninstall=\"Korvex Demo\",\"[dest]\\kvuninst.exe\",Korvex,\"1.2\"\n";
-    const std::string doc = "reg_associate\n{\nKv.Doc,.kvd,Doc\n}\n";
     struct row {
         const char *name;
         std::string script;
@@ -173,16 +172,6 @@ TEST_F(uninstall_test, TheRegistryStepWritesTheEntry) {
          nullptr,
          "Invalid Uninstall Entry! (Korvex Demo)\r\n",
          ""},
-        {"an empty display name is refused",
-         "uninstall=\"\",x.exe\n",
-         0,
-         "",
-         {},
-         STEP_FAILED,
-         nullptr,
-         nullptr,
-         "Invalid Uninstall Entry! ()\r\n",
-         ""},
         {"the key cannot be made",
          line,
          0,
@@ -213,17 +202,6 @@ TEST_F(uninstall_test, TheRegistryStepWritesTheEntry) {
          FULL_VALUES,
          "Invalid Extension Key! (kvd)\r\n",
          user_record},
-        {"associations first, then the entry",
-         doc + line,
-         0,
-         "",
-         {},
-         STEP_DONE,
-         "HKEY_CURRENT_USER",
-         FULL_VALUES,
-         "",
-         "[REG]\r\nHKEY_CLASSES_ROOT\\.kvd\r\n[REG]\r\nHKEY_CLASSES_ROOT\\Kv.Doc\r\n" +
-             user_record},
     };
     for (const row &r : rows) {
         SCOPED_TRACE(r.name);
