@@ -38,6 +38,10 @@ int may_overwrite(platform_window *window, installer_state *state, const char *d
                   uint32_t mode) {
     if (mode == KW_OVERWRITE_NEVER || state->no_to_all) return 0;
     if (state->yes_to_all) return 1;
+    if (state->unattended) { // nobody to ask: the answer for all files that /O gives or not
+        (state->overwrite_all ? state->yes_to_all : state->no_to_all) = 1;
+        return state->overwrite_all;
+    }
     char message[COPY_MESSAGE_CAPACITY + PATH_CAPACITY];
     script_text(state, KW_TEXT_FILEEXISTS, message, sizeof message);
     text_append(message, sizeof message, "\n\n'");
@@ -143,7 +147,7 @@ void show_entry_failure(installer_state *state, const char *label) {
     text_append(format, sizeof format, second);
     format_entry_message(format, label, message, sizeof message);
     script_text(state, KW_TEXT_INSERROR, caption, sizeof caption);
-    platform_message_box(message, caption, PLATFORM_MB_OK | PLATFORM_MB_ICONINFORMATION);
+    run_message(state, message, caption, PLATFORM_MB_OK | PLATFORM_MB_ICONINFORMATION);
 }
 
 } // namespace

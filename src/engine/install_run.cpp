@@ -46,7 +46,7 @@ void show_step_error(installer_state *state, uint32_t key) {
     char text[SCRIPT_EXPAND_CAPACITY], caption[SCRIPT_EXPAND_CAPACITY];
     get_field(state, key, 1, text, sizeof text);
     script_text(state, KW_TEXT_INSERROR, caption, sizeof caption);
-    platform_message_box(text, caption, PLATFORM_MB_OK | PLATFORM_MB_ICONERROR);
+    run_message(state, text, caption, PLATFORM_MB_OK | PLATFORM_MB_ICONERROR);
 }
 
 // 1 when the step of key has no row and no action in this run (its choice box is clear).

@@ -3,6 +3,7 @@
 
 #include "engine/install_log.h"
 #include "engine/step.h"
+#include "engine/uninstall_entry.h"
 #include "platform/platform.h"
 #include "platform/platform_registry.h"
 #include "script/protected_keys.h"
@@ -229,7 +230,11 @@ int register_list(platform_window *window, installer_state *state, uint32_t list
     return processed && !failed;
 }
 
-int registry_step(platform_window *window, installer_state *state) {
+namespace {
+
+// The association lists: reg_associate, then reg_associate_01 when its box is ticked; the
+// second is not processed after the first failed.
+int register_lists(platform_window *window, installer_state *state) {
     char value[SCRIPT_EXPAND_CAPACITY];
     if (get_value(state, KW_REG_ASSOCIATE, value, sizeof value) &&
         !register_list(window, state, KW_REG_ASSOCIATE))
@@ -239,4 +244,14 @@ int registry_step(platform_window *window, installer_state *state) {
         !register_list(window, state, KW_REG_ASSOCIATE_01))
         return STEP_FAILED;
     return STEP_DONE;
+}
+
+} // namespace
+
+int registry_step(platform_window *window, installer_state *state) {
+    int lists = register_lists(window, state);
+    // The product's uninstall entry is written whatever became of the associations: what was
+    // installed can then be removed from Windows' list of programs.
+    int entry = uninstall_entry_step(state);
+    return lists == STEP_DONE && entry ? STEP_DONE : STEP_FAILED;
 }

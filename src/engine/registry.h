@@ -31,7 +31,9 @@ struct reg_association {
 };
 
 // The step. 1 when every list processed succeeded (also when there is none), 0 when one
-// failed; the second list is not processed after the first failed.
+// failed; the second list is not processed after the first failed. Then, when the script has
+// an uninstall line, the product's uninstall entry (uninstall_entry.h), whose failure fails the
+// step too.
 int registry_step(platform_window *window, installer_state *state);
 // Writes every entry of the list of list_key, moving the progress bar over them; a failed
 // entry does not stop the list. 1 when at least one entry was processed and none failed; 0 for

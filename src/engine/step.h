@@ -33,5 +33,10 @@ enum : char { ROW_WAITING = '0', ROW_DONE = '1', ROW_FAILED = '2', ROW_RUNNING =
 // Dispatches every waiting message of the thread and returns without waiting.
 void drain_messages(platform_window *window);
 
+// A message of the run (a failed step, a failed copy entry): shown in a box with caption and
+// style, or, in an unattended run, written to InsErr.log as one line ("caption: text", line
+// breaks as blanks) and counted in messages_logged. Returns the button pressed (OK when logged).
+int run_message(installer_state *state, const char *text, const char *caption, uint32_t style);
+
 // a * b / c rounded to the nearest integer (halves away from zero), in 64 bits; -1 when c is 0.
 int64_t engine_mul_div(int64_t a, int64_t b, int64_t c);

@@ -1,5 +1,7 @@
 // The registry as the registry step reaches it: keys under HKEY_CLASSES_ROOT, their default
-// (unnamed) text values, and the shell's notice that file associations changed. Every call
+// (unnamed) text values, and the shell's notice that file associations changed; and, for the
+// entry in Windows' list of installed programs, keys under HKEY_CURRENT_USER and
+// HKEY_LOCAL_MACHINE with named text and number values. Every call
 // returns the Win32 error code of the operation (0 on success), as the advapi32 calls do, so
 // that the step can log it as it stands. The Win32 backend is the real registry; the POSIX
 // backend keeps an in-memory store that the packer's simulation loads from and saves to a
@@ -45,3 +47,22 @@ uint32_t platform_reg_delete(platform_key *parent, const char *name);
 void platform_reg_close(platform_key *key);
 // Tells the shell that file associations changed (SHCNE_ASSOCCHANGED).
 void platform_reg_notify_associations(void);
+
+// The predefined roots. A null parent stands for HKEY_CLASSES_ROOT in every call above; the
+// handle of platform_reg_root stands for any of them.
+enum platform_reg_root_id : int {
+    PLATFORM_HKEY_CLASSES_ROOT = 0,
+    PLATFORM_HKEY_CURRENT_USER = 1,
+    PLATFORM_HKEY_LOCAL_MACHINE = 2,
+};
+// The root as a parent for the calls above. Never null for the three ids (null, which is
+// HKEY_CLASSES_ROOT, for any other); it is not opened, and closing it does nothing.
+platform_key *platform_reg_root(int root);
+// Sets the value called name (empty: the default value) of key to text, as REG_SZ (the text's
+// bytes without the NUL). 0, or the error.
+uint32_t platform_reg_set_text(platform_key *key, const char *name, const char *text);
+// Sets the value called name (not empty) of key to number, as REG_DWORD. 0, or the error.
+uint32_t platform_reg_set_number(platform_key *key, const char *name, uint32_t number);
+// 1 when the process runs with an administrator's full rights (elevated), so that keys under
+// HKEY_LOCAL_MACHINE may be written; 0 otherwise.
+int platform_process_elevated(void);

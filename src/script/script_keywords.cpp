@@ -104,6 +104,8 @@ const keyword_row keyword_table[KEYWORD_ROWS + 1] = {
     {0x0405, "text_notoall", 0, nullptr},
     {0x0406, "text_progress", 0, nullptr},
     {0x0407, "text_browse", 0, nullptr},
+    // This product's additions, after every row above so that no id or position changes.
+    {0x0500, "uninstall", 0, nullptr},
     {0, nullptr, 0, nullptr},
 };
 

@@ -92,6 +92,9 @@ enum keyword_id : uint32_t {
     KW_TEXT_NOTOALL = 0x0405,
     KW_TEXT_PROGRESS = 0x0406,
     KW_TEXT_BROWSE = 0x0407,
+    // Added by this product: uninstall="display name","uninstaller","publisher","version",
+    // the entry in Windows' list of installed programs (written by the registry step).
+    KW_UNINSTALL = 0x0500,
 };
 
 struct keyword_row {
@@ -103,7 +106,7 @@ struct keyword_row {
     const char *builtin_text;
 };
 
-enum : int { KEYWORD_ROWS = 101 }; // rows before the terminating one
+enum : int { KEYWORD_ROWS = 102 }; // rows before the terminating one
 
 // The table in its fixed order, ended by a row whose fields are all zero.
 extern const keyword_row keyword_table[KEYWORD_ROWS + 1];

@@ -598,6 +598,43 @@ void check_folders(lint_run *run) {
     }
 }
 
+// The uninstall line (this product's addition): what the registry step refuses, and scripts in
+// which it never writes the entry or writes it before the size is known.
+void check_uninstall(lint_run *run) {
+    const char *t = run->text;
+    int32_t at = script_find_key(t, KW_UNINSTALL);
+    if (at < 0) return;
+    int ln = line_at(run, at - 1);
+    char name[FIELD_CAPACITY], uninstaller[FIELD_CAPACITY];
+    get_value(&run->state, KW_UNINSTALL, name, sizeof name);
+    if (!name[0] || strlen(name) > 255 || strchr(name, '\\')) {
+        char message[LINT_MESSAGE_CAPACITY];
+        snprintf(message, sizeof message,
+                 "the display name '%s' is empty, longer than 255 characters or holds a "
+                 "backslash: it names the uninstall entry's key, so the installer refuses the "
+                 "entry",
+                 show(name).text);
+        add_error(run, ln, message);
+    }
+    if (!get_field(&run->state, KW_UNINSTALL, 1, uninstaller, sizeof uninstaller) ||
+        !uninstaller[0])
+        add_error(run, ln,
+                  "uninstall names no uninstaller in field 1: the installer refuses the entry");
+    int registry = -1, copy = -1;
+    for (int k = 0;; k++) {
+        uint32_t id = list_item_id(&run->state, KW_INSTALL_STEPS, k);
+        if (id == KW_NONE) break;
+        if (id == KW_REGISTRY && registry < 0) registry = k;
+        if (id == KW_COPYFILES && copy < 0) copy = k;
+    }
+    if (registry < 0)
+        add(run, ln, "install_steps has no registry step: the uninstall entry is never written");
+    else if (copy > registry)
+        add(run, ln,
+            "the registry step runs before copyfiles: the uninstall entry's size is written "
+            "as 0 KB");
+}
+
 // Orders the findings by line, keeping the order of the checks within a line.
 void sort_by_line(lint_finding *findings, int count) {
     for (int i = 1; i < count; i++) {
@@ -649,6 +686,7 @@ int script_lint(const char *text, size_t size, const lint_member *members, int m
             check_stopping_lists(run);
             check_members(run);
             check_folders(run);
+            check_uninstall(run);
         }
     }
     int result = run->out_of_memory ? -1 : run->count;

@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 #include "resource_ids.h"
+#include "shell/unattended.h"
 #include "state/installer_state.h"
 
 #include <cstring>
@@ -23,6 +24,7 @@ int run_installer(void *instance, const char *command_line) {
     memset(&g_state, 0, sizeof g_state);
     g_state.extract_mode = is_extract_command(command_line);
     platform_init_common_controls();
+    if (is_unattended_command(command_line)) return run_unattended(&g_state, command_line);
     platform_run_dialog(g_state.extract_mode ? IDD_EXTRACT : IDD_WIZARD);
     return 0;
 }

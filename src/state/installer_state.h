@@ -52,6 +52,11 @@ struct installer_state {
     void *member_table;   // member table of the run, heap block
     void *banner_bitmap;  // platform bitmap handle or null
     void *banner_palette; // platform palette handle or null
+
+    // Unattended install (setup.exe /S): no window is shown and nothing is asked
+    int32_t unattended;      // 0/1: the run's messages go to InsErr.log instead of a box
+    int32_t overwrite_all;   // 0/1 (/O): an existing file is replaced; else kept, as No to all
+    int32_t messages_logged; // messages of this run written to InsErr.log instead of shown
 };
 
 extern installer_state g_state;

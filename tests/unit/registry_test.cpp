@@ -348,13 +348,13 @@ TEST_F(registry_test, RegFileRoundTrip) {
     platform_posix_registry_text(text, sizeof text);
     EXPECT_EQ(std::string(text), expected);
 
-    // Files that are not .reg files of HKEY_CLASSES_ROOT are refused with their line.
+    // Files that are not .reg files of the roots kept are refused with their line.
     struct bad {
         const char *text;
         int line;
     } bads[] = {
         {"hello\n", 1},
-        {"REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software]\n", 3},
+        {"REGEDIT4\n\n[HKEY_USERS\\Software]\n", 3}, // HKLM and HKCU are kept, other roots not
         {"REGEDIT4\n@=\"no key\"\n", 2},
         {"REGEDIT4\n[HKEY_CLASSES_ROOT\\A]\n@=unquoted\n", 3},
         {"REGEDIT4\n[HKEY_CLASSES_ROOT\\A\\\\B]\n", 2},

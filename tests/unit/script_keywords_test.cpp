@@ -26,7 +26,7 @@ TEST(KeywordTable, ShapeAndUniqueness) {
     EXPECT_EQ(end.id, 0u);
     EXPECT_EQ(end.word, nullptr);
     EXPECT_EQ(end.kind, 0u);
-    EXPECT_EQ(per_kind[KW_KIND_SETTING], 65);
+    EXPECT_EQ(per_kind[KW_KIND_SETTING], 66); // 65 and this product's uninstall
     EXPECT_EQ(per_kind[KW_KIND_LIST], 10);
     EXPECT_EQ(per_kind[KW_KIND_ENTRY], 19);
     EXPECT_EQ(per_kind[KW_KIND_BRACE], 2);
@@ -60,6 +60,7 @@ TEST(KeywordTable, OrderAnchors) {
         {87, 0x0309, "text_abort"},
         {93, 0x0400, "text_agree"},
         {100, 0x0407, "text_browse"},
+        {101, 0x0500, "uninstall"}, // this product's addition comes after every other row
     };
     for (auto &a : anchors) {
         EXPECT_EQ(keyword_table[a.row].id, a.id) << a.row;
@@ -84,6 +85,7 @@ TEST(LookupKeyword, Table) {
         {"}", 0x0201},
         {"dir1", 0},
         {"Dir09", 0x003a},
+        {"Uninstall", 0x0500},
         {nullptr, 0},
     };
     for (auto &c : cases) EXPECT_EQ(lookup_keyword(c.word), c.id) << (c.word ? c.word : "null");

@@ -203,3 +203,36 @@ TEST(ScriptLint, ProtectedAssociationKeysAreErrors) {
     }
     for (auto &f : lint(CLEAN)) EXPECT_EQ(f.error, 0);
 }
+
+TEST(ScriptLint, UninstallLine) {
+    const std::string good = "uninstall=\"Demo\",\"[dest]\\kvuninst.exe\",\"Korvex\",\"1.0\"\n";
+    EXPECT_EQ(all(lint(CLEAN + good)), "");
+    struct {
+        std::string line;           // appended to the clean script
+        const char *find, *replace; // then applied once ("" find: nothing)
+        const char *says;
+        int error;
+    } cases[] = {
+        {"uninstall=\"Korvex\\Demo\",x.exe\n", "", "", "holds a backslash", 1},
+        {"uninstall=\"\",x.exe\n", "", "", "is empty", 1},
+        {"uninstall=\"" + std::string(256, 'n') + "\",x.exe\n", "", "", "longer than 255", 1},
+        {"uninstall=\"Demo\"\n", "", "", "names no uninstaller", 1},
+        {"uninstall=\"Demo\",\"\"\n", "", "", "names no uninstaller", 1},
+        {good, "\tregistry=\"Registering\",\"Registry failed\"\n", "", "no registry step", 0},
+        {good, "\tcopyfiles=\"Copying\",\"Copy failed\"\n",
+         "\tregistry=\"R\",\"F\"\n\tcopyfiles=\"Copying\",\"Copy failed\"\n", "as 0 KB", 0},
+    };
+    for (auto &c : cases) {
+        std::string script = CLEAN + c.line;
+        if (c.find[0]) {
+            size_t at = script.find(c.find);
+            ASSERT_NE(at, std::string::npos) << c.find;
+            script.replace(at, strlen(c.find), c.replace);
+        }
+        int line = line_of(script, "uninstall="), hits = 0;
+        auto found = lint(script);
+        for (auto &f : found)
+            if (strstr(f.message, c.says) && f.line == line && f.error == c.error) hits++;
+        EXPECT_EQ(hits, 1) << c.says << "\ngot:\n" << all(found);
+    }
+}

@@ -27,7 +27,7 @@ namespace {
 
 const char usage[] =
     "usage: kvpack simulate FILE --root DIR [--dest PATH] [--option NAME=on|off]...\n"
-    "                        [--answer KEY=VALUE]... [--verbose] [--user NAME]\n"
+    "                        [--answer KEY=VALUE]... [--verbose] [--user NAME] [--elevated]\n"
     "\n"
     "Walks the wizard of FILE (an installer, a .pck file or a bare archive) page by page as a\n"
     "user pressing Next would, and runs its install steps as the installer would on Windows,\n"
@@ -37,7 +37,8 @@ const char usage[] =
     "captions and states, the folder and the boxes), each step row as it changes, every message\n"
     "box and question with the answer given, the run's result, both logs and the launch.\n"
     "HKEY_CLASSES_ROOT is DIR/registry.reg, in the registry editor's own format (regedit can\n"
-    "import it): read before the run when it exists, written after it.\n"
+    "import it): read before the run when it exists, written after it. The script's uninstall\n"
+    "entry goes there too, under HKEY_CURRENT_USER (HKEY_LOCAL_MACHINE with --elevated).\n"
     "\n"
     "  --root DIR          folder holding the simulated drives (made when missing)\n"
     "  --dest PATH         destination as typed into the folder box; default: the script's\n"
@@ -59,6 +60,7 @@ const char usage[] =
     "  --verbose           also print every change of the status line\n"
     "  --user NAME         the user whose Start menu and desktop get the shortcuts:\n"
     "                      C:\\users\\NAME\\... (default: the login name, as in Wine)\n"
+    "  --elevated          run as an elevated administrator would: machine-wide keys\n"
     "\n"
     "Exit code: 0 when the installation completed, 2 when it failed, was cancelled or the\n"
     "wizard ended without installing, 1 on a usage or archive error.\n";
@@ -336,6 +338,7 @@ int parse_option(const std::string &arg) {
 int cmd_simulate(int argc, char **argv) {
     const char *file = nullptr, *root = nullptr, *dest = nullptr;
     sim = simulation();
+    platform_posix_elevated = 0;
     for (int i = 1; i < argc; i++) {
         std::string arg = argv[i];
         if (kvp_is_help(argv[i])) return fputs(usage, stdout), 0;
@@ -350,6 +353,8 @@ int cmd_simulate(int argc, char **argv) {
             if (parse_option(argv[++i])) return 1;
         } else if (arg == "--verbose")
             sim.verbose = 1;
+        else if (arg == "--elevated")
+            platform_posix_elevated = 1;
         else if (arg == "--user" && has_value) {
             if (!platform_posix_set_user(argv[++i]))
                 return kvp_fail("simulate: '%s' cannot be a user name", argv[i]);
@@ -386,8 +391,10 @@ int cmd_simulate(int argc, char **argv) {
     platform_ui.item_text = on_item;
     platform_ui_open_wizard();
     if (!wizard_init_located(nullptr, &g_state, nullptr)) {
+        platform_posix_registry_reset();
         platform_ui_reset();
         platform_posix_set_root(nullptr);
+        platform_posix_set_user(nullptr);
         return kvp_fail("simulate: %s: no setup.txt member", file);
     }
     static const int boxes[] = {IDC_STARTMENU_BOX, IDC_DESKTOP_BOX, IDC_EXTRAREG_BOX};
@@ -398,6 +405,7 @@ int cmd_simulate(int argc, char **argv) {
     print_page(g_state.current_page);
 
     int result = walk_pages();
+    int saved = 1;
     if (result == -2) {
         printf("result none (the wizard ended without installing)\n");
     } else {
@@ -406,6 +414,7 @@ int cmd_simulate(int argc, char **argv) {
                outcomes[result + 1 < 0 || result + 1 > 3 ? 2 : result + 1]);
         std::string logs = g_state.dest_path;
         fflush(stdout);
+        saved = platform_posix_registry_save(registry.c_str());
         print_log(logs, "Uninstal.log");
         print_log(logs, "InsErr.log");
     }
@@ -420,7 +429,6 @@ int cmd_simulate(int argc, char **argv) {
                bar == std::string::npos ? "" : line.substr(bar + 1).c_str());
     }
     fflush(stdout);
-    int saved = platform_posix_registry_save(registry.c_str());
     platform_posix_registry_reset();
     platform_ui_reset();
     platform_posix_set_root(nullptr);

@@ -1,4 +1,5 @@
-// The in-memory HKEY_CLASSES_ROOT of the POSIX backend and its .reg file form.
+// The in-memory registry of the POSIX backend (HKEY_CLASSES_ROOT, HKEY_CURRENT_USER and
+// HKEY_LOCAL_MACHINE) and its .reg file form.
 #include "platform/platform.h"
 #include "platform/platform_registry.h"
 #include "platform/posix/platform_posix_registry.h"
@@ -10,6 +11,7 @@
 #include <vector>
 
 platform_registry_fault_plan platform_registry_faults = {nullptr, 0, 0};
+int platform_posix_elevated = 0;
 
 namespace {
 
@@ -26,8 +28,18 @@ struct reg_node {
 // What a handle may do, as Win32 grants it by the access asked for.
 enum : int { MAY_ENUMERATE = 1, MAY_WRITE = 2 };
 
+// The roots, in the order the registry editor exports them.
+enum : int { HIVES = 3 };
+const int EXPORT_ORDER[HIVES] = {PLATFORM_HKEY_LOCAL_MACHINE, PLATFORM_HKEY_CLASSES_ROOT,
+                                 PLATFORM_HKEY_CURRENT_USER};
+const char *const HIVE_NAMES[HIVES] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",
+                                       "HKEY_LOCAL_MACHINE"};
+const char *const HIVE_SHORT_NAMES[HIVES] = {"HKCR", "HKCU", "HKLM"};
+
 struct store {
-    std::unique_ptr<reg_node> root{new reg_node};
+    std::unique_ptr<reg_node> roots[HIVES] = {std::unique_ptr<reg_node>(new reg_node),
+                                              std::unique_ptr<reg_node>(new reg_node),
+                                              std::unique_ptr<reg_node>(new reg_node)};
     // Deleted keys live on until the store is emptied, so open handles to them stay valid.
     std::vector<std::unique_ptr<reg_node>> graveyard;
     int open_keys = 0, notifications = 0;
@@ -41,8 +53,9 @@ store &the_store() {
 } // namespace
 
 struct platform_key {
-    reg_node *node;
+    reg_node *node; // null for a root's handle
     int rights;
+    int hive; // the root a root's handle stands for; -1 for an opened key
 };
 
 namespace {
@@ -112,15 +125,17 @@ uint32_t injected(uint32_t operation, const reg_node *node, const char *name) {
     return f.error ? f.error : PLATFORM_ERROR_ACCESS_DENIED;
 }
 
-// The node a parent handle stands for; null when it was deleted.
+// The node a parent handle stands for (null: HKEY_CLASSES_ROOT); null when it was deleted.
 reg_node *parent_node(platform_key *parent) {
-    reg_node *node = parent ? parent->node : the_store().root.get();
+    reg_node *node = !parent             ? the_store().roots[PLATFORM_HKEY_CLASSES_ROOT].get()
+                     : parent->hive >= 0 ? the_store().roots[parent->hive].get()
+                                         : parent->node;
     return node->deleted ? nullptr : node;
 }
 
 platform_key *new_handle(reg_node *node, int rights) {
     the_store().open_keys++;
-    return new platform_key{node, rights};
+    return new platform_key{node, rights, -1};
 }
 
 void bury(reg_node *node) {
@@ -207,7 +222,7 @@ uint32_t platform_reg_delete(platform_key *parent, const char *name) {
 }
 
 void platform_reg_close(platform_key *key) {
-    if (!key) return;
+    if (!key || key->hive >= 0) return;
     the_store().open_keys--;
     delete key;
 }
@@ -216,13 +231,19 @@ void platform_reg_notify_associations(void) {
     the_store().notifications++;
 }
 
+platform_key *platform_reg_root(int root) {
+    static platform_key roots[HIVES] = {{nullptr, MAY_ENUMERATE | MAY_WRITE, 0},
+                                        {nullptr, MAY_ENUMERATE | MAY_WRITE, 1},
+                                        {nullptr, MAY_ENUMERATE | MAY_WRITE, 2}};
+    return root >= 0 && root < HIVES ? &roots[root] : nullptr;
+}
+
 // ---- The .reg file -------------------------------------------------------------------------
 
 namespace {
 
 const char REG_HEADER[] = "Windows Registry Editor Version 5.00";
 const char REG_HEADER_ANSI[] = "REGEDIT4";
-const char ROOT_NAME[] = "HKEY_CLASSES_ROOT";
 
 // Code page 1252 at 0x80..0x9F; the rest of its upper half is Latin-1.
 const uint16_t CP1252_HIGH[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
@@ -250,20 +271,43 @@ std::string quoted(const std::string &value) {
     return out + "\"";
 }
 
-void export_node(const reg_node *node, std::string *out) {
+void export_node(const char *root, const reg_node *node, std::string *out) {
     for (const auto &c : node->children) {
-        *out += "[" + std::string(ROOT_NAME) + "\\" + full_name(c.get()) + "]\n";
+        *out += "[" + std::string(root) + "\\" + full_name(c.get()) + "]\n";
         if (c->has_default) *out += "@=" + quoted(c->default_value) + "\n";
         for (const std::string &line : c->other_values) *out += line + "\n";
         *out += "\n";
-        export_node(c.get(), out);
+        export_node(root, c.get(), out);
     }
 }
 
 std::string export_text() {
     std::string text = std::string(REG_HEADER) + "\n\n";
-    export_node(the_store().root.get(), &text);
+    for (int hive : EXPORT_ORDER)
+        export_node(HIVE_NAMES[hive], the_store().roots[hive].get(), &text);
     return text;
+}
+
+// The name of a named value's .reg line ("Name"=...), as written between its quotes.
+std::string value_name_of(const std::string &line) {
+    std::string name;
+    for (size_t i = 1; i < line.size() && line[i] != '"'; i++) {
+        if (line[i] == '\\' && i + 1 < line.size()) i++;
+        name += line[i];
+    }
+    return name;
+}
+
+// Sets the named value of node to its .reg form data (what follows the =), replacing a value of
+// the same name (ignoring case) where it stands, else adding it at the end.
+void set_named_value(reg_node *node, const std::string &name, const std::string &data) {
+    std::string line = quoted(name) + "=" + data;
+    for (std::string &old : node->other_values) {
+        if (compare_names(value_name_of(old), name) != 0) continue;
+        old = line;
+        return;
+    }
+    node->other_values.push_back(line);
 }
 
 // The file's text as ANSI with LF line ends: UTF-16LE (with its byte order mark), UTF-8 (with
@@ -293,15 +337,19 @@ std::string decode_file(const std::string &bytes) {
     return lf;
 }
 
-// The key of a "[...]" line below HKEY_CLASSES_ROOT (or HKCR) into *name ("" for the root).
-int key_of_line(const std::string &inside, std::string *name) {
-    for (const char *root : {ROOT_NAME, "HKCR"}) {
-        size_t n = strlen(root);
-        if (inside.size() < n || compare_names(inside.substr(0, n), root) != 0) continue;
-        if (inside.size() == n) return *name = "", 1;
-        if (inside[n] != '\\') continue;
-        *name = inside.substr(n + 1);
-        return 1;
+// The root and key of a "[...]" line into *hive and *name ("" for the root itself). 1 when it
+// lies below one of the roots kept (by its full or short name), else 0.
+int key_of_line(const std::string &inside, int *hive, std::string *name) {
+    for (int h = 0; h < HIVES; h++) {
+        for (const char *root : {HIVE_NAMES[h], HIVE_SHORT_NAMES[h]}) {
+            size_t n = strlen(root);
+            if (inside.size() < n || compare_names(inside.substr(0, n), root) != 0) continue;
+            *hive = h;
+            if (inside.size() == n) return *name = "", 1;
+            if (inside[n] != '\\') continue;
+            *name = inside.substr(n + 1);
+            return 1;
+        }
     }
     return 0;
 }
@@ -318,11 +366,11 @@ int unquoted(const std::string &text, size_t at, std::string *out) {
     return 0;
 }
 
-void delete_tree(reg_node *node) {
+void delete_tree(platform_key *root, reg_node *node) {
     while (!node->children.empty()) {
         reg_node *last = node->children.back().get();
-        delete_tree(last);
-        platform_reg_delete(nullptr, full_name(last).c_str());
+        delete_tree(root, last);
+        platform_reg_delete(root, full_name(last).c_str());
     }
 }
 
@@ -350,19 +398,21 @@ int apply_text(const std::string &text) {
             if (close == std::string::npos) return number;
             int remove = line[1] == '-';
             std::string name;
-            if (!key_of_line(line.substr(1 + remove, close - 1 - remove), &name)) return number;
+            int hive = PLATFORM_HKEY_CLASSES_ROOT;
+            if (!key_of_line(line.substr(1 + remove, close - 1 - remove), &hive, &name))
+                return number;
             current = nullptr;
             if (name.empty()) {
-                if (!remove) current = the_store().root.get();
+                if (!remove) current = the_store().roots[hive].get();
                 continue;
             }
-            platform_key *key = nullptr;
+            platform_key *root = platform_reg_root(hive), *key = nullptr;
             if (remove) {
-                if (platform_reg_open(nullptr, name.c_str(), PLATFORM_KEY_READ, &key) == 0) {
-                    delete_tree(key->node);
-                    platform_reg_delete(nullptr, name.c_str());
+                if (platform_reg_open(root, name.c_str(), PLATFORM_KEY_READ, &key) == 0) {
+                    delete_tree(root, key->node);
+                    platform_reg_delete(root, name.c_str());
                 }
-            } else if (platform_reg_create(nullptr, name.c_str(), &key) == 0) {
+            } else if (platform_reg_create(root, name.c_str(), &key) == 0) {
                 current = key->node;
             } else {
                 return number;
@@ -396,9 +446,11 @@ int apply_text(const std::string &text) {
 
 void platform_posix_registry_reset(void) {
     store &s = the_store();
-    bury(s.root.get());
-    s.graveyard.push_back(std::move(s.root));
-    s.root.reset(new reg_node);
+    for (std::unique_ptr<reg_node> &root : s.roots) {
+        bury(root.get());
+        s.graveyard.push_back(std::move(root));
+        root.reset(new reg_node);
+    }
     s.open_keys = s.notifications = 0;
 }
 
@@ -456,4 +508,39 @@ int platform_posix_registry_open_keys(void) {
 
 int platform_posix_registry_notifications(void) {
     return the_store().notifications;
+}
+
+namespace {
+
+// The node of key for a write of a value; null with *error set when it may not be written.
+reg_node *writable_node(platform_key *key, uint32_t *error) {
+    reg_node *node = parent_node(key);
+    *error = !node                               ? PLATFORM_ERROR_KEY_DELETED
+             : key && !(key->rights & MAY_WRITE) ? PLATFORM_ERROR_ACCESS_DENIED
+                                                 : injected(PLATFORM_REG_OP_SET, node, nullptr);
+    return *error ? nullptr : node;
+}
+
+} // namespace
+
+uint32_t platform_reg_set_text(platform_key *key, const char *name, const char *text) {
+    if (!name || !name[0]) return platform_reg_set_default(key, text);
+    uint32_t error = 0;
+    reg_node *node = writable_node(key, &error);
+    if (node) set_named_value(node, name, quoted(text ? text : ""));
+    return error;
+}
+
+uint32_t platform_reg_set_number(platform_key *key, const char *name, uint32_t number) {
+    if (!name || !name[0]) return PLATFORM_ERROR_INVALID_PARAMETER; // the default is text here
+    uint32_t error = 0;
+    reg_node *node = writable_node(key, &error);
+    char data[16];
+    snprintf(data, sizeof data, "dword:%08x", (unsigned)number);
+    if (node) set_named_value(node, name, data);
+    return error;
+}
+
+int platform_process_elevated(void) {
+    return platform_posix_elevated;
 }

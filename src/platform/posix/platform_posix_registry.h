@@ -1,9 +1,11 @@
-// The POSIX backend's registry: an in-memory HKEY_CLASSES_ROOT behind platform_registry.h,
+// The POSIX backend's registry: an in-memory HKEY_CLASSES_ROOT, HKEY_CURRENT_USER and
+// HKEY_LOCAL_MACHINE behind platform_registry.h,
 // with Win32's answers (names compared ignoring case, subkeys enumerated in sorted order,
 // a key with subkeys not deletable, a deleted key's open handles answering 1018). The packer's
 // simulation loads it from and saves it to a .reg file in the format the Windows registry
 // editor exports and imports ("Windows Registry Editor Version 5.00", UTF-16LE with a byte
-// order mark, CR LF); named values it does not use are kept as written. Tests inject faults.
+// order mark, CR LF); named values are kept as written and set by their names. Tests inject
+// faults and say whether the process counts as elevated.
 #pragma once
 
 #include <cstddef>
@@ -26,6 +28,9 @@ struct platform_registry_fault_plan {
 
 extern platform_registry_fault_plan platform_registry_faults;
 
+// What platform_process_elevated answers: 0 (the default) a user's process, 1 an elevated one.
+extern int platform_posix_elevated;
+
 inline void platform_registry_faults_reset() {
     platform_registry_faults = {nullptr, 0, 0};
 }
@@ -35,7 +40,7 @@ inline void platform_registry_faults_reset() {
 void platform_posix_registry_reset(void);
 // Replaces the store by the keys of the .reg file at the native path. 1 when loaded, 0 when
 // the file does not exist (the store is empty), -1 when it cannot be read or is not a .reg file
-// of HKEY_CLASSES_ROOT (the store is empty; *bad_line, when given, is its 1-based line, 0 for
+// of those three roots (the store is empty; *bad_line, when given, is its 1-based line, 0 for
 // the file as a whole).
 int platform_posix_registry_load(const char *native_path, int *bad_line);
 // Writes the store to the native path as a .reg file, keys in the order the registry editor

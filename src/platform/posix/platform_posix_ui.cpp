@@ -1,6 +1,7 @@
 // User interface of the POSIX backend: forwarded to the hooks a test or the simulation set, with
 // the wizard's controls kept as plain records so the run's effects can be read back.
 #include "platform/platform.h"
+#include "platform/platform_unattended.h"
 #include "platform/posix/platform_posix_ui.h"
 
 #include <cstdio>
@@ -111,3 +112,14 @@ int platform_ask_overwrite(platform_window *, const platform_overwrite_question 
     if (platform_ui.ask_overwrite) return platform_ui.ask_overwrite(question, platform_ui.context);
     return PLATFORM_OVERWRITE_NO;
 }
+
+// The hidden dialog of an unattended install: the simulated wizard template, fresh. Its window
+// value only has to be non-null: the controls are the records above.
+platform_window *platform_open_hidden_dialog(int template_id) {
+    if (template_id != IDD_WIZARD) return nullptr;
+    platform_ui_open_wizard();
+    static char hidden_dialog;
+    return reinterpret_cast<platform_window *>(&hidden_dialog);
+}
+
+void platform_close_hidden_dialog(platform_window *) {}

@@ -1,4 +1,5 @@
-// Win32 backend of the registry seam: advapi32 under HKEY_CLASSES_ROOT, and the shell's notice.
+// Win32 backend of the registry seam: advapi32 under the predefined roots, the shell's notice,
+// and whether the process is elevated.
 #include "platform/platform_registry.h"
 
 #include <windows.h>
@@ -9,6 +10,24 @@ namespace {
 
 HKEY key_of(platform_key *key) {
     return key ? reinterpret_cast<HKEY>(key) : HKEY_CLASSES_ROOT;
+}
+
+int is_root(HKEY key) {
+    return key == HKEY_CLASSES_ROOT || key == HKEY_CURRENT_USER || key == HKEY_LOCAL_MACHINE;
+}
+
+// 1 when the token belongs to the local Administrators group (Windows before Vista, which knows
+// no elevation: there an administrator's process has the full rights).
+int administrators_member(void) {
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0,
+                                  0, 0, 0, 0, 0, &administrators))
+        return 0;
+    BOOL member = FALSE;
+    if (!CheckTokenMembership(nullptr, administrators, &member)) member = FALSE;
+    FreeSid(administrators);
+    return member != FALSE;
 }
 
 } // namespace
@@ -48,9 +67,38 @@ uint32_t platform_reg_delete(platform_key *parent, const char *name) {
 }
 
 void platform_reg_close(platform_key *key) {
-    if (key) RegCloseKey(reinterpret_cast<HKEY>(key));
+    if (key && !is_root(reinterpret_cast<HKEY>(key))) RegCloseKey(reinterpret_cast<HKEY>(key));
 }
 
 void platform_reg_notify_associations(void) {
     SHChangeNotify(SHCNE_ASSOCCHANGED, 0, nullptr, nullptr);
+}
+
+platform_key *platform_reg_root(int root) {
+    HKEY key = root == PLATFORM_HKEY_CURRENT_USER    ? HKEY_CURRENT_USER
+               : root == PLATFORM_HKEY_LOCAL_MACHINE ? HKEY_LOCAL_MACHINE
+               : root == PLATFORM_HKEY_CLASSES_ROOT  ? HKEY_CLASSES_ROOT
+                                                     : nullptr;
+    return reinterpret_cast<platform_key *>(key);
+}
+
+uint32_t platform_reg_set_text(platform_key *key, const char *name, const char *text) {
+    return (uint32_t)RegSetValueExA(key_of(key), name ? name : "", 0, REG_SZ,
+                                    reinterpret_cast<const BYTE *>(text), (DWORD)lstrlenA(text));
+}
+
+uint32_t platform_reg_set_number(platform_key *key, const char *name, uint32_t number) {
+    DWORD value = number;
+    return (uint32_t)RegSetValueExA(key_of(key), name ? name : "", 0, REG_DWORD,
+                                    reinterpret_cast<const BYTE *>(&value), sizeof value);
+}
+
+int platform_process_elevated(void) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return administrators_member();
+    TOKEN_ELEVATION elevation = {};
+    DWORD size = 0;
+    BOOL known = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+    CloseHandle(token);
+    return known ? elevation.TokenIsElevated != 0 : administrators_member();
 }

@@ -1,0 +1,42 @@
+// The product's entry in Windows' list of installed programs: when the script has an uninstall
+// line, the registry step writes the standard uninstall key (display name, the uninstaller's
+// plain and quiet command, install folder, icon, publisher, version, size, and no modify or
+// repair), machine-wide when the process is elevated and for the user otherwise, and records it
+// in Uninstal.log with its full root so that the uninstaller removes it as well.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+struct installer_state;
+
+// Where Windows looks for the entries, below HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER.
+#define UNINSTALL_PARENT_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
+
+enum : size_t {
+    UNINSTALL_NAME_MAX = 255, // the display name is the entry's key: one level of a key name
+};
+
+// One entry as the script gives it, its fields unquoted and the uninstaller expanded.
+struct uninstall_entry {
+    const char *display_name;     // the name in the list, and the key's name below the parent
+    const char *uninstaller;      // full path of the installed uninstaller
+    const char *publisher;        // "" writes no Publisher value
+    const char *version;          // "" writes no DisplayVersion value
+    const char *install_location; // the destination folder
+    int64_t bytes_copied;         // what the copy step wrote: EstimatedSize in KB, rounded up
+};
+
+// The entry of the script's uninstall line, under HKEY_LOCAL_MACHINE when the process is
+// elevated, else HKEY_CURRENT_USER. 1 when written (or the script has no such line), 0 when it
+// was refused or failed (the reason is in InsErr.log).
+int uninstall_entry_step(installer_state *state);
+// Writes entry under root (PLATFORM_HKEY_CURRENT_USER or PLATFORM_HKEY_LOCAL_MACHINE): an
+// existing key of that name is deleted with its subkeys first, the new key is recorded as
+// "[REG]" with its full root right after its creation, then its values are set. A display name
+// that is empty, longer than UNINSTALL_NAME_MAX or holds a backslash, and an empty uninstaller,
+// are refused before anything is touched. 1 on success, 0 on failure (logged; what was made
+// stays).
+int register_uninstall_entry(int root, const uninstall_entry *entry);
+// EstimatedSize: bytes in KB, rounded up, held to 32 bits; 0 for no bytes.
+uint32_t uninstall_size_kb(int64_t bytes);

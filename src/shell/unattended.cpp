@@ -1,0 +1,131 @@
+// The unattended install: its command line, its start-up without a wizard, its exit code.
+#include "shell/unattended.h"
+
+#include "archive/lza_locate.h"
+#include "engine/install_run.h"
+#include "engine/member_table.h"
+#include "platform/platform_unattended.h"
+#include "platform/platform_window.h"
+#include "resource_ids.h"
+#include "script/script.h"
+#include "shell/destination.h"
+#include "state/installer_state.h"
+
+#include <cstring>
+
+namespace {
+
+char ascii_upper(char c) {
+    return (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : c;
+}
+
+int blank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// 1 when text begins with option (upper case), ignoring case.
+int starts_with_option(const char *text, const char *option) {
+    for (; *option; text++, option++)
+        if (ascii_upper(*text) != *option) return 0;
+    return 1;
+}
+
+// The folder of /D=: the rest of the line without trailing blanks (or line ends) and without
+// one pair of enclosing quotes, which no Windows path can hold.
+void take_destination(const char *rest, unattended_command *out) {
+    size_t n = strlen(rest);
+    while (n > 0 && (blank(rest[n - 1]) || rest[n - 1] == '\r' || rest[n - 1] == '\n')) n--;
+    if (n >= 2 && rest[0] == '"' && rest[n - 1] == '"') {
+        rest++;
+        n -= 2;
+    }
+    if (n >= sizeof out->dest) { // a folder cut short would be another folder: refused
+        out->dest_too_long = 1;
+        return;
+    }
+    memcpy(out->dest, rest, n);
+    out->dest[n] = 0;
+}
+
+// A check box of the folder page as the wizard starts it: ticked when field 1 of the key's
+// line is the keyword true.
+void tick_option(platform_window *window, installer_state *state, uint32_t key, int item) {
+    char word[SCRIPT_BRACKET_CAPACITY];
+    int ticked = get_field(state, key, 1, word, sizeof word) && lookup_keyword(word) == KW_TRUE;
+    platform_check_item(window, item, ticked);
+}
+
+// From here on the run's messages go to InsErr.log and nothing is asked.
+void mark_unattended(installer_state *state, const unattended_command *command) {
+    state->unattended = 1;
+    state->overwrite_all = command->overwrite;
+    state->messages_logged = 0;
+}
+
+} // namespace
+
+int is_unattended_command(const char *command_line) {
+    return command_line && command_line[0] == '/' && ascii_upper(command_line[1]) == 'S';
+}
+
+void parse_unattended_command(const char *command_line, unattended_command *out) {
+    memset(out, 0, sizeof *out);
+    if (!is_unattended_command(command_line)) return;
+    const char *p = command_line + 2;
+    for (;;) {
+        while (blank(*p)) p++;
+        if (!*p) return;
+        if (starts_with_option(p, "/D=")) {
+            take_destination(p + 3, out);
+            return;
+        }
+        const char *end = p;
+        while (*end && !blank(*end)) end++;
+        if (end - p == 2 && starts_with_option(p, "/O")) out->overwrite = 1;
+        p = end; // any other word is no option of ours
+    }
+}
+
+int unattended_exit_code(int run_result, int32_t messages_logged) {
+    if (run_result != RUN_COMPLETE) return UNATTENDED_STOPPED;
+    return messages_logged ? UNATTENDED_ERRORS : UNATTENDED_OK;
+}
+
+int unattended_install_located(platform_window *window, installer_state *state,
+                               const unattended_command *command) {
+    mark_unattended(state, command);
+    if (command->dest_too_long) return UNATTENDED_BAD_DESTINATION;
+    if (!load_script(state)) return UNATTENDED_NO_SCRIPT;
+    get_value(state, KW_DEFAULT_DEST_DIR, state->default_dir, sizeof state->default_dir);
+    get_value(state, KW_DEFAULT_DEST_DRIVE, state->default_drive, sizeof state->default_drive);
+    compose_default_dest(state);
+    platform_set_item_text(window, IDC_FOLDER_EDIT,
+                           command->dest[0] ? command->dest : state->dest_path);
+    tick_option(window, state, KW_PROGRAMGROUPYESNO, IDC_STARTMENU_BOX);
+    tick_option(window, state, KW_DESKTOPYESNO, IDC_DESKTOP_BOX);
+    if (script_find_key(state->script_text, KW_EXTRAREG01) >= 0)
+        tick_option(window, state, KW_EXTRAREG01, IDC_EXTRAREG_BOX);
+    state->cancel_requested = 0;
+    int result = install_run(window, state);
+    release_script(state);
+    release_member_table(state);
+    return unattended_exit_code(result, state->messages_logged);
+}
+
+int unattended_install(platform_window *window, installer_state *state,
+                       const unattended_command *command) {
+    mark_unattended(state, command);
+    if (command->dest_too_long) return UNATTENDED_BAD_DESTINATION;
+    if (!locate_archive(state)) return UNATTENDED_NO_ARCHIVE;
+    return unattended_install_located(window, state, command);
+}
+
+int run_unattended(installer_state *state, const char *command_line) {
+    unattended_command command;
+    parse_unattended_command(command_line, &command);
+    platform_window *window = platform_open_hidden_dialog(IDD_WIZARD);
+    if (!window) return UNATTENDED_NO_WINDOW;
+    int code = unattended_install(window, state, &command);
+    platform_close_hidden_dialog(window);
+    return code;
+}
