@@ -5,6 +5,7 @@
 #include "engine/disk_space.h"
 #include "engine/folders.h"
 #include "engine/install_log.h"
+#include "engine/registry.h"
 #include "platform/platform.h"
 #include "script/script.h"
 #include "state/installer_state.h"
@@ -85,10 +86,6 @@ struct step_entry {
     int (*perform)(platform_window *window, installer_state *state);
 };
 
-int registry_not_built(platform_window *, installer_state *) {
-    return STEP_DONE; // file associations: not built yet
-}
-
 int startmenu_not_built(platform_window *window, installer_state *state) {
     if (step_skipped(state, KW_STARTMENU)) return STEP_DONE;
     platform_set_progress_range(window, IDC_PROGRESS_BAR, 1);
@@ -105,7 +102,7 @@ int desktop_not_built(platform_window *window, installer_state *state) {
 
 const step_entry step_table[] = {
     {KW_CHECKDISKSPACE, check_disk_space}, {KW_CREATEFOLDERS, create_script_folders},
-    {KW_COPYFILES, copy_files_step},       {KW_REGISTRY, registry_not_built},
+    {KW_COPYFILES, copy_files_step},       {KW_REGISTRY, registry_step},
     {KW_STARTMENU, startmenu_not_built},   {KW_DESKTOP, desktop_not_built},
 };
 

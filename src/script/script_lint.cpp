@@ -4,6 +4,7 @@
 #include "script/script_lint.h"
 
 #include "archive/lza_lookup.h"
+#include "script/protected_keys.h"
 #include "script/script.h"
 #include "state/installer_state.h"
 
@@ -108,10 +109,18 @@ void add(lint_run *run, int line, const char *format, ...) {
     }
     lint_finding *f = &run->findings[run->count++];
     f->line = line;
+    f->error = 0;
     va_list args;
     va_start(args, format);
     vsnprintf(f->message, sizeof f->message, format, args);
     va_end(args);
+}
+
+// add of message, marking the finding as an error.
+void add_error(lint_run *run, int line, const char *message) {
+    int before = run->count;
+    add(run, line, "%s", message);
+    if (run->count > before) run->findings[run->count - 1].error = 1;
 }
 
 int in_region(const region &r, int32_t pos) {
@@ -448,6 +457,31 @@ void check_copy_files(lint_run *run) {
     }
 }
 
+// An association entry whose class or extension names a key the system depends on: the
+// installer would delete that key's whole tree, so it refuses the entry.
+void check_protected_keys(lint_run *run, const char *line, int ln) {
+    static const char *const names[] = {"class", "extension"};
+    char field[FIELD_CAPACITY];
+    for (int n = 0; n < 2; n++) {
+        take_field(line, n, field, sizeof field);
+        unquote(field);
+        if (!is_protected_class_key(field)) continue;
+        char message[LINT_MESSAGE_CAPACITY];
+        if (!field[0])
+            snprintf(message, sizeof message,
+                     "the %s is empty and names HKEY_CLASSES_ROOT itself: the installer refuses "
+                     "the entry",
+                     names[n]);
+        else
+            snprintf(message, sizeof message,
+                     "the %s '%s' is a key Windows depends on or holds a backslash: the "
+                     "installer refuses the entry rather than delete that key with all its "
+                     "subkeys",
+                     names[n], show(field).text);
+        add_error(run, ln, message);
+    }
+}
+
 // Association and shortcut lists stop at the first entry that lacks a required field, a
 // blank line included; what stands below it is never processed.
 void check_stopping_lists(lint_run *run) {
@@ -495,6 +529,7 @@ void check_stopping_lists(lint_run *run) {
                         "the extension '%s' lacks the full stop: the installer logs an error "
                         "and registers nothing for this entry",
                         show(field).text);
+                check_protected_keys(run, line, line_at(run, pos));
             }
         }
     }
@@ -620,7 +655,7 @@ int script_lint(const char *text, size_t size, const lint_member *members, int m
     sort_by_line(run->findings, run->count);
     for (int i = 0; i < run->count && report; i++) report(context, &run->findings[i]);
     if (run->left_out && report && result >= 0) {
-        lint_finding more = {0, ""};
+        lint_finding more = {0, "", 0};
         snprintf(more.message, sizeof more.message, "%d more findings were left out",
                  run->left_out);
         report(context, &more);

@@ -17,6 +17,7 @@ struct lint_member {
 struct lint_finding {
     int line; // 1-based line of the original script; 0 for the script as a whole
     char message[LINT_MESSAGE_CAPACITY];
+    int error; // 1: the installer refuses what the line asks (always an error), 0: a warning
 };
 
 // Receives each finding, in line order.

@@ -5,6 +5,7 @@
 #include "engine/install_log.h"
 #include "platform/posix/platform_faults.h"
 #include "platform/posix/platform_posix_paths.h"
+#include "platform/posix/platform_posix_registry.h"
 #include "platform/posix/platform_posix_ui.h"
 #include "state/installer_state.h"
 #include "test_support.h"
@@ -28,6 +29,7 @@ struct engine_test : ::testing::Test {
         platform_faults_reset();
         platform_faults.fixed_time = fixed_clock();
         platform_ui_reset();
+        platform_posix_registry_reset();
         reset_logs();
         memset(&g_state, 0, sizeof g_state);
         platform_posix_set_root(root.path.c_str());

@@ -75,6 +75,24 @@ TEST(KvpackLint, FindingsNameTheLineAndStrictFails) {
     EXPECT_FALSE(fs::exists(t.file("b.pck")));
 }
 
+TEST(KvpackLint, ProtectedKeysAreErrorsEvenWithoutStrict) {
+    temp_folder t;
+    stage_demo(t.file("demo"));
+    std::string script = "steps\r\n{\r\nstartinstall\r\n}\r\ninstall_steps\r\n{\r\n}\r\n"
+                         "reg_associate\r\n{\r\n\"CLSID\",\".kvd\",\"x\"\r\n}\r\n";
+    write_file(t.file("demo/setup.txt"), bytes(script.begin(), script.end()));
+    command_result r = kvpack("lint " + t.file("demo/setup.txt"));
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.output.find(":10: error: the class 'CLSID' is a key Windows depends on"),
+              std::string::npos)
+        << r.output;
+    r = kvpack("pack --bare --quiet -o " + t.file("a.pck") + " " + t.file("demo"));
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.output.find("kvpack: pack: 1 script error; nothing written"), std::string::npos)
+        << r.output;
+    EXPECT_FALSE(fs::exists(t.file("a.pck")));
+}
+
 TEST(KvpackLint, UsageErrors) {
     EXPECT_EQ(kvpack("lint").code, 1);
     EXPECT_EQ(kvpack("lint a.txt b.txt").code, 1);

@@ -171,3 +171,33 @@ TEST(ScriptLint, FindingsAreBoundedAndOrdered) {
     EXPECT_NE(strstr(found.back().message, "left out"), nullptr);
     EXPECT_EQ(script_lint(nullptr, 0, nullptr, -1, nullptr, nullptr), 2); // no lists at all
 }
+
+TEST(ScriptLint, ProtectedAssociationKeysAreErrors) {
+    struct {
+        const char *entry; // replaces the clean script's association entry
+        int errors;        // error findings on its line
+    } cases[] = {
+        {"\"CLSID\",\".demo\",\"x\"", 1},
+        {"\"Demo.Doc\",\".EXE\",\"x\"", 1},
+        {"\"*\",\".lnk\",\"x\"", 2},
+        {"\"Demo\\Doc\",\".demo\",\"x\"", 1},
+        {"exefile,.msi,x", 2},
+        {"\"Demo.Exe\",\".exe2\",\"x\"", 0},
+        {"\"CLSIDs\",\".demo\",\"x\"", 0},
+        {"\"\",\".demo\",\"x\"", 1},
+    };
+    const std::string clean = CLEAN;
+    const std::string entry = "\t\"Demo.Doc\",\".demo\",\"Demo document\"";
+    for (auto &c : cases) {
+        std::string script = clean;
+        size_t at = script.find(entry);
+        ASSERT_NE(at, std::string::npos);
+        size_t end = script.find('\n', at);
+        script.replace(at, end - at, std::string("\t") + c.entry);
+        int line = line_of(script, c.entry), errors = 0;
+        for (auto &f : lint(script))
+            if (f.error && f.line == line && strstr(f.message, "refuses the entry")) errors++;
+        EXPECT_EQ(errors, c.errors) << c.entry << "\n" << all(lint(script));
+    }
+    for (auto &f : lint(CLEAN)) EXPECT_EQ(f.error, 0);
+}

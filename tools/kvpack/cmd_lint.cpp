@@ -23,7 +23,12 @@ const char usage[] =
     "                 names or matches is there, and that the licence and welcome texts fit\n"
     "  --strict       report findings as errors and exit with 1 when there are any\n"
     "\n"
-    "Exit code: 0 when the script was checked (with --strict: and drew no finding), 1 else.\n";
+    "An association entry whose class or extension is a key Windows depends on (CLSID, *,\n"
+    "exefile, .exe, http, ...) or holds a backslash is always an error: the installer\n"
+    "refuses it.\n"
+    "\n"
+    "Exit code: 0 when the script was checked and drew no error (with --strict: no finding\n"
+    "at all), 1 else.\n";
 
 // The files below dir, named as kvpack pack names them: relative, joined by backslashes.
 int folder_members(const fs::path &dir, std::vector<std::string> *names,
@@ -71,9 +76,10 @@ int cmd_lint(int argc, char **argv) {
     std::vector<std::string> names;
     std::vector<lint_member> members;
     if (dir && folder_members(kvp_text_path(dir), &names, &members)) return 1;
+    int errors = 0;
     const int count =
-        kvp_lint_script(kvp_text_path(script), dir ? &members : nullptr, strict, stdout);
+        kvp_lint_script(kvp_text_path(script), dir ? &members : nullptr, strict, stdout, &errors);
     if (count < 0) return 1;
     if (count > 0) fprintf(stderr, "%s: %d finding%s\n", script, count, count == 1 ? "" : "s");
-    return strict && count > 0 ? 1 : 0;
+    return (strict && count > 0) || errors > 0 ? 1 : 0;
 }

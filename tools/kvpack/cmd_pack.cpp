@@ -186,8 +186,11 @@ int lint_script(const std::vector<member_source> &members, int strict) {
         listed.push_back({m.name.c_str(), m.size});
         if (!script && match_member_name("setup.txt", m.name.c_str())) script = &m;
     }
-    const int count = script ? kvp_lint_script(script->path, &listed, strict, stderr) : 0;
+    int errors = 0;
+    const int count = script ? kvp_lint_script(script->path, &listed, strict, stderr, &errors) : 0;
     if (count < 0) return 1;
+    if (errors > 0)
+        return kvp_fail("pack: %d script error%s; nothing written", errors, errors == 1 ? "" : "s");
     if (strict && count > 0)
         return kvp_fail("pack: %d script finding%s with --strict; nothing written", count,
                         count == 1 ? "" : "s");

@@ -9,6 +9,7 @@
 #include "engine/install_run.h"
 #include "platform/platform.h"
 #include "platform/posix/platform_posix_paths.h"
+#include "platform/posix/platform_posix_registry.h"
 #include "platform/posix/platform_posix_ui.h"
 #include "script/script.h"
 #include "state/installer_state.h"
@@ -31,6 +32,8 @@ const char usage[] =
     "written to DIR/c/Prog/a.txt, \\\\server\\share to DIR/unc/server/share. The logs read as on\n"
     "Windows (C:\\... paths, CR LF). Prints each step row as it changes, every message box and\n"
     "question with the answer given, the run's result and both logs.\n"
+    "HKEY_CLASSES_ROOT is DIR/registry.reg, in the registry editor's own format (regedit can\n"
+    "import it): read before the run when it exists, written after it.\n"
     "\n"
     "  --root DIR          folder holding the simulated drives (made when missing)\n"
     "  --dest PATH         destination as typed into the folder box; default: the script's\n"
@@ -61,6 +64,8 @@ struct simulation {
 };
 
 simulation sim;
+
+const char REGISTRY_FILE[] = "registry.reg"; // HKEY_CLASSES_ROOT of the simulated machine
 
 const char *row_state(char c) {
     switch (c) {
@@ -269,6 +274,12 @@ int cmd_simulate(int argc, char **argv) {
     if (ec || !platform_posix_set_root(std::filesystem::absolute(root).string().c_str()))
         return kvp_fail("simulate: cannot use %s as the root", root);
 
+    std::string registry = (std::filesystem::path(root) / REGISTRY_FILE).string();
+    int bad_line = 0;
+    if (platform_posix_registry_load(registry.c_str(), &bad_line) < 0)
+        return kvp_fail("simulate: %s:%d: not a .reg file of HKEY_CLASSES_ROOT", registry.c_str(),
+                        bad_line);
+
     platform_ui_reset();
     platform_ui.message_box = on_message;
     platform_ui.ask_overwrite = on_question;
@@ -288,6 +299,8 @@ int cmd_simulate(int argc, char **argv) {
     printf("result %d (%s)\n", result, outcomes[result + 1 < 0 || result + 1 > 3 ? 2 : result + 1]);
     std::string logs = g_state.dest_path;
     fflush(stdout);
+    int saved = platform_posix_registry_save(registry.c_str());
+    platform_posix_registry_reset();
     print_log(logs, "Uninstal.log");
     print_log(logs, "InsErr.log");
     fflush(stdout);
@@ -295,5 +308,6 @@ int cmd_simulate(int argc, char **argv) {
     release_script(&g_state);
     platform_ui_reset();
     platform_posix_set_root(nullptr);
+    if (!saved) return kvp_fail("simulate: %s cannot be written", registry.c_str());
     return result == RUN_COMPLETE ? 0 : 2;
 }

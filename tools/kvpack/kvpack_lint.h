@@ -9,7 +9,8 @@
 #include <vector>
 
 // Checks the script at path; members (null when unknown) are what will be packed. Prints each
-// finding to out as "NAME:LINE: warning: ..." ("error" when strict). Returns the number of
-// findings, or -1 when the script cannot be read (reported through kvp_fail).
+// finding to out as "NAME:LINE: warning: ..." ("error" when strict, and always for the
+// findings that are errors, counted into *errors when given). Returns the number of findings,
+// or -1 when the script cannot be read (reported through kvp_fail).
 int kvp_lint_script(const std::filesystem::path &path, const std::vector<lint_member> *members,
-                    int strict, FILE *out);
+                    int strict, FILE *out, int *errors = nullptr);

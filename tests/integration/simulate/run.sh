@@ -28,15 +28,23 @@ cmp "$dest/Docs/manual.txt" "$here/demo/docs/manual.txt" || fail "manual.txt"
 grep -q '^row 4 done    Snelkoppelingen$' "$work/first.txt" || fail "start menu row"
 ! grep -q 'Bureaublad' "$work/first.txt" || fail "desktop step should have no row"
 grep -q '^result 2 (complete)$' "$work/first.txt" || fail "result line"
+# HKEY_CLASSES_ROOT as the registry editor exports it (UTF-16LE with its mark), golden as text.
+reg_text() { iconv -f UTF-16 -t UTF-8 "$work/root/registry.reg"; }
+[ "$(head -c 2 "$work/root/registry.reg" | od -An -tx1 | tr -d ' ')" = fffe ] || fail "registry.reg mark"
+reg_text | cmp - "$here/expected_registry.reg.txt" || fail "registry.reg differs"
 
 # Second run: every existing file asks (overwrite_ask), the first answer holds for all.
 printf 'changed\r\n' > "$dest/license.txt"
+# ...and an older registration of the class, with a command of its own, is replaced whole.
+printf 'REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\demo.document\\shell\\edit\\command]\r\n@="old.exe"\r\n' \
+    > "$work/root/registry.reg"
 "$kvpack" simulate "$work/demo.pck" --root "$work/root" --answer overwrite=no-to-all \
     > "$work/second.txt" || fail "second run"
 [ "$(grep -c '^question ' "$work/second.txt")" -eq 1 ] || fail "one question expected"
 grep -q "^question Dit bestand bestaat al. Wilt u het bestand overschrijven ? |  | 'C:\\\\Demo Program\\\\license.txt'$" \
     "$work/second.txt" || fail "question text: $(grep '^question' "$work/second.txt")"
 [ "$(cat "$dest/license.txt")" = "$(printf 'changed\r')" ] || fail "license.txt was overwritten"
+reg_text | cmp - "$here/expected_registry.reg.txt" || fail "a second install left other keys"
 
 # Third run: cancelled in the copy step; the run reports it and the exit code says so.
 if "$kvpack" simulate "$work/demo.pck" --root "$work/root" --answer cancel-at=copyfiles:2 \

@@ -1,0 +1,459 @@
+// The in-memory HKEY_CLASSES_ROOT of the POSIX backend and its .reg file form.
+#include "platform/platform.h"
+#include "platform/platform_registry.h"
+#include "platform/posix/platform_posix_registry.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+platform_registry_fault_plan platform_registry_faults = {nullptr, 0, 0};
+
+namespace {
+
+struct reg_node {
+    std::string name;
+    reg_node *parent = nullptr;
+    int has_default = 0;
+    std::string default_value;
+    std::vector<std::string> other_values; // named values as their .reg lines, kept as written
+    std::vector<std::unique_ptr<reg_node>> children; // sorted as the registry enumerates them
+    int deleted = 0;
+};
+
+// What a handle may do, as Win32 grants it by the access asked for.
+enum : int { MAY_ENUMERATE = 1, MAY_WRITE = 2 };
+
+struct store {
+    std::unique_ptr<reg_node> root{new reg_node};
+    // Deleted keys live on until the store is emptied, so open handles to them stay valid.
+    std::vector<std::unique_ptr<reg_node>> graveyard;
+    int open_keys = 0, notifications = 0;
+};
+
+store &the_store() {
+    static store s;
+    return s;
+}
+
+} // namespace
+
+struct platform_key {
+    reg_node *node;
+    int rights;
+};
+
+namespace {
+
+char upper(char c) {
+    return c >= 'a' && c <= 'z' ? (char)(c - 32) : c;
+}
+
+// Registry order: names compared as upper case. <0, 0, >0.
+int compare_names(const std::string &a, const std::string &b) {
+    size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 0; i < n; i++) {
+        unsigned char x = (unsigned char)upper(a[i]), y = (unsigned char)upper(b[i]);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
+}
+
+reg_node *child_of(reg_node *node, const std::string &name) {
+    for (auto &c : node->children)
+        if (compare_names(c->name, name) == 0) return c.get();
+    return nullptr;
+}
+
+reg_node *add_child(reg_node *node, const std::string &name) {
+    size_t at = 0;
+    while (at < node->children.size() && compare_names(node->children[at]->name, name) < 0) at++;
+    std::unique_ptr<reg_node> made(new reg_node);
+    made->name = name;
+    made->parent = node;
+    reg_node *raw = made.get();
+    node->children.insert(node->children.begin() + (long)at, std::move(made));
+    return raw;
+}
+
+// The levels of a key name; empty when a level is empty ("A\\B", "\A", "A\").
+std::vector<std::string> split_name(const char *name) {
+    std::vector<std::string> levels;
+    std::string level;
+    for (const char *p = name;; p++) {
+        if (*p == '\\' || *p == 0) {
+            if (level.empty()) return {};
+            levels.push_back(level);
+            level.clear();
+            if (!*p) break;
+        } else {
+            level += *p;
+        }
+    }
+    return levels;
+}
+
+std::string full_name(const reg_node *node) {
+    std::string name;
+    for (; node && node->parent; node = node->parent)
+        name = node->name + (name.empty() ? "" : "\\") + name;
+    return name;
+}
+
+// The error the fault plan gives operation on the key node / name, or 0.
+uint32_t injected(uint32_t operation, const reg_node *node, const char *name) {
+    const platform_registry_fault_plan &f = platform_registry_faults;
+    if (!f.key || !f.key[0] || !(f.operations & operation)) return 0;
+    std::string full = full_name(node);
+    if (name && name[0]) full += (full.empty() ? "" : "\\") + std::string(name);
+    if (full.find(f.key) == std::string::npos) return 0;
+    return f.error ? f.error : PLATFORM_ERROR_ACCESS_DENIED;
+}
+
+// The node a parent handle stands for; null when it was deleted.
+reg_node *parent_node(platform_key *parent) {
+    reg_node *node = parent ? parent->node : the_store().root.get();
+    return node->deleted ? nullptr : node;
+}
+
+platform_key *new_handle(reg_node *node, int rights) {
+    the_store().open_keys++;
+    return new platform_key{node, rights};
+}
+
+void bury(reg_node *node) {
+    node->deleted = 1;
+    for (auto &c : node->children) bury(c.get());
+}
+
+} // namespace
+
+uint32_t platform_reg_open(platform_key *parent, const char *name, int access, platform_key **key) {
+    *key = nullptr;
+    reg_node *node = parent_node(parent);
+    if (!node) return PLATFORM_ERROR_KEY_DELETED;
+    if (uint32_t e = injected(PLATFORM_REG_OP_OPEN, node, name)) return e;
+    if (name && name[0]) {
+        std::vector<std::string> levels = split_name(name);
+        if (levels.empty()) return PLATFORM_ERROR_FILE_NOT_FOUND;
+        for (const std::string &level : levels)
+            if (!(node = child_of(node, level))) return PLATFORM_ERROR_FILE_NOT_FOUND;
+    }
+    *key = new_handle(node, MAY_ENUMERATE);
+    (void)access; // both kinds of access may enumerate; neither may write
+    return PLATFORM_OK;
+}
+
+uint32_t platform_reg_create(platform_key *parent, const char *name, platform_key **key) {
+    *key = nullptr;
+    reg_node *node = parent_node(parent);
+    if (!node) return PLATFORM_ERROR_KEY_DELETED;
+    if (parent && !(parent->rights & MAY_WRITE)) return PLATFORM_ERROR_ACCESS_DENIED;
+    if (uint32_t e = injected(PLATFORM_REG_OP_CREATE, node, name)) return e;
+    std::vector<std::string> levels = split_name(name ? name : "");
+    if (levels.empty())
+        return name && name[0] ? PLATFORM_ERROR_BAD_PATHNAME : PLATFORM_ERROR_BADKEY;
+    for (const std::string &level : levels) {
+        if (level.size() > 255) return PLATFORM_ERROR_INVALID_PARAMETER;
+        reg_node *next = child_of(node, level);
+        node = next ? next : add_child(node, level);
+    }
+    *key = new_handle(node, MAY_WRITE);
+    return PLATFORM_OK;
+}
+
+uint32_t platform_reg_set_default(platform_key *key, const char *text) {
+    reg_node *node = parent_node(key);
+    if (!node) return PLATFORM_ERROR_KEY_DELETED;
+    if (key && !(key->rights & MAY_WRITE)) return PLATFORM_ERROR_ACCESS_DENIED;
+    if (uint32_t e = injected(PLATFORM_REG_OP_SET, node, nullptr)) return e;
+    node->has_default = 1;
+    node->default_value = text ? text : "";
+    return PLATFORM_OK;
+}
+
+uint32_t platform_reg_enum_subkey(platform_key *key, uint32_t index, char *name, size_t cap) {
+    reg_node *node = parent_node(key);
+    if (!node) return PLATFORM_ERROR_KEY_DELETED;
+    if (key && !(key->rights & MAY_ENUMERATE)) return PLATFORM_ERROR_ACCESS_DENIED;
+    if (uint32_t e = injected(PLATFORM_REG_OP_ENUM, node, nullptr)) return e;
+    if (index >= node->children.size()) return PLATFORM_ERROR_NO_MORE_ITEMS;
+    const std::string &child = node->children[index]->name;
+    if (!name || child.size() >= cap) return PLATFORM_ERROR_MORE_DATA;
+    memcpy(name, child.c_str(), child.size() + 1);
+    return PLATFORM_OK;
+}
+
+uint32_t platform_reg_delete(platform_key *parent, const char *name) {
+    reg_node *node = parent_node(parent);
+    if (!node) return PLATFORM_ERROR_KEY_DELETED;
+    if (uint32_t e = injected(PLATFORM_REG_OP_DELETE, node, name)) return e;
+    std::vector<std::string> levels = split_name(name ? name : "");
+    if (levels.empty()) return PLATFORM_ERROR_BADKEY;
+    for (const std::string &level : levels)
+        if (!(node = child_of(node, level))) return PLATFORM_ERROR_FILE_NOT_FOUND;
+    if (!node->children.empty()) return PLATFORM_ERROR_ACCESS_DENIED;
+    auto &siblings = node->parent->children;
+    for (size_t i = 0; i < siblings.size(); i++) {
+        if (siblings[i].get() != node) continue;
+        bury(node);
+        the_store().graveyard.push_back(std::move(siblings[i]));
+        siblings.erase(siblings.begin() + (long)i);
+        break;
+    }
+    return PLATFORM_OK;
+}
+
+void platform_reg_close(platform_key *key) {
+    if (!key) return;
+    the_store().open_keys--;
+    delete key;
+}
+
+void platform_reg_notify_associations(void) {
+    the_store().notifications++;
+}
+
+// ---- The .reg file -------------------------------------------------------------------------
+
+namespace {
+
+const char REG_HEADER[] = "Windows Registry Editor Version 5.00";
+const char REG_HEADER_ANSI[] = "REGEDIT4";
+const char ROOT_NAME[] = "HKEY_CLASSES_ROOT";
+
+// Code page 1252 at 0x80..0x9F; the rest of its upper half is Latin-1.
+const uint16_t CP1252_HIGH[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                  0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+uint16_t to_unicode(unsigned char c) {
+    return c >= 0x80 && c < 0xA0 ? CP1252_HIGH[c - 0x80] : c;
+}
+
+char to_ansi(uint32_t u) {
+    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) return (char)u;
+    for (int i = 0; i < 32; i++)
+        if (CP1252_HIGH[i] == u) return (char)(0x80 + i);
+    return '?';
+}
+
+std::string quoted(const std::string &value) {
+    std::string out = "\"";
+    for (char c : value) {
+        if (c == '\\' || c == '"') out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+void export_node(const reg_node *node, std::string *out) {
+    for (const auto &c : node->children) {
+        *out += "[" + std::string(ROOT_NAME) + "\\" + full_name(c.get()) + "]\n";
+        if (c->has_default) *out += "@=" + quoted(c->default_value) + "\n";
+        for (const std::string &line : c->other_values) *out += line + "\n";
+        *out += "\n";
+        export_node(c.get(), out);
+    }
+}
+
+std::string export_text() {
+    std::string text = std::string(REG_HEADER) + "\n\n";
+    export_node(the_store().root.get(), &text);
+    return text;
+}
+
+// The file's text as ANSI with LF line ends: UTF-16LE (with its byte order mark), UTF-8 (with
+// its mark) or ANSI as it stands.
+std::string decode_file(const std::string &bytes) {
+    std::string text;
+    if (bytes.size() >= 2 && (unsigned char)bytes[0] == 0xFF && (unsigned char)bytes[1] == 0xFE) {
+        for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            uint32_t u = (unsigned char)bytes[i] | (unsigned)(unsigned char)bytes[i + 1] << 8;
+            if (u >= 0xD800 && u < 0xDC00 && i + 3 < bytes.size()) i += 2; // one ? for a pair
+            text += to_ansi(u);
+        }
+    } else if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        for (size_t i = 3; i < bytes.size();) {
+            unsigned char c = (unsigned char)bytes[i];
+            int more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+            uint32_t u = more ? c & (0x3F >> more) : c;
+            for (i++; more-- > 0 && i < bytes.size(); i++) u = u << 6 | (bytes[i] & 0x3F);
+            text += to_ansi(u);
+        }
+    } else {
+        text = bytes;
+    }
+    std::string lf;
+    for (char c : text)
+        if (c != '\r') lf += c;
+    return lf;
+}
+
+// The key of a "[...]" line below HKEY_CLASSES_ROOT (or HKCR) into *name ("" for the root).
+int key_of_line(const std::string &inside, std::string *name) {
+    for (const char *root : {ROOT_NAME, "HKCR"}) {
+        size_t n = strlen(root);
+        if (inside.size() < n || compare_names(inside.substr(0, n), root) != 0) continue;
+        if (inside.size() == n) return *name = "", 1;
+        if (inside[n] != '\\') continue;
+        *name = inside.substr(n + 1);
+        return 1;
+    }
+    return 0;
+}
+
+// The text of a quoted .reg string that starts at text[at]; 0 when it is not one.
+int unquoted(const std::string &text, size_t at, std::string *out) {
+    if (at >= text.size() || text[at] != '"') return 0;
+    out->clear();
+    for (size_t i = at + 1; i < text.size(); i++) {
+        if (text[i] == '"') return 1;
+        if (text[i] == '\\' && i + 1 < text.size()) i++;
+        *out += text[i];
+    }
+    return 0;
+}
+
+void delete_tree(reg_node *node) {
+    while (!node->children.empty()) {
+        reg_node *last = node->children.back().get();
+        delete_tree(last);
+        platform_reg_delete(nullptr, full_name(last).c_str());
+    }
+}
+
+// Applies the lines of text to the store. 0, or the 1-based line that is not understood.
+int apply_text(const std::string &text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t lf = text.find('\n', start);
+        if (lf == std::string::npos) lf = text.size();
+        lines.push_back(text.substr(start, lf - start));
+        start = lf + 1;
+    }
+    size_t i = 0;
+    while (i < lines.size() && lines[i].empty()) i++;
+    if (i == lines.size() || (lines[i] != REG_HEADER && lines[i] != REG_HEADER_ANSI))
+        return (int)i + 1;
+    reg_node *current = nullptr;
+    for (i++; i < lines.size(); i++) {
+        const std::string &line = lines[i];
+        if (line.empty() || line[0] == ';') continue;
+        int number = (int)i + 1;
+        if (line[0] == '[') {
+            size_t close = line.rfind(']');
+            if (close == std::string::npos) return number;
+            int remove = line[1] == '-';
+            std::string name;
+            if (!key_of_line(line.substr(1 + remove, close - 1 - remove), &name)) return number;
+            current = nullptr;
+            if (name.empty()) {
+                if (!remove) current = the_store().root.get();
+                continue;
+            }
+            platform_key *key = nullptr;
+            if (remove) {
+                if (platform_reg_open(nullptr, name.c_str(), PLATFORM_KEY_READ, &key) == 0) {
+                    delete_tree(key->node);
+                    platform_reg_delete(nullptr, name.c_str());
+                }
+            } else if (platform_reg_create(nullptr, name.c_str(), &key) == 0) {
+                current = key->node;
+            } else {
+                return number;
+            }
+            platform_reg_close(key);
+            continue;
+        }
+        if (!current) return number;
+        if (line[0] == '@') {
+            std::string value;
+            if (line == "@=-") {
+                current->has_default = 0;
+                current->default_value.clear();
+            } else if (line.compare(0, 2, "@=") == 0 && unquoted(line, 2, &value)) {
+                current->has_default = 1;
+                current->default_value = value;
+            } else {
+                return number;
+            }
+            continue;
+        }
+        if (line[0] != '"') return number;
+        std::string value = line; // a named value, with its continuation lines
+        while (value.back() == '\\' && i + 1 < lines.size()) value += "\n" + lines[++i];
+        current->other_values.push_back(value);
+    }
+    return 0;
+}
+
+} // namespace
+
+void platform_posix_registry_reset(void) {
+    store &s = the_store();
+    bury(s.root.get());
+    s.graveyard.push_back(std::move(s.root));
+    s.root.reset(new reg_node);
+    s.open_keys = s.notifications = 0;
+}
+
+int platform_posix_registry_load(const char *native_path, int *bad_line) {
+    platform_posix_registry_reset();
+    if (bad_line) *bad_line = 0;
+    FILE *f = fopen(native_path, "rb");
+    if (!f) return 0;
+    std::string bytes;
+    char portion[4096];
+    size_t got;
+    while ((got = fread(portion, 1, sizeof portion, f)) > 0) bytes.append(portion, got);
+    int failed = ferror(f);
+    fclose(f);
+    int line = failed ? 0 : apply_text(decode_file(bytes));
+    if (failed || line) {
+        platform_posix_registry_reset();
+        if (bad_line) *bad_line = line;
+        return -1;
+    }
+    return 1;
+}
+
+int platform_posix_registry_save(const char *native_path) {
+    std::string text = export_text(), bytes = "\xFF\xFE";
+    for (char c : text) {
+        if (c == '\n') {
+            bytes += std::string("\r\0\n\0", 4);
+            continue;
+        }
+        uint16_t u = to_unicode((unsigned char)c);
+        bytes += (char)(u & 0xFF);
+        bytes += (char)(u >> 8);
+    }
+    FILE *f = fopen(native_path, "wb");
+    if (!f) return 0;
+    size_t written = fwrite(bytes.data(), 1, bytes.size(), f);
+    int closed = fclose(f) == 0; // always closed, even after a short write
+    return closed && written == bytes.size();
+}
+
+size_t platform_posix_registry_text(char *out, size_t cap) {
+    std::string text = export_text();
+    if (out && cap) {
+        size_t n = text.size() < cap - 1 ? text.size() : cap - 1;
+        memcpy(out, text.data(), n);
+        out[n] = 0;
+    }
+    return text.size();
+}
+
+int platform_posix_registry_open_keys(void) {
+    return the_store().open_keys;
+}
+
+int platform_posix_registry_notifications(void) {
+    return the_store().notifications;
+}
