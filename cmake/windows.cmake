@@ -4,6 +4,8 @@ add_library(kv_platform_win32 STATIC
   src/platform/win32/controls_win32.cpp
   src/platform/win32/registry_win32.cpp
 )
+target_sources(kv_platform_win32 PRIVATE src/platform/win32/shortcut_win32.cpp)
+target_link_libraries(kv_platform_win32 PUBLIC ole32 shell32 uuid)
 target_include_directories(kv_platform_win32 PUBLIC src resources)
 target_link_libraries(kv_platform_win32 PUBLIC advapi32 shell32)
 target_link_libraries(kv_core PUBLIC kv_platform_win32)
@@ -28,6 +30,11 @@ add_executable(kvinstall tests/e2e/install_probe.cpp src/shell/win32/overwrite_d
 target_include_directories(kvinstall PRIVATE resources)
 target_link_libraries(kvinstall PRIVATE kv_core comctl32)
 target_link_options(kvinstall PRIVATE -static -s -mconsole)
+
+# Reads link files back through the shell's link object, for the shortcut e2e test.
+add_executable(kvlinkread tests/e2e/link_read.cpp)
+target_link_libraries(kvlinkread PRIVATE ole32 uuid)
+target_link_options(kvlinkread PRIVATE -static -s -mconsole)
 
 # The demo product that the example setup installs.
 add_executable(demo WIN32 examples/demo/hello.cpp)

@@ -6,6 +6,7 @@
 #include "engine/folders.h"
 #include "engine/install_log.h"
 #include "engine/registry.h"
+#include "engine/shortcuts.h"
 #include "platform/platform.h"
 #include "script/script.h"
 #include "state/installer_state.h"
@@ -86,24 +87,10 @@ struct step_entry {
     int (*perform)(platform_window *window, installer_state *state);
 };
 
-int startmenu_not_built(platform_window *window, installer_state *state) {
-    if (step_skipped(state, KW_STARTMENU)) return STEP_DONE;
-    platform_set_progress_range(window, IDC_PROGRESS_BAR, 1);
-    platform_set_progress_pos(window, IDC_PROGRESS_BAR, 0);
-    return STEP_DONE; // shortcuts: not built yet
-}
-
-int desktop_not_built(platform_window *window, installer_state *state) {
-    if (step_skipped(state, KW_DESKTOP)) return STEP_DONE;
-    platform_set_progress_range(window, IDC_PROGRESS_BAR, 1);
-    platform_set_progress_pos(window, IDC_PROGRESS_BAR, 0);
-    return STEP_DONE; // shortcuts: not built yet
-}
-
 const step_entry step_table[] = {
     {KW_CHECKDISKSPACE, check_disk_space}, {KW_CREATEFOLDERS, create_script_folders},
     {KW_COPYFILES, copy_files_step},       {KW_REGISTRY, registry_step},
-    {KW_STARTMENU, startmenu_not_built},   {KW_DESKTOP, desktop_not_built},
+    {KW_STARTMENU, startmenu_step},        {KW_DESKTOP, desktop_step},
 };
 
 } // namespace

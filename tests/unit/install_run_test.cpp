@@ -50,8 +50,8 @@ TEST_F(run_test, StepListsAndTheirResults) {
          0,
          1,
          RUN_COMPLETE,
-         {"1Bureau", "XXXX"},
-         {}},
+         {"2Bureau", "XXXX"}, // its block is empty: no shortcut, a failure
+         {"d"}},
         {"a keyword that is no step",
          "createfolders=\"Mappen\"\nwindowtitle\ncreatefolders\n",
          0,

@@ -11,6 +11,7 @@
 #include "platform/posix/platform_posix_paths.h"
 #include "platform/posix/platform_posix_registry.h"
 #include "platform/posix/platform_posix_ui.h"
+#include "platform/posix/platform_shortcut_posix.h"
 #include "script/script.h"
 #include "state/installer_state.h"
 
@@ -25,7 +26,7 @@ namespace {
 
 const char usage[] =
     "usage: kvpack simulate FILE --root DIR [--dest PATH] [--option NAME=on|off]...\n"
-    "                        [--answer KEY=VALUE]... [--verbose]\n"
+    "                        [--answer KEY=VALUE]... [--verbose] [--user NAME]\n"
     "\n"
     "Runs the install steps of FILE (an installer, a .pck file or a bare archive) as the\n"
     "installer would on Windows, with every drive letter mapped into DIR: C:\\Prog\\a.txt is\n"
@@ -48,6 +49,8 @@ const char usage[] =
     "                      createfolders, copyfiles, ...) runs, at its Nth message pump\n"
     "                      (default 1)\n"
     "  --verbose           also print every change of the status line\n"
+    "  --user NAME         the user whose Start menu and desktop get the shortcuts:\n"
+    "                      C:\\users\\NAME\\... (default: the login name, as in Wine)\n"
     "\n"
     "Exit code: 0 when the installation completed, 2 when it failed or was cancelled, 1 on\n"
     "a usage or archive error.\n";
@@ -253,7 +256,10 @@ int cmd_simulate(int argc, char **argv) {
             if (parse_option(argv[++i])) return 1;
         } else if (arg == "--verbose")
             sim.verbose = 1;
-        else if (arg[0] == '-' || file)
+        else if (arg == "--user" && has_value) {
+            if (!platform_posix_set_user(argv[++i]))
+                return kvp_fail("simulate: '%s' cannot be a user name", argv[i]);
+        } else if (arg[0] == '-' || file)
             return kvp_fail("simulate: unexpected argument '%s'", argv[i]);
         else
             file = argv[i];
@@ -308,6 +314,7 @@ int cmd_simulate(int argc, char **argv) {
     release_script(&g_state);
     platform_ui_reset();
     platform_posix_set_root(nullptr);
+    platform_posix_set_user(nullptr);
     if (!saved) return kvp_fail("simulate: %s cannot be written", registry.c_str());
     return result == RUN_COMPLETE ? 0 : 2;
 }

@@ -11,7 +11,7 @@ trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 "$kvpack" pack --bare --quiet -o "$work/demo.pck" "$here/demo"
-"$kvpack" simulate "$work/demo.pck" --root "$work/root" > "$work/first.txt" ||
+"$kvpack" simulate "$work/demo.pck" --root "$work/root" --user gebruiker > "$work/first.txt" ||
     fail "first run did not complete: $(cat "$work/first.txt")"
 dest="$work/root/c/Demo Program"
 
@@ -32,6 +32,9 @@ grep -q '^result 2 (complete)$' "$work/first.txt" || fail "result line"
 reg_text() { iconv -f UTF-16 -t UTF-8 "$work/root/registry.reg"; }
 [ "$(head -c 2 "$work/root/registry.reg" | od -An -tx1 | tr -d ' ')" = fffe ] || fail "registry.reg mark"
 reg_text | cmp - "$here/expected_registry.reg.txt" || fail "registry.reg differs"
+programs="$work/root/c/users/gebruiker/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
+[ -s "$programs/Demo/Demo.lnk" ] && [ -s "$programs/Demo/Handleiding" ] || fail "start menu links"
+[ ! -e "$programs/Demo/Weg.lnk" ] || fail "a link to a missing target"
 
 # Second run: every existing file asks (overwrite_ask), the first answer holds for all.
 printf 'changed\r\n' > "$dest/license.txt"

@@ -1,0 +1,182 @@
+// The shortcut steps: the entries of program_group and desktop_shortcut made into link files
+// through the platform's shell link.
+#include "engine/shortcuts.h"
+
+#include "engine/folders.h"
+#include "engine/install_log.h"
+#include "engine/step.h"
+#include "platform/platform.h"
+#include "platform/platform_shortcut.h"
+#include "script/script.h"
+#include "state/installer_state.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Win32's code for a path longer than the system allows.
+enum : uint32_t { ERROR_FILENAME_TOO_LONG_CODE = 206 };
+
+// One variant of the step.
+struct shortcut_variant {
+    uint32_t block;     // the script's list
+    uint32_t choice;    // the choice bit that enables it
+    int special_folder; // where its group folders live
+};
+const shortcut_variant variants[] = {
+    {KW_PROGRAM_GROUP, CHOICE_STARTMENU, PLATFORM_FOLDER_PROGRAMS},
+    {KW_DESKTOP_SHORTCUT, CHOICE_DESKTOP, PLATFORM_FOLDER_DESKTOP},
+};
+
+// Field n of line, placeholders expanded and then unquoted, into out. 1 when the field is there.
+int expanded_field(installer_state *state, const char *line, int n, char *out, size_t cap) {
+    if (!take_field(line, n, out, cap)) return 0;
+    expand_placeholders(state, out, out, cap);
+    unquote(out);
+    return 1;
+}
+
+// 1 when path names a file that opens for reading.
+int target_exists(const char *path) {
+    platform_file *file = platform_open_read(path);
+    platform_close(file);
+    return file != nullptr;
+}
+
+// The entry's fields, read as the table of the block says.
+struct shortcut_entry {
+    char group[SCRIPT_EXPAND_CAPACITY];
+    char name[SCRIPT_EXPAND_CAPACITY];
+    char target[SCRIPT_EXPAND_CAPACITY];
+    char working_folder[SCRIPT_EXPAND_CAPACITY];
+    char icon_file[SCRIPT_EXPAND_CAPACITY];
+    int icon_index;
+    char description[SCRIPT_EXPAND_CAPACITY];
+    int has_description;
+};
+
+// Reads entry line into e. 0 when the name or the target is missing, which ends the walk.
+int read_entry(installer_state *state, const char *line, shortcut_entry *e) {
+    e->group[0] = 0;
+    if (take_field(line, 0, e->group, sizeof e->group)) unquote(e->group);
+    if (!take_field(line, 1, e->name, sizeof e->name)) return 0;
+    unquote(e->name);
+    if (!expanded_field(state, line, 2, e->target, sizeof e->target)) return 0;
+    expanded_field(state, line, 3, e->working_folder, sizeof e->working_folder);
+    expanded_field(state, line, 4, e->icon_file, sizeof e->icon_file);
+    char number[SCRIPT_EXPAND_CAPACITY];
+    e->icon_index = take_field(line, 5, number, sizeof number) ? atoi(number) : 0;
+    e->has_description = expanded_field(state, line, 6, e->description, sizeof e->description);
+    return 1;
+}
+
+// joined = folder, a backslash and name, collapsed. 0 when it does not fit into cap (joined is
+// then the part that fitted, for the error log).
+int join_path(char *joined, size_t cap, const char *folder, const char *name) {
+    size_t n = text_copy(joined, cap, folder);
+    n += text_append(joined, cap, "\\");
+    n += text_append(joined, cap, name);
+    collapse_backslashes(joined);
+    return n == strlen(folder) + 1 + strlen(name);
+}
+
+// What became of one entry whose fields were read.
+enum entry_outcome : int {
+    ENTRY_PASSED_OVER,   // its target is missing or its special folder unavailable
+    ENTRY_MADE,          // its link was saved
+    ENTRY_LINK_FAILED,   // its link could not be saved; the next entry is tried
+    ENTRY_FOLDER_FAILED, // its group folder could not be made; the walk stops
+};
+
+// Makes the group folder and the link of entry under special_folder.
+int make_entry_link(const shortcut_entry *entry, int special_folder) {
+    char special[PATH_CAPACITY], folder[PATH_CAPACITY], link_path[PATH_CAPACITY];
+    if (!target_exists(entry->target)) return ENTRY_PASSED_OVER;
+    if (!platform_special_folder_path(special_folder, special, sizeof special))
+        return ENTRY_PASSED_OVER;
+    // A folder name longer than a path may be is refused before anything is made, as Windows
+    // refuses it, rather than cut into another folder's name.
+    if (!join_path(folder, sizeof folder, special, entry->group)) {
+        append_error_format("CreateDirectory Failed: %u", ERROR_FILENAME_TOO_LONG_CODE);
+        append_error_format("Attempted to create: '%s'", folder);
+        return ENTRY_FOLDER_FAILED;
+    }
+    int folder_result = make_path(folder, sizeof folder);
+    if (folder_result == MAKE_PATH_FAILED) return ENTRY_FOLDER_FAILED;
+    if (folder_result == MAKE_PATH_MADE) append_uninstall_record(LOG_KIND_FOLDER, folder);
+    // A link name cut to fit would be saved, and later removed, under another file's name.
+    if (!join_path(link_path, sizeof link_path, folder, entry->name)) return ENTRY_LINK_FAILED;
+    if (save_shell_link(link_path, entry->target, entry->working_folder, entry->icon_file,
+                        entry->icon_index, entry->description) < 0)
+        return ENTRY_LINK_FAILED;
+    return ENTRY_MADE;
+}
+
+} // namespace
+
+int32_t save_shell_link(const char *link_path, const char *target, const char *working_folder,
+                        const char *icon_file, int icon_index, const char *description) {
+    int32_t result = platform_com_start();
+    if (result < 0) {
+        append_error_format("Link: CoInitialize failed: %u", (unsigned)result);
+        return result;
+    }
+    platform_link *link = nullptr;
+    result = platform_link_create(&link);
+    if (result < 0) {
+        append_error_format("Link: CoCreateInstance failed: %u", (unsigned)result);
+        platform_com_stop();
+        return result;
+    }
+    platform_link_properties properties = {target, working_folder, icon_file, icon_index,
+                                           description};
+    platform_link_set(link, &properties);
+    int attempted = 0;
+    result = platform_link_save(link, link_path, &attempted);
+    if (attempted) append_uninstall_record(LOG_KIND_FILE, link_path);
+    platform_link_release(link);
+    platform_com_stop();
+    return result;
+}
+
+int make_shortcuts(platform_window *window, installer_state *state, int kind) {
+    const shortcut_variant &variant = variants[kind == SHORTCUTS_DESKTOP];
+    if (!(state->choice_flags & variant.choice)) return STEP_DONE;
+    char line[SCRIPT_TOKEN_CAPACITY];
+    int count = 0;
+    while (list_line(state, variant.block, count, line, sizeof line) > 0) count++;
+    platform_set_progress_range(window, IDC_PROGRESS_BAR, count);
+    platform_set_progress_pos(window, IDC_PROGRESS_BAR, 0);
+
+    int made = 0, failed = 0;
+    shortcut_entry entry;
+    for (int k = 0; list_line(state, variant.block, k, line, sizeof line) > 0; k++) {
+        platform_set_progress_pos(window, IDC_PROGRESS_BAR, k);
+        drain_messages(window);
+        if (!read_entry(state, line, &entry)) break;
+        if (entry.has_description)
+            platform_set_item_text(window, IDC_STATUS_LINE, entry.description);
+        int outcome = make_entry_link(&entry, variant.special_folder);
+        if (outcome != ENTRY_PASSED_OVER) made = 1;
+        if (outcome == ENTRY_FOLDER_FAILED) {
+            failed = 1;
+            break;
+        }
+        if (outcome == ENTRY_LINK_FAILED) failed = 1;
+        platform_set_progress_pos(window, IDC_PROGRESS_BAR, k + 1);
+    }
+    return failed ? STEP_FAILED : made;
+}
+
+int startmenu_step(platform_window *window, installer_state *state) {
+    platform_set_progress_range(window, IDC_PROGRESS_BAR, 1);
+    platform_set_progress_pos(window, IDC_PROGRESS_BAR, 0);
+    return make_shortcuts(window, state, SHORTCUTS_STARTMENU);
+}
+
+int desktop_step(platform_window *window, installer_state *state) {
+    platform_set_progress_range(window, IDC_PROGRESS_BAR, 1);
+    platform_set_progress_pos(window, IDC_PROGRESS_BAR, 0);
+    return make_shortcuts(window, state, SHORTCUTS_DESKTOP);
+}

@@ -1,0 +1,111 @@
+#!/bin/bash
+# The shortcut steps on their real Win32 backend, under Wine: the demo product packed behind
+# kvinstall.exe installs with both option boxes ticked; the Start-menu group and the desktop
+# then hold the demo's links, each of which the shell's own link object resolves to the
+# installed file with its working folder, icon and description; Uninstal.log records the group
+# folder and each link after the copied files, byte for byte as the native simulation records
+# them; and the links the simulation wrote load through the same link object with the same
+# properties.
+# Usage: shortcuts_windows.sh NATIVE-KVPACK DEMO-FOLDER
+# Environment: KV_E2E_WORK, KV_SETUP_EXE, KV_ROBOT_EXE, KV_INSTALL_EXE, KV_DEMO_EXE,
+# KV_LINKREAD_EXE, KV_WINE64.
+set -euo pipefail
+. "$(dirname "$0")/e2e_lib.sh"
+
+kvpack=$1
+demo=$2
+run="$KV_E2E_WORK/runs/shortcuts_windows"
+kv_prepare_run "$run"
+product="$run/product"
+mkdir -p "$product"
+cp "$demo"/setup.txt "$demo"/license.txt "$demo"/welcome.txt "$demo"/readme.txt \
+    "$demo"/banner.bmp "$product/"
+cp "$KV_DEMO_EXE" "$product/demo.exe"
+cp "$KV_LINKREAD_EXE" "$work/kvlinkread.exe"
+"$kvpack" pack --quiet -o "$work/install.exe" --stub "$KV_INSTALL_EXE" "$product"
+
+status=0
+check() { # check DESCRIPTION COMMAND...: runs the command, reports and records a failure
+    local what=$1
+    shift
+    if "$@"; then echo "ok   $what"; else echo "FAIL $what"; status=1; fi
+}
+
+# The prefix's profile (C:\users\NAME), which the simulation is told to use too.
+user=$(ls "$WINEPREFIX/drive_c/users" | grep -vx Public | head -n 1)
+programs_win="C:\\users\\$user\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs"
+desktop_win="C:\\users\\$user\\Desktop"
+programs="$WINEPREFIX/drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
+desktop="$WINEPREFIX/drive_c/users/$user/Desktop"
+
+(cd "$work" && "$KV_WINE64" install.exe 'C:\Korvex Demo' startmenu desktop) \
+    >"$run/install.log" 2>>"$run/wine.log" || status=1
+cat "$run/install.log"
+check "result 2" grep -q '^result 2' "$run/install.log"
+dest="$WINEPREFIX/drive_c/Korvex Demo"
+check "InsErr.log holds its header only" test "$(wc -l <"$dest/InsErr.log")" = 1
+for f in "$programs/Korvex Demo/Korvex Demo.lnk" "$programs/Korvex Demo/Leesmij.lnk" \
+    "$desktop/Korvex Demo.lnk"; do
+    check "link $(basename "$f")" test -s "$f"
+done
+
+# What every link resolves to, read back through IShellLinkA.
+expected() { # expected PROGRAMS-OR-DESKTOP-FOLDER (Windows path)
+    cat <<LINKS
+link $1\\Korvex Demo\\Korvex Demo.lnk
+path C:\\Korvex Demo\\demo.exe
+workdir C:\\Korvex Demo
+icon C:\\Korvex Demo\\demo.exe,0
+description Korvex Demo starten
+link $1\\Korvex Demo\\Leesmij.lnk
+path C:\\Korvex Demo\\Documentatie\\readme.txt
+workdir C:\\Korvex Demo\\Documentatie
+icon ,0
+description Leesmij openen
+link $2\\Korvex Demo.lnk
+path C:\\Korvex Demo\\demo.exe
+workdir C:\\Korvex Demo
+icon C:\\Korvex Demo\\demo.exe,0
+description Korvex Demo starten
+LINKS
+}
+read_links() { # read_links PROGRAMS DESKTOP: the three links under those Windows folders
+    (cd "$work" && "$KV_WINE64" kvlinkread.exe "$1\\Korvex Demo\\Korvex Demo.lnk" \
+        "$1\\Korvex Demo\\Leesmij.lnk" "$2\\Korvex Demo.lnk") 2>>"$run/wine.log" | tr -d '\r'
+}
+expected "$programs_win" "$desktop_win" >"$run/links.expected"
+read_links "$programs_win" "$desktop_win" >"$run/links.wine" || status=1
+check "links made by the shell resolve" diff "$run/links.expected" "$run/links.wine"
+
+# The group folder and each link are recorded after the copied files, in this order.
+tr -d '\r' <"$dest/Uninstal.log" | tail -n 8 >"$run/records.tail"
+cat >"$run/records.expected" <<RECORDS
+[FOLDER]
+$programs_win\\Korvex Demo
+[FILE]
+$programs_win\\Korvex Demo\\Korvex Demo.lnk
+[FILE]
+$programs_win\\Korvex Demo\\Leesmij.lnk
+[FILE]
+$desktop_win\\Korvex Demo.lnk
+RECORDS
+check "shortcut records in order" diff "$run/records.expected" "$run/records.tail"
+
+# The simulation of the same installer for the same user: the same Uninstal.log, and links
+# that the shell's link object reads as it reads its own.
+"$kvpack" simulate "$work/install.exe" --root "$run/sim" --user "$user" \
+    --option startmenu=on --option desktop=on >"$run/sim.log" 2>&1 || status=1
+tail -n +2 "$dest/Uninstal.log" >"$run/wine-uninstal.tail"
+tail -n +2 "$run/sim/c/Korvex Demo/Uninstal.log" >"$run/sim-uninstal.tail"
+check "Uninstal.log as simulated" cmp "$run/wine-uninstal.tail" "$run/sim-uninstal.tail"
+mkdir -p "$work/native/Korvex Demo"
+cp "$run/sim/c/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Korvex Demo/"*.lnk \
+    "$work/native/Korvex Demo/"
+cp "$run/sim/c/users/$user/Desktop/Korvex Demo.lnk" "$work/native/"
+expected 'C:\kvtest\native' 'C:\kvtest\native' >"$run/native.expected"
+read_links 'C:\kvtest\native' 'C:\kvtest\native' >"$run/links.native" || status=1
+check "natively written links load through IPersistFile" \
+    diff "$run/native.expected" "$run/links.native"
+kv_stop_wine
+
+kv_finish_run "$run" "$status"
