@@ -5,6 +5,7 @@ add_library(kv_platform_win32 STATIC
   src/platform/win32/registry_win32.cpp
 )
 target_sources(kv_platform_win32 PRIVATE src/platform/win32/shortcut_win32.cpp)
+target_sources(kv_platform_win32 PRIVATE src/platform/win32/remove_win32.cpp)
 target_link_libraries(kv_platform_win32 PUBLIC ole32 shell32 uuid)
 target_include_directories(kv_platform_win32 PUBLIC src resources)
 target_link_libraries(kv_platform_win32 PUBLIC advapi32 shell32)

@@ -49,11 +49,16 @@ const char usage[] =
     "                      createfolders, copyfiles, ...) runs, at its Nth message pump\n"
     "                      (default 1)\n"
     "  --verbose           also print every change of the status line\n"
+    "  --uninstall         instead remove what an earlier simulation installed into the\n"
+    "                      destination (--dest, or FILE's default), as kvuninst.exe /S run\n"
+    "                      from there would: prints each record undone, the report of what\n"
+    "                      stayed, and the uninstaller's exit code (0 all removed, 1 something\n"
+    "                      stayed, 2 no usable Uninstal.log); FILE may then be left out\n"
     "  --user NAME         the user whose Start menu and desktop get the shortcuts:\n"
     "                      C:\\users\\NAME\\... (default: the login name, as in Wine)\n"
     "\n"
     "Exit code: 0 when the installation completed, 2 when it failed or was cancelled, 1 on\n"
-    "a usage or archive error.\n";
+    "a usage or archive error; with --uninstall 0 when everything was removed, 2 when not.\n";
 
 struct simulation {
     std::vector<int> overwrite_answers; // in order; the last repeats
@@ -67,6 +72,7 @@ struct simulation {
 };
 
 simulation sim;
+int uninstall_wanted; // --uninstall
 
 const char REGISTRY_FILE[] = "registry.reg"; // HKEY_CLASSES_ROOT of the simulated machine
 
@@ -239,9 +245,13 @@ int parse_option(const std::string &arg) {
 
 } // namespace
 
+// cmd_simulate_uninstall.cpp: the uninstaller's run on the simulated drives; its exit code.
+int simulate_uninstall(const char *root, const std::string &dest, const char *registry_name);
+
 int cmd_simulate(int argc, char **argv) {
     const char *file = nullptr, *root = nullptr, *dest = nullptr;
     sim = simulation();
+    uninstall_wanted = 0;
     for (int i = 1; i < argc; i++) {
         std::string arg = argv[i];
         if (kvp_is_help(argv[i])) return fputs(usage, stdout), 0;
@@ -256,6 +266,8 @@ int cmd_simulate(int argc, char **argv) {
             if (parse_option(argv[++i])) return 1;
         } else if (arg == "--verbose")
             sim.verbose = 1;
+        else if (arg == "--uninstall")
+            uninstall_wanted = 1;
         else if (arg == "--user" && has_value) {
             if (!platform_posix_set_user(argv[++i]))
                 return kvp_fail("simulate: '%s' cannot be a user name", argv[i]);
@@ -264,8 +276,9 @@ int cmd_simulate(int argc, char **argv) {
         else
             file = argv[i];
     }
-    if (!file) return kvp_fail("simulate: no FILE given");
     if (!root) return kvp_fail("simulate: no --root DIR given");
+    if (uninstall_wanted && dest) return simulate_uninstall(root, dest, REGISTRY_FILE);
+    if (!file) return kvp_fail("simulate: no FILE given");
 
     kvp_archive archive;
     if (!kvp_archive_open(kvp_text_path(file), &archive)) return 1;
@@ -274,6 +287,11 @@ int cmd_simulate(int argc, char **argv) {
     g_state.archive_offset = (uint32_t)archive.offset;
     kvp_archive_close(&archive);
     if (!load_script(&g_state)) return kvp_fail("simulate: %s: no setup.txt member", file);
+    if (uninstall_wanted) {
+        std::string folder = default_destination();
+        release_script(&g_state);
+        return simulate_uninstall(root, folder, REGISTRY_FILE);
+    }
 
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(root) / "c", ec);
