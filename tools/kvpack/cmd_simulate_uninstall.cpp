@@ -50,8 +50,12 @@ int simulate_uninstall(const char *root, const std::string &dest, const char *re
         text_append(plan.self_path, sizeof plan.self_path, UNINSTALLER_NAME);
         code = uninstall_perform(&plan, on_progress, nullptr);
         static char report[UNINSTALL_REPORT_CAPACITY];
-        if (uninstall_report(&plan, report, sizeof report)) printf("report\n%s", report);
-        if (report[0] && report[strlen(report) - 1] != '\n') printf("\n");
+        if (uninstall_report(&plan, report, sizeof report)) {
+            printf("report\n");
+            for (const char *p = report; *p; p++) // its CR LF line ends as the terminal's
+                if (*p != '\r') putchar(*p);
+            if (report[strlen(report) - 1] != '\n') putchar('\n');
+        }
     }
     uninstall_release(&plan);
     printf("exit %d\n", code);
