@@ -183,6 +183,9 @@ void stayed_line(int outcome, uint32_t error, int kind, const char *text, char *
     case UNINSTALL_REFUSED:
         snprintf(out, cap, "Geweigerd, buiten de installatie: %s", text);
         break;
+    case UNINSTALL_KEPT_FOR_RETRY:
+        snprintf(out, cap, "Bewaard om later opnieuw te verwijderen: %s", text);
+        break;
     case UNINSTALL_FAILED:
         if (error == PLATFORM_ERROR_SHARING_VIOLATION)
             snprintf(out, cap, "Niet verwijderd, in gebruik: %s", text);
@@ -233,7 +236,7 @@ void remove_key(uninstall_entry *entry) {
 
 int outcome_stays(int outcome) {
     return outcome == UNINSTALL_NOT_EMPTY || outcome == UNINSTALL_FAILED ||
-           outcome == UNINSTALL_REFUSED;
+           outcome == UNINSTALL_REFUSED || outcome == UNINSTALL_KEPT_FOR_RETRY;
 }
 
 } // namespace
@@ -357,13 +360,16 @@ int uninstall_perform(uninstall_plan *plan, uninstall_progress_fn progress, void
         if (progress) progress(context, entry, done + 1, plan->count);
     }
 
-    // Last the uninstaller itself (when this process can), the log, and the destination.
+    // Last the uninstaller itself (when this process can), the log, and the destination. When
+    // a removal failed (a file in use) both stay, so the user can run it again once it is free.
+    int failed = 0;
+    for (size_t i = 0; i < plan->count; i++) failed |= plan->entries[i].outcome == UNINSTALL_FAILED;
     int self_below = plan->self_path[0] && uninstall_path_below(plan->self_path, plan->folder);
-    if (self_below && !plan->keep_self && platform_path_exists(plan->self_path) &&
+    plan->log_state = failed ? UNINSTALL_KEPT_FOR_RETRY : UNINSTALL_ABSENT;
+    if (!failed && self_below && !plan->keep_self && platform_path_exists(plan->self_path) &&
         !platform_remove_file(plan->self_path))
         stays = 1;
-    plan->log_state = UNINSTALL_ABSENT;
-    if (platform_path_exists(plan->log_path)) {
+    if (!failed && platform_path_exists(plan->log_path)) {
         plan->log_state =
             platform_remove_file(plan->log_path) ? UNINSTALL_REMOVED : UNINSTALL_FAILED;
         if (plan->log_state == UNINSTALL_FAILED) plan->log_error = platform_last_error();

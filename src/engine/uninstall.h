@@ -29,12 +29,13 @@ enum uninstall_kind : int {
 
 // What became of a record.
 enum uninstall_outcome : int {
-    UNINSTALL_REMOVED = 0,   // removed now
-    UNINSTALL_ABSENT = 1,    // was not there any more
-    UNINSTALL_NOT_EMPTY = 2, // a folder that holds what the log does not name: kept
-    UNINSTALL_FAILED = 3,    // the removal failed (error code kept)
-    UNINSTALL_REFUSED = 4,   // outside what an uninstaller may touch: left alone
-    UNINSTALL_DEFERRED = 5,  // the running uninstaller or the log: removed at the very end
+    UNINSTALL_REMOVED = 0,        // removed now
+    UNINSTALL_ABSENT = 1,         // was not there any more
+    UNINSTALL_NOT_EMPTY = 2,      // a folder that holds what the log does not name: kept
+    UNINSTALL_FAILED = 3,         // the removal failed (error code kept)
+    UNINSTALL_REFUSED = 4,        // outside what an uninstaller may touch: left alone
+    UNINSTALL_DEFERRED = 5,       // the running uninstaller or the log: removed at the very end
+    UNINSTALL_KEPT_FOR_RETRY = 6, // the log (and uninstaller) after a failed removal: kept
 };
 
 struct uninstall_entry {
@@ -90,8 +91,10 @@ int uninstall_read(uninstall_plan *plan, const char *folder, const uninstall_pla
                    char *message, size_t cap);
 // Removes the records in reverse order, then the log and the destination folder when empty.
 // The self file is left when keep_self is set (its folder too then, reported as deferred);
-// otherwise removed with the log. progress (may be null) sees each record after its removal.
-// The exit code: UNINSTALL_EXIT_OK or UNINSTALL_EXIT_INCOMPLETE.
+// otherwise removed with the log. When a removal failed (a file in use), the log and the self
+// file stay (log_state UNINSTALL_KEPT_FOR_RETRY), so that a second run can finish the work.
+// progress (may be null) sees each record after its removal. The exit code: UNINSTALL_EXIT_OK or
+// UNINSTALL_EXIT_INCOMPLETE.
 int uninstall_perform(uninstall_plan *plan, uninstall_progress_fn progress, void *context);
 // The Dutch report of what stayed (one line per record and for the destination folder) into
 // out (capacity cap); "" when everything went. The number of lines.

@@ -265,11 +265,14 @@ TEST_F(uninstall_test, WhatStaysIsReportedAndTheExitCodeSaysSo) {
          "Map bewaard, want niet leeg: C:\\Prog\\Docs\r\nMap bewaard, want niet leeg: C:\\Prog\r\n",
          true},
         {"file in use", 0, false, "app.exe", nullptr, UNINSTALL_EXIT_INCOMPLETE,
-         "Niet verwijderd, in gebruik: C:\\Prog\\app.exe\r\nMap bewaard, want niet leeg: "
-         "C:\\Prog\r\n",
+         "Niet verwijderd, in gebruik: C:\\Prog\\app.exe\r\nBewaard om later opnieuw te "
+         "verwijderen: C:\\Prog\\Uninstal.log\r\nMap bewaard, want niet leeg: C:\\Prog\r\n",
          true},
         {"key refuses", 0, false, nullptr, "Prog.Document", UNINSTALL_EXIT_INCOMPLETE,
-         "Registersleutel niet verwijderd (fout 5): HKEY_CLASSES_ROOT\\Prog.Document\r\n", false},
+         "Registersleutel niet verwijderd (fout 5): HKEY_CLASSES_ROOT\\Prog.Document\r\nBewaard "
+         "om later opnieuw te verwijderen: C:\\Prog\\Uninstal.log\r\nMap bewaard, want niet "
+         "leeg: C:\\Prog\r\n",
+         true},
     };
     for (const row &r : rows) {
         SCOPED_TRACE(r.what);
@@ -291,14 +294,23 @@ TEST_F(uninstall_test, WhatStaysIsReportedAndTheExitCodeSaysSo) {
         EXPECT_EQ(perform(), r.exit);
         EXPECT_EQ(report(), r.report);
         EXPECT_EQ(exists(DEST), r.dest_left);
-        EXPECT_FALSE(exists("C:\\Prog\\Uninstal.log")); // the log goes in every case
-        EXPECT_EQ(exists("C:\\Prog\\kvuninst.exe"), r.keep_self == 1);
+        bool retry = r.busy || r.reg; // a failed removal keeps the log and the uninstaller
+        EXPECT_EQ(exists("C:\\Prog\\Uninstal.log"), retry);
+        EXPECT_EQ(exists("C:\\Prog\\kvuninst.exe"), r.keep_self == 1 || retry);
         EXPECT_EQ(plan.folder_state == UNINSTALL_DEFERRED, r.keep_self == 1);
         EXPECT_EQ(exists("C:\\Prog\\Docs\\mine.txt"), r.user_file);
 
         uninstall_release(&plan);
         platform_remove_faults_reset();
         platform_registry_faults_reset();
+        if (retry) { // once free, a second run finishes the work
+            ASSERT_EQ(read(), 1) << message;
+            text_copy(plan.self_path, sizeof plan.self_path, "C:\\Prog\\kvuninst.exe");
+            EXPECT_EQ(perform(), UNINSTALL_EXIT_OK);
+            EXPECT_FALSE(exists(DEST));
+            EXPECT_FALSE(key_exists("Prog.Document"));
+            uninstall_release(&plan);
+        }
         platform_posix_registry_reset();
         std::error_code ec;
         std::filesystem::remove_all(native(DEST), ec);
