@@ -42,3 +42,11 @@ add_executable(demo WIN32 examples/demo/hello.cpp)
 target_link_options(demo PRIVATE -static -s -mwindows)
 
 add_subdirectory(tools/kvpack)
+
+# The uninstaller a vendor ships among the members: reads Uninstal.log beside it.
+add_executable(kvuninst WIN32 src/shell/uninstaller_win32/uninstaller_main.cpp
+  resources/uninstall.rc)
+target_link_libraries(kvuninst PRIVATE kv_core comctl32)
+target_link_options(kvuninst PRIVATE -static -s -mwindows)
+set_source_files_properties(resources/uninstall.rc PROPERTIES OBJECT_DEPENDS
+  "${PROJECT_SOURCE_DIR}/resources/pictures/program.ico")

@@ -1,9 +1,11 @@
 // The uninstaller's core on simulated drives: which logs it refuses, which records it refuses,
-// the order it undoes them in, what it keeps and reports, and its exit codes.
+// the order it undoes them in, what it keeps and reports, and its exit codes; and the
+// uninstaller program's command line.
 #include "engine/uninstall.h"
 #include "engine_support.h"
 #include "platform/platform_registry.h"
 #include "platform/posix/platform_remove_posix.h"
+#include "shell/uninstaller_args.h"
 
 #include <string>
 #include <vector>
@@ -314,6 +316,46 @@ TEST_F(uninstall_test, WhatStaysIsReportedAndTheExitCodeSaysSo) {
         platform_posix_registry_reset();
         std::error_code ec;
         std::filesystem::remove_all(native(DEST), ec);
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST(uninstaller_args_test, CommandLines) {
+    struct row {
+        const char *line;
+        int ok, silent;
+        const char *title;
+        int cleanup;
+        uint32_t process;
+        const char *path;
+    } rows[] = {
+        {"", 1, 0, "", 0, 0, ""},
+        {"/S", 1, 1, "", 0, 0, ""},
+        {"  /s  ", 1, 1, "", 0, 0, ""},
+        {"/SX /Silent", 1, 0, "", 0, 0, ""},
+        {"/T=Korvex Demo", 1, 0, "Korvex Demo", 0, 0, ""},
+        {"/T=Korvex Demo /S", 1, 1, "Korvex Demo", 0, 0, ""},
+        {"/S /t=\"Demo /2\" /X", 1, 1, "Demo /2", 0, 0, ""},
+        {"/Q /T= /S", 1, 1, "", 0, 0, ""},
+        {"/_KVCLEANUP=42 C:\\Demo Program\\kvuninst.exe", 1, 0, "", 1, 42,
+         "C:\\Demo Program\\kvuninst.exe"},
+        {"/_kvcleanup=7 C:\\a /S", 1, 0, "", 1, 7, "C:\\a /S"},
+        {"/_KVCLEANUP= C:\\a", 0, 0, "", 0, 0, ""},
+        {"/_KVCLEANUP=42", 0, 0, "", 0, 0, ""},
+        {"/_KVCLEANUP=99999999999 C:\\a", 0, 0, "", 0, 0, ""},
+    };
+    for (const row &r : rows) {
+        SCOPED_TRACE(r.line);
+        uninstaller_args args;
+        EXPECT_EQ(parse_uninstaller_args(r.line, &args), r.ok);
+        EXPECT_EQ(args.silent, r.silent);
+        EXPECT_STREQ(args.title, r.title);
+        EXPECT_EQ(args.cleanup, r.cleanup);
+        EXPECT_EQ(args.cleanup_process, r.process);
+        EXPECT_STREQ(args.cleanup_path, r.path);
     }
 }
 
