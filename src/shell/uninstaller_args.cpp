@@ -49,6 +49,17 @@ int parse_uninstaller_args(const char *command_line, uninstaller_args *args) {
     while (*p) {
         if (*p == ' ' || *p == '\t') {
             p++;
+        } else if (p[0] == '"' && p[1] == '/') { // a whole option in quotes: "/T=Korvex Demo"
+            const char *close = strchr(p + 1, '"');
+            size_t n = close ? (size_t)(close - p - 1) : strlen(p + 1);
+            if (starts_with(p + 1, "/T=") && n >= 3) {
+                size_t m = n - 3 < sizeof args->title ? n - 3 : sizeof args->title - 1;
+                memcpy(args->title, p + 4, m);
+                args->title[m] = 0;
+            } else if (n == 2 && starts_with(p + 1, "/S")) {
+                args->silent = 1;
+            }
+            p = close ? close + 1 : p + 1 + n;
         } else if (starts_with(p, "/S") && word_ends(p + 2)) {
             args->silent = 1;
             p += 2;

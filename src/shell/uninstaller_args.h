@@ -17,7 +17,8 @@ struct uninstaller_args {
 
 // Reads command_line (without the program's name) into args, zeroed first. Options are words
 // beginning with a slash, in any case and order: "/S"; "/T=" with a value that runs to the
-// next " /" or the end, quotes around it dropped; "/_KVCLEANUP=" with a process id, a space and
+// next " /" or the end, quotes around it dropped (or the whole option in quotes, as a shell
+// passes "/T=Korvex Demo"); "/_KVCLEANUP=" with a process id, a space and
 // the rest of the line as the path. Unknown words are ignored. 1 when read, 0 when a cleanup
 // flag is malformed (no id or no path), which the caller takes as no cleanup at all.
 int parse_uninstaller_args(const char *command_line, uninstaller_args *args);

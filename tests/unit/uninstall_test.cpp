@@ -340,6 +340,8 @@ TEST(uninstaller_args_test, CommandLines) {
         {"/T=Korvex Demo /S", 1, 1, "Korvex Demo", 0, 0, ""},
         {"/S /t=\"Demo /2\" /X", 1, 1, "Demo /2", 0, 0, ""},
         {"/Q /T= /S", 1, 1, "", 0, 0, ""},
+        {"\"/T=Korvex Demo\" \"/S\"", 1, 1, "Korvex Demo", 0, 0, ""},
+        {"\"/T=Open", 1, 0, "Open", 0, 0, ""},
         {"/_KVCLEANUP=42 C:\\Demo Program\\kvuninst.exe", 1, 0, "", 1, 42,
          "C:\\Demo Program\\kvuninst.exe"},
         {"/_kvcleanup=7 C:\\a /S", 1, 0, "", 1, 7, "C:\\a /S"},
