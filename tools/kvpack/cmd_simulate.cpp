@@ -27,6 +27,7 @@ namespace {
 const char usage[] =
     "usage: kvpack simulate FILE --root DIR [--dest PATH] [--option NAME=on|off]...\n"
     "                        [--answer KEY=VALUE]... [--verbose] [--user NAME]\n"
+    "       kvpack simulate --uninstall [FILE] --root DIR [--dest PATH] [--user NAME]\n"
     "\n"
     "Runs the install steps of FILE (an installer, a .pck file or a bare archive) as the\n"
     "installer would on Windows, with every drive letter mapped into DIR: C:\\Prog\\a.txt is\n"
