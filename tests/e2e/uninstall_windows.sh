@@ -4,8 +4,9 @@
 # file types. Then: kvuninst.exe beside a log of another folder refuses and touches nothing;
 # answered "Nee" it removes nothing; with /S it removes every file, folder, link and key of the
 # demo, keeps a file the user added with its folder, says so with a non-zero exit code, and its
-# copy in the temporary folder removes kvuninst.exe once it has ended; installed anew and
-# answered "Ja", it shows what it removes and leaves nothing of the demo at all.
+# copy in the temporary folder removes kvuninst.exe once it has ended; installed anew, it
+# keeps the log and itself while the demo runs, and once the demo has ended and it is answered
+# "Ja", it shows what it removes and leaves nothing of the demo at all.
 # Usage: uninstall_windows.sh NATIVE-KVPACK DEMO-FOLDER
 # Environment: KV_E2E_WORK, KV_SETUP_EXE, KV_ROBOT_EXE, KV_INSTALL_EXE, KV_DEMO_EXE,
 # KV_UNINSTALL_EXE, KV_WINE64.
@@ -103,18 +104,35 @@ check "the special folders stay" test -d "$programs" -a -d "$desktop"
 check "the temporary copy is removed at the next restart" \
     grep -qa 'kvuninst-' "$WINEPREFIX/system.reg"
 
-# Installed anew without the user's file and answered "Ja": the dialog lists what goes, the
-# close button ends it, and nothing of the demo remains.
+# Installed anew without the user's file. A first /S run meets the running demo; once it has
+# ended, a second run answered "Ja" lists every record, the close button ends it, and nothing of
+# the demo remains.
 rm -rf "$dest"
 install "$run/install2.log"
 records=$(tr -d '\r' <"$dest/Uninstal.log" | grep -cE '^\[(FILE|FOLDER|REG)\]$')
+# While the demo runs its file is in use: /S removes the rest, reports failure, and keeps the log
+# and itself for a second run.
+"$KV_WINE64" 'C:\Korvex Demo\demo.exe' >/dev/null 2>>"$run/wine.log" &
+for _ in $(seq 50); do # until the demo's window is up (its file is then mapped)
+    timeout 30 "$KV_WINE64" tasklist 2>/dev/null | grep -qi '^demo.exe' && break
+    sleep 0.2
+done
+code=0
+(cd "$work" && timeout 120 "$KV_WINE64" 'C:\Korvex Demo\kvuninst.exe' /S) >>"$run/wine.log" 2>&1 ||
+    code=$?
+check "/S while the demo runs: exit 1" test "$code" = 1
+check "...the running demo.exe stays" test -s "$dest/demo.exe"
+check "...the log and the uninstaller stay for a second run" \
+    test -s "$dest/Uninstal.log" -a -s "$dest/kvuninst.exe"
+check "...the rest is gone" test ! -e "$dest/license.txt" -a -z "$(keys_left)"
+kv_stop_wine # ends the demo
 cat >"$work/yes.txt" <<'FLOW'
 start "C:\\Korvex Demo\\kvuninst.exe" "/T=Korvex Demo 2.0"
 expect-msgbox "Verwijderen" "Wilt u Korvex Demo 2.0 verwijderen?"
 press Yes
 wait-window "Korvex Demo 2.0 verwijderen"
 expect-enabled 1 1
-expect-text 1202 "Korvex Demo 2.0 is verwijderd. Dit programma verwijdert zichzelf zodra het sluit, via een kopie in de tijdelijke map (die bij de volgende herstart verdwijnt)."
+expect-text 1202 "Korvex Demo 2.0 is verwijderd. Dit programma verwijdert zichzelf zodra het sluit, via een kopie in de tijdelijke map."
 read-list 1201
 click 1
 wait-gone

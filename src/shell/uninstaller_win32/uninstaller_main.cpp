@@ -7,7 +7,8 @@
 // A running program cannot delete its own file. So at the end it copies itself into the
 // temporary folder and starts that copy with the flag /_KVCLEANUP=<its process id> <its path>;
 // the copy waits for the original to end, deletes its file and the destination folder when that
-// is empty, and marks itself for deletion at the next restart.
+// is empty, and marks itself for deletion at the next restart (where the user may: otherwise it
+// stays in the temporary folder for the system's clean-up).
 #include "engine/uninstall.h"
 #include "resource_ids.h"
 #include "shell/uninstaller_args.h"
@@ -24,7 +25,7 @@ namespace {
 const char CAPTION[] = "Verwijderen";
 const char CAPTION_FAILED[] = "Verwijderen onmogelijk";
 const char CLEANUP_NOTE[] = "Dit programma verwijdert zichzelf zodra het sluit, via een kopie "
-                            "in de tijdelijke map (die bij de volgende herstart verdwijnt).";
+                            "in de tijdelijke map.";
 
 struct uninstall_run {
     uninstall_plan plan;
@@ -177,6 +178,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
     char self[PATH_CAPACITY], folder[PATH_CAPACITY];
     n = GetModuleFileNameA(nullptr, self, sizeof self);
     if (n == 0 || n >= sizeof self) return UNINSTALL_EXIT_BAD_LOG;
+    // The long form, as the install run wrote it: started through a short (8.3) name, the
+    // folder would not match the log's [DEFFOLDER].
+    n = GetLongPathNameA(self, folder, sizeof folder);
+    if (n > 0 && n < sizeof folder) text_copy(self, sizeof self, folder);
     text_copy(folder, sizeof folder, self);
     char *slash = strrchr(folder, '\\');
     if (slash) *slash = 0;
