@@ -137,8 +137,19 @@ int start_cleanup_copy(const char *self_path) {
     return 1;
 }
 
-// The temporary copy's work: waits for the original to end, deletes its file, its folder when
-// that is empty now, and marks this copy for deletion at the next restart. Always 0.
+// 1 when both files exist with the same size: the flag names a copy of this program, not just
+// any file someone put on its command line.
+int same_size(const char *a, const char *b) {
+    WIN32_FILE_ATTRIBUTE_DATA da, db;
+    return GetFileAttributesExA(a, GetFileExInfoStandard, &da) &&
+           GetFileAttributesExA(b, GetFileExInfoStandard, &db) &&
+           !(db.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           da.nFileSizeLow == db.nFileSizeLow && da.nFileSizeHigh == db.nFileSizeHigh;
+}
+
+// The temporary copy's work: waits for the original to end, deletes its file (only a file the
+// size of this program), its folder when that is empty now, and marks this copy for deletion at
+// the next restart. Always 0.
 int clean_up_after(const uninstaller_args *args) {
     enum : DWORD { WAIT_LIMIT_MS = 30000, RETRY_MS = 100, RETRIES = 50 };
     HANDLE original = OpenProcess(SYNCHRONIZE, FALSE, args->cleanup_process);
@@ -147,6 +158,9 @@ int clean_up_after(const uninstaller_args *args) {
         CloseHandle(original);
     }
     const char *path = args->cleanup_path;
+    char self[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
+    if (n == 0 || n >= sizeof self || !same_size(self, path)) return 0; // not our original
     for (DWORD i = 0;
          i < RETRIES && !DeleteFileA(path) && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
          i++)
@@ -158,9 +172,7 @@ int clean_up_after(const uninstaller_args *args) {
         *slash = 0;
         RemoveDirectoryA(folder); // fails, as it should, when anything is left in it
     }
-    char self[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
-    if (n > 0 && n < sizeof self) MoveFileExA(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    MoveFileExA(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     return 0;
 }
 
