@@ -3,6 +3,7 @@ add_library(kv_platform_posix STATIC
   src/platform/posix/platform_posix.cpp
   src/platform/posix/platform_posix_ui.cpp
   src/platform/posix/platform_posix_registry.cpp
+  src/platform/posix/platform_posix_list.cpp
 )
 target_sources(kv_platform_posix PRIVATE src/platform/posix/platform_shortcut_posix.cpp
   src/platform/posix/shell_link_format.cpp)

@@ -3,12 +3,12 @@ add_library(kv_platform_win32 STATIC
   src/platform/win32/platform_win32.cpp src/platform/win32/clock_volume_win32.cpp
   src/platform/win32/controls_win32.cpp
   src/platform/win32/registry_win32.cpp
+  src/platform/win32/list_win32.cpp
 )
 target_sources(kv_platform_win32 PRIVATE src/platform/win32/shortcut_win32.cpp)
 target_sources(kv_platform_win32 PRIVATE src/platform/win32/remove_win32.cpp)
-target_link_libraries(kv_platform_win32 PUBLIC ole32 shell32 uuid)
 target_include_directories(kv_platform_win32 PUBLIC src resources)
-target_link_libraries(kv_platform_win32 PUBLIC advapi32 shell32)
+target_link_libraries(kv_platform_win32 PUBLIC advapi32 ole32 shell32 uuid)
 target_link_libraries(kv_core PUBLIC kv_platform_win32)
 
 # The stub: the portable core under the dialogs of src/shell/win32.

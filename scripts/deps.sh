@@ -9,6 +9,7 @@ packages=(
     libgtest-dev libbenchmark-dev            # tests and benchmarks
     g++-mingw-w64-i686 g++-mingw-w64-x86-64  # the Windows stubs and packer
     wine wine64 xvfb imagemagick fonts-wine  # end-to-end tests and screenshots
+    osslsigncode openssl                     # signed installers
     liblnk-utils                             # lnkinfo: an independent reader of link files
 )
 

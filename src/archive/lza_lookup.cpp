@@ -11,6 +11,7 @@ char lza_name_buffer[LZA_NAME_CAPACITY];
 int lza_read_header(lza_stream *stream, lza_header *header) {
     unsigned char bytes[LZA_HEADER_SIZE];
     if (lza_stream_read(stream, bytes, sizeof bytes) != sizeof bytes) return 0;
+    if (!lza_has_magic(bytes)) return 0; // trailing data such as a signature: no record
     lza_header_decode(bytes, header);
     if (header->name_length < 0) header->name_length = 0;
     return 1;

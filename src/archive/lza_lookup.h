@@ -19,7 +19,8 @@ extern char lza_name_buffer[LZA_NAME_CAPACITY];
 
 // Reads the record header at the stream's position. A negative name length (outside the
 // format) reads as 0, no name, so every walker steps over records alike and always forward.
-// 1 when all 24 bytes came, else 0.
+// 1 when all 24 bytes came and begin with the magic, else 0: the records end where anything
+// else begins (a signed installer's certificate table follows them).
 int lza_read_header(lza_stream *stream, lza_header *header);
 
 // Offset of the first record at or after start whose name matches pattern, or -1. On a match

@@ -1,6 +1,8 @@
 // File copy and the overwrite policy.
 #include "engine/copy_files.h"
 
+#include "engine/folders.h"
+
 #include "archive/lza_decode.h"
 #include "archive/lza_lookup.h"
 #include "archive/lza_stream.h"
@@ -18,8 +20,6 @@ namespace {
 
 enum : size_t {
     COPY_WRITE_BUFFER = 64 * 1024, // decoded blocks are gathered into writes of this size
-    PART_NAME_DIGITS = 7,          // at most "~" and seven hex digits: a temporary name
-    PART_NAME_TRIES = 4096,
 };
 
 // Win32's code for data that is not what it should be: a member record that cannot be decoded.
@@ -165,30 +165,6 @@ void format_entry_message(const char *format, const char *label, char *out, size
             text_append(out, cap, one);
         }
     }
-}
-
-// The temporary file a member is unpacked into before it replaces destination: a free name of
-// "~" and hex digits in the same folder (so the move is a rename), never longer than the
-// destination's own name, so that every destination that could be created directly can be
-// filled this way too. 1 with the path in part; 0 when the destination's name is one character
-// or no free name was found, and the member must be written to the destination directly.
-int make_part_path(const char *destination, char *part) {
-    static unsigned counter;
-    const char *slash = strrchr(destination, '\\');
-    const char *name = slash ? slash + 1 : destination;
-    size_t length = strlen(name);
-    int digits = length > (size_t)PART_NAME_DIGITS ? (int)PART_NAME_DIGITS : (int)length - 1;
-    if (digits < 1) return 0;
-    unsigned limit = digits >= 4 ? 0xffffu : (1u << (4 * digits)) - 1;
-    for (int attempt = 0; attempt < (int)PART_NAME_TRIES; attempt++) {
-        char leaf[PART_NAME_DIGITS + 2];
-        snprintf(leaf, sizeof leaf, "~%0*x", digits, ++counter & limit);
-        text_copy(part, PATH_CAPACITY, destination);
-        part[name - destination] = 0;
-        text_append(part, PATH_CAPACITY, leaf);
-        if (!keyword_equal(leaf, name) && !platform_path_exists(part)) return 1;
-    }
-    return 0;
 }
 
 int copy_member(platform_window *window, installer_state *state, const member_row *member,

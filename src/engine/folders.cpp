@@ -6,9 +6,15 @@
 #include "script/script.h"
 #include "state/installer_state.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
+
+enum : int {
+    PART_NAME_DIGITS = 7, // at most "~" and seven hex digits: a temporary name
+    PART_NAME_TRIES = 4096,
+};
 
 // Separators of a network name (\\server\share\) that name no folder that could be created:
 // the levels of such a path start below the share.
@@ -110,6 +116,25 @@ int make_path(char *path, size_t cap) {
     if (made) return MAKE_PATH_MADE;
     return folder_exists(path) ? MAKE_PATH_EXISTED
                                : log_make_failure(PLATFORM_ERROR_ALREADY_EXISTS, path);
+}
+
+int make_part_path(const char *destination, char *part) {
+    static unsigned counter;
+    const char *slash = strrchr(destination, '\\');
+    const char *name = slash ? slash + 1 : destination;
+    size_t length = strlen(name);
+    int digits = length > (size_t)PART_NAME_DIGITS ? (int)PART_NAME_DIGITS : (int)length - 1;
+    if (digits < 1) return 0;
+    unsigned limit = digits >= 4 ? 0xffffu : (1u << (4 * digits)) - 1;
+    for (int attempt = 0; attempt < (int)PART_NAME_TRIES; attempt++) {
+        char leaf[PART_NAME_DIGITS + 2];
+        snprintf(leaf, sizeof leaf, "~%0*x", digits, ++counter & limit);
+        text_copy(part, PATH_CAPACITY, destination);
+        part[name - destination] = 0;
+        text_append(part, PATH_CAPACITY, leaf);
+        if (!keyword_equal(leaf, name) && !platform_path_exists(part)) return 1;
+    }
+    return 0;
 }
 
 int create_listed_folder(platform_window *, installer_state *, char *path, size_t cap) {

@@ -10,6 +10,7 @@
 #include "script/script.h"
 #include "state/installer_state.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -89,12 +90,19 @@ enum entry_outcome : int {
     ENTRY_FOLDER_FAILED, // its group folder could not be made; the walk stops
 };
 
-// Makes the group folder and the link of entry under special_folder.
-int make_entry_link(const shortcut_entry *entry, int special_folder) {
+// Makes the group folder and the link of entry under special_folder. An entry passed over
+// leaves why it was (an error-log line) in passed_over, cap bytes.
+int make_entry_link(const shortcut_entry *entry, int special_folder, char *passed_over,
+                    size_t cap) {
     char special[PATH_CAPACITY], folder[PATH_CAPACITY], link_path[PATH_CAPACITY];
-    if (!target_exists(entry->target)) return ENTRY_PASSED_OVER;
-    if (!platform_special_folder_path(special_folder, special, sizeof special))
+    if (!target_exists(entry->target)) {
+        snprintf(passed_over, cap, "Link: Target not found: '%s'", entry->target);
         return ENTRY_PASSED_OVER;
+    }
+    if (!platform_special_folder_path(special_folder, special, sizeof special)) {
+        snprintf(passed_over, cap, "Link: Special folder %d unavailable", special_folder);
+        return ENTRY_PASSED_OVER;
+    }
     // A folder name longer than a path may be is refused before anything is made, as Windows
     // refuses it, rather than cut into another folder's name.
     if (!join_path(folder, sizeof folder, special, entry->group)) {
@@ -135,6 +143,10 @@ int32_t save_shell_link(const char *link_path, const char *target, const char *w
     int attempted = 0;
     result = platform_link_save(link, link_path, &attempted);
     if (attempted) append_uninstall_record(LOG_KIND_FILE, link_path);
+    if (result < 0) { // the step fails for it: say which link and why, as for every other file
+        append_error_format("Link: Save failed: %u", (unsigned)result);
+        append_error_format("Attempted to create file '%s'", link_path);
+    }
     platform_link_release(link);
     platform_com_stop();
     return result;
@@ -150,6 +162,7 @@ int make_shortcuts(platform_window *window, installer_state *state, int kind) {
     platform_set_progress_pos(window, IDC_PROGRESS_BAR, 0);
 
     int made = 0, failed = 0;
+    char passed_over[PATH_CAPACITY + 64] = "";
     shortcut_entry entry;
     for (int k = 0; list_line(state, variant.block, k, line, sizeof line) > 0; k++) {
         platform_set_progress_pos(window, IDC_PROGRESS_BAR, k);
@@ -157,7 +170,9 @@ int make_shortcuts(platform_window *window, installer_state *state, int kind) {
         if (!read_entry(state, line, &entry)) break;
         if (entry.has_description)
             platform_set_item_text(window, IDC_STATUS_LINE, entry.description);
-        int outcome = make_entry_link(&entry, variant.special_folder);
+        char why[sizeof passed_over] = "";
+        int outcome = make_entry_link(&entry, variant.special_folder, why, sizeof why);
+        if (!passed_over[0]) text_copy(passed_over, sizeof passed_over, why);
         if (outcome != ENTRY_PASSED_OVER) made = 1;
         if (outcome == ENTRY_FOLDER_FAILED) {
             failed = 1;
@@ -166,6 +181,8 @@ int make_shortcuts(platform_window *window, installer_state *state, int kind) {
         if (outcome == ENTRY_LINK_FAILED) failed = 1;
         platform_set_progress_pos(window, IDC_PROGRESS_BAR, k + 1);
     }
+    // A step that made nothing fails: the log says why its first entry was passed over.
+    if (!failed && !made && passed_over[0]) append_error_line(passed_over);
     return failed ? STEP_FAILED : made;
 }
 

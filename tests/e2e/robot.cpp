@@ -19,6 +19,12 @@
 //   read-progress ID                  print a progress bar's position
 //   read-list ID                      print a list box's entries (one line each) and selection
 //   select-list ID INDEX 0|1          select or deselect one entry of a multiple-selection list
+//   expect-list ID INDEX "text"       wait until a list box entry reads the given text
+//   expect-list-count ID N            wait until a list box holds N entries
+//   expect-selected ID N              wait until N entries of a list box are selected
+//   expect-exists "path" 0|1          wait until a file or folder exists (1) or not (0)
+//   expect-focus ID                   wait until control ID of the program holds the keyboard focus
+//   elapsed LABEL                     print the milliseconds since the last start (benchmarks)
 //   list-controls                     print every child of the current window (debugging)
 //   wait-gone                         wait until the current window is destroyed
 //   sleep MS
@@ -414,6 +420,23 @@ static int do_read_progress(int id) {
     return ROBOT_OK;
 }
 
+// Reads a list box entry across processes: the 8-bit LB_GETTEXT comes back as the first
+// character only, so the entry is fetched as UTF-16 and converted to the ANSI code page.
+static void list_entry_text(HWND list, int index, char *out, size_t cap) {
+    out[0] = 0;
+    LRESULT length = (LRESULT)ask(list, LB_GETTEXTLEN, (WPARAM)index, 0);
+    if (length < 0 || (size_t)length >= cap) return;
+    WCHAR wide[TEXT_CAPACITY];
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(list, LB_GETTEXT, (WPARAM)index, (LPARAM)wide, SMTO_ABORTIFHUNG, 5000,
+                             &copied) ||
+        (LRESULT)copied == LB_ERR)
+        return;
+    wide[copied < TEXT_CAPACITY ? copied : TEXT_CAPACITY - 1] = 0;
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, out, (int)cap, nullptr, nullptr);
+    out[cap - 1] = 0;
+}
+
 static int do_read_list(int id) {
     HWND list = control(id);
     if (!list) return fail("no control %d", id);
@@ -421,8 +444,7 @@ static int do_read_list(int id) {
     say("list %d count=%d", id, count);
     for (int i = 0; i < count; i++) {
         char text[TEXT_CAPACITY], quoted[TEXT_CAPACITY];
-        text[0] = 0;
-        if (ask(list, LB_GETTEXTLEN, i, 0) < sizeof text) ask(list, LB_GETTEXT, i, (LPARAM)text);
+        list_entry_text(list, i, text, sizeof text);
         int selected = (int)ask(list, LB_GETSEL, i, 0);
         quote(text, quoted, sizeof quoted);
         say("item %d selected=%d %s", i, selected > 0 ? 1 : 0, quoted);
@@ -500,6 +522,73 @@ static int do_expect_exit(const char *wanted) {
     return ROBOT_OK;
 }
 
+enum list_probe { PROBE_LIST_ENTRY, PROBE_LIST_COUNT, PROBE_LIST_SELECTED };
+
+// Polls a list box until an entry's text, its entry count or its selection count is the wanted
+// one (a posted click of "select all" may not have been handled yet).
+static int do_expect_list(list_probe what, int id, int index, const char *wanted) {
+    HWND list = control(id);
+    if (!list) return fail("no control %d", id);
+    DWORD start = GetTickCount();
+    char seen[TEXT_CAPACITY];
+    for (;;) {
+        if (what == PROBE_LIST_ENTRY)
+            list_entry_text(list, index, seen, sizeof seen);
+        else
+            snprintf(seen, sizeof seen, "%d",
+                     (int)(LRESULT)ask(
+                         list, what == PROBE_LIST_COUNT ? LB_GETCOUNT : LB_GETSELCOUNT, 0, 0));
+        if (strcmp(seen, wanted) == 0 || GetTickCount() - start > g_robot.timeout_ms) break;
+        Sleep(POLL_MS);
+    }
+    char quoted[TEXT_CAPACITY];
+    quote(seen, quoted, sizeof quoted);
+    static const char *const names[] = {"entry", "count", "selected"};
+    if (what == PROBE_LIST_ENTRY)
+        say("list %d entry %d %s", id, index, quoted);
+    else
+        say("list %d %s %s", id, names[what], quoted);
+    if (strcmp(seen, wanted) != 0) return fail("list %d: %s differs", id, names[what]);
+    return ROBOT_OK;
+}
+
+// Polls until path exists (wanted 1) or does not (wanted 0), as the program under test sees it.
+static int do_expect_exists(const char *path, int wanted) {
+    DWORD start = GetTickCount();
+    int seen;
+    while ((seen = GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) != wanted &&
+           GetTickCount() - start <= g_robot.timeout_ms)
+        Sleep(POLL_MS);
+    char quoted[TEXT_CAPACITY];
+    quote(path, quoted, sizeof quoted);
+    say("exists %s %d", quoted, seen);
+    if (seen != wanted) return fail("%s: existence differs", quoted);
+    return ROBOT_OK;
+}
+
+// Polls the program's thread until control id of the current window holds the keyboard focus.
+static int do_expect_focus(int id) {
+    if (!g_robot.window) return fail("no current window");
+    DWORD start = GetTickCount();
+    int seen = 0;
+    for (;;) {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        seen = GetGUIThreadInfo(g_robot.process.dwThreadId, &info) && info.hwndFocus &&
+                       GetParent(info.hwndFocus) == g_robot.window
+                   ? GetDlgCtrlID(info.hwndFocus)
+                   : 0;
+        if (seen == id || GetTickCount() - start > g_robot.timeout_ms) break;
+        Sleep(POLL_MS);
+    }
+    say("focus %d", seen);
+    if (seen != id) return fail("control %d does not hold the focus", id);
+    return ROBOT_OK;
+}
+
+// Milliseconds since the program under test was last started (0 before any start).
+static DWORD g_started_at;
+
 // Runs one script line. ROBOT_OK, ROBOT_MISMATCH or ROBOT_BAD_SCRIPT.
 static int run_line(char *line) {
     char *words[MAX_ARGS + 1];
@@ -510,7 +599,10 @@ static int run_line(char *line) {
     int id = 0;
     int has_id = count >= 2 && parse_id(words[1], &id);
 
-    if (!strcmp(verb, "start") && count >= 2) return do_start(words, count);
+    if (!strcmp(verb, "start") && count >= 2) {
+        g_started_at = GetTickCount();
+        return do_start(words, count);
+    }
     if (!strcmp(verb, "timeout") && count == 2) {
         g_robot.timeout_ms = (DWORD)atoi(words[1]) * 1000;
         return ROBOT_OK;
@@ -540,6 +632,19 @@ static int run_line(char *line) {
     if (!strcmp(verb, "select-list") && count == 4 && has_id && parse_id(words[2], &index) &&
         parse_id(words[3], &selected))
         return do_select_list(id, index, selected);
+    if (!strcmp(verb, "expect-list") && count == 4 && has_id && parse_id(words[2], &index))
+        return do_expect_list(PROBE_LIST_ENTRY, id, index, words[3]);
+    if (!strcmp(verb, "expect-list-count") && count == 3 && has_id)
+        return do_expect_list(PROBE_LIST_COUNT, id, 0, words[2]);
+    if (!strcmp(verb, "expect-selected") && count == 3 && has_id)
+        return do_expect_list(PROBE_LIST_SELECTED, id, 0, words[2]);
+    if (!strcmp(verb, "expect-exists") && count == 3 && parse_id(words[2], &selected))
+        return do_expect_exists(words[1], selected != 0);
+    if (!strcmp(verb, "expect-focus") && count == 2 && has_id) return do_expect_focus(id);
+    if (!strcmp(verb, "elapsed") && count == 2) {
+        say("elapsed %s %lu", words[1], (unsigned long)(GetTickCount() - g_started_at));
+        return ROBOT_OK;
+    }
     if (!strcmp(verb, "list-controls") && count == 1) return do_list_controls();
     if (!strcmp(verb, "wait-gone") && count == 1) return do_wait_gone();
     if (!strcmp(verb, "expect-exit") && count == 2) return do_expect_exit(words[1]);

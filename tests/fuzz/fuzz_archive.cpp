@@ -2,7 +2,10 @@
 // bounds and finish, whatever the lengths and sizes in the headers say.
 #include "archive/lza_decode.h"
 #include "archive/lza_lookup.h"
+#include "archive/lza_member_path.h"
 #include "archive/lza_stream.h"
+#include "platform/posix/platform_posix_list.h"
+#include "shell/extract.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -30,7 +33,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         char target[LZA_TARGET_CAPACITY];
         make_target_name(name, "C:\\Dest\\*.*", target, sizeof target);
         match_member_name("*.t?t", name);
+        char relative[LZA_MEMBER_PATH_CAPACITY];
+        lza_member_path(name, relative, sizeof relative, nullptr);
     }
+    // The extract dialog's walk, which stops where the chain of records breaks.
+    platform_list_reset();
+    extract_list_records(nullptr, stream, 0);
+    platform_list_reset();
     lza_stream_close(stream);
     return 0;
 }

@@ -64,7 +64,8 @@ struct sweep_test : run_test {
         bool logged = !errors_logged.empty();
         bool can_log = exists("C:\\Korvex Demo\\InsErr.log");
         if (failed != logged && (logged || can_log))
-            broken << " result " << result << " with " << messages.size() << " message(s), "
+            broken << " result " << result << " with " << messages.size() << " message(s) ("
+                   << (messages.empty() ? "" : messages.back().text) << "), "
                    << (logged ? "logged: " + errors_logged : "nothing logged") << ";";
         return broken.str();
     }

@@ -47,6 +47,12 @@ std::string record(const char *kind, const std::string &text) {
     return std::string(kind) + "\r\n" + text + "\r\n";
 }
 
+// The two error-log lines of a link in group G that could not be saved.
+std::string save_failed(const char *code, const char *link) {
+    return std::string("Link: Save failed: ") + code + "\r\nAttempted to create file '" + PROGRAMS +
+           "\\G\\" + link + ".lnk'\r\n";
+}
+
 TEST_F(shortcut_test, EntriesFoldersRecordsAndResults) {
     const std::string app = "\"[dest]\\app.exe\"", gone = "\"[dest]\\weg.exe\"";
     struct row {
@@ -55,16 +61,17 @@ TEST_F(shortcut_test, EntriesFoldersRecordsAndResults) {
         const char *rows;     // the two rows' states afterwards; each failure showed its message
         std::string records;  // Uninstal.log after the InsErr.log record; each [FILE] exists
         int bar_max, bar_pos; // the bar after the desktop step
+        std::string errors;   // InsErr.log after its header
     };
     const row rows[] = {
         {"empty group: straight into the special folder; empty block: failure", "",
          "\"\",\"App.lnk\"," + app + ",\"[dest]\",\"[dest]\\app.exe\",0,\"Starten\"\n", "21",
-         record("[FILE]", DESKTOP + "\\App.lnk"), 1, 1},
+         record("[FILE]", DESKTOP + "\\App.lnk"), 1, 1, ""},
         {"a name without .lnk is saved as written; a shared group is made and logged once",
          "\"Korvex\",\"App\"," + app + "\n\"Korvex\",\"Doc.lnk\",\"[dest]\\doc.txt\"\n", "", "12",
          record("[FOLDER]", PROGRAMS + "\\Korvex") + record("[FILE]", PROGRAMS + "\\Korvex\\App") +
              record("[FILE]", PROGRAMS + "\\Korvex\\Doc.lnk"),
-         0, 0},
+         0, 0, ""},
         {"first target missing: passed over, the bar ends at 3",
          "\"G\",\"App.lnk\"," + app + "\n\"G\",\"Weg.lnk\"," + gone + "\n",
          "\"\",\"Weg.lnk\"," + gone + "\n\"\",\"App.lnk\"," + app +
@@ -72,13 +79,15 @@ TEST_F(shortcut_test, EntriesFoldersRecordsAndResults) {
          "11",
          record("[FOLDER]", PROGRAMS + "\\G") + record("[FILE]", PROGRAMS + "\\G\\App.lnk") +
              record("[FILE]", DESKTOP + "\\App.lnk") + record("[FILE]", DESKTOP + "\\Doc.lnk"),
-         3, 3},
-        {"all targets missing: nothing made, the step fails",
+         3, 3, ""},
+        {"all targets missing: nothing made, the step fails with the first one logged",
          "\"G\",\"Weg.lnk\"," + gone + "\n\"G\",\"Ook.lnk\",\"C:\\nergens.exe\"\n",
-         "\"\",\"Weg.lnk\"," + gone + "\n", "22", "", 1, 1},
+         "\"\",\"Weg.lnk\"," + gone + "\n", "22", "", 1, 1,
+         "Link: Target not found: 'C:\\Prog\\weg.exe'\r\nLink: Target not found: "
+         "'C:\\Prog\\weg.exe'\r\n"},
         {"a missing name or target ends the walk before later entries",
          "\"G\"\n\"G\",\"App.lnk\"," + app + "\n", "\"\",\"App.lnk\"\n\"\",\"B.lnk\"," + app + "\n",
-         "22", "", 2, 0},
+         "22", "", 2, 0, ""},
     };
     for (const row &r : rows) {
         SetUp();
@@ -97,7 +106,7 @@ TEST_F(shortcut_test, EntriesFoldersRecordsAndResults) {
         }
         EXPECT_EQ(platform_ui_view.progress_max, r.bar_max) << r.name;
         EXPECT_EQ(platform_ui_view.progress_pos, r.bar_pos) << r.name;
-        EXPECT_EQ(errors(), "") << r.name;
+        EXPECT_EQ(errors(), r.errors) << r.name;
         EXPECT_EQ(platform_posix_com_depth, 0) << r.name;
         TearDown();
     }
@@ -167,25 +176,25 @@ TEST_F(shortcut_test, FaultsAndTheirErrorLines) {
          "Link: CoCreateInstance failed: 2147746132\r\nLink: CoCreateInstance failed: "
          "2147746132\r\n",
          0},
-        {"no persist-file interface: no save, no record, no line",
+        {"no persist-file interface: no save, no record, the failure logged",
          {0, 0, (int32_t)0x80004002, 0, 0},
          nullptr,
          record("[FOLDER]", PROGRAMS + "\\G"),
-         "",
+         save_failed("2147500034", "A") + save_failed("2147500034", "B"),
          0},
-        {"the save fails: recorded all the same, no line",
+        {"the save fails: recorded all the same, the failure logged",
          {0, 0, 0, (int32_t)0x80070005, 0},
          nullptr,
          record("[FOLDER]", PROGRAMS + "\\G") + record("[FILE]", PROGRAMS + "\\G\\A.lnk") +
              record("[FILE]", PROGRAMS + "\\G\\B.lnk"),
-         "",
+         save_failed("2147942405", "A") + save_failed("2147942405", "B"),
          0},
         {"one link file cannot be created",
          {0, 0, 0, 0, 0},
          "A.lnk",
          record("[FOLDER]", PROGRAMS + "\\G") + record("[FILE]", PROGRAMS + "\\G\\A.lnk") +
              record("[FILE]", PROGRAMS + "\\G\\B.lnk"),
-         "",
+         save_failed("2147942405", "A"),
          1},
         {"the group folder cannot be made: the walk stops",
          {0, 0, 0, 0, 0},
@@ -193,11 +202,11 @@ TEST_F(shortcut_test, FaultsAndTheirErrorLines) {
          "",
          "CreateDirectory Failed: 5\r\nAttempted to create: '" + PROGRAMS + "\\G'\r\n",
          0},
-        {"the special folder is unavailable: passed over",
+        {"the special folder is unavailable: passed over, the step fails with it logged",
          {0, 0, 0, 0, PLATFORM_FOLDER_PROGRAMS + 1},
          nullptr,
          "",
-         "",
+         "Link: Special folder 2 unavailable\r\n",
          0},
     };
     for (const row &r : rows) {
@@ -227,7 +236,8 @@ TEST_F(shortcut_test, NamesTooLongForAPathAreNeverCut) {
         {"a link path the shell cannot take: tried, recorded, failed", g200, "A.lnk",
          record("[FOLDER]", PROGRAMS + "\\" + g200) +
              record("[FILE]", PROGRAMS + "\\" + g200 + "\\A.lnk"),
-         ""},
+         "Link: Save failed: 2147942606\r\nAttempted to create file '" + PROGRAMS + "\\" + g200 +
+             "\\A.lnk'\r\n"},
         {"a group folder longer than a path: refused before anything is made", g450, "A.lnk", "",
          "CreateDirectory Failed: 206\r\nAttempted to create: '" +
              (PROGRAMS + "\\" + g450).substr(0, 511) + "'\r\n"},

@@ -19,7 +19,7 @@ const char usage[] =
     "any PATTERN (the installer's wildcards: * and ? within a name part, case ignored;\n"
     "default: every member) into DIR (default: the current folder). Backslashes in member\n"
     "names become folders. A member whose name would leave DIR (.., an absolute path, a\n"
-    "drive letter) is refused, and nothing more is extracted.\n";
+    "drive letter, a stream or a device name) is refused, and nothing more is extracted.\n";
 
 struct file_sink {
     FILE *file;

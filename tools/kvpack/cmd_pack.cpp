@@ -5,6 +5,7 @@
 #include "archive/lza_lookup.h"
 #include "kvpack.h"
 #include "kvpack_archive.h"
+#include "kvpack_signature.h"
 #include "kvpack_lint.h"
 #include "kvpack_os.h"
 #include "platform/platform.h"
@@ -322,6 +323,11 @@ int cmd_pack(int argc, char **argv) {
     std::vector<unsigned char> stub;
     if (!o.bare) {
         const fs::path stub_path = o.has_stub ? o.stub : default_stub();
+        kvp_signature signature;
+        if (kvp_find_signature(stub_path, &signature) == 1)
+            return kvp_fail("stub %s is signed: pack first, then sign the installer (a signature "
+                            "cannot cover what is appended after it)",
+                            kvp_path_display(stub_path).c_str());
         if (load_stub(stub_path, &stub)) return 1;
         const uint64_t stub_size = stub.size();
         if (stub_size > 0xFFFFFFFFull) return kvp_fail("stub larger than 4 GiB");

@@ -333,7 +333,7 @@ int cmd_simulate(int argc, char **argv) {
     release_script(&g_state);
     platform_ui_reset();
     platform_posix_set_root(nullptr);
-    platform_posix_set_user(nullptr);
     if (!saved) return kvp_fail("simulate: %s cannot be written", registry.c_str());
+    platform_posix_set_user(nullptr);
     return result == RUN_COMPLETE ? 0 : 2;
 }

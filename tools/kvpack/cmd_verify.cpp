@@ -3,6 +3,7 @@
 #include "kvpack.h"
 #include "kvpack_archive.h"
 #include "kvpack_os.h"
+#include "kvpack_signature.h"
 
 #include <cstdio>
 #include <cstring>
@@ -84,6 +85,23 @@ int verify_member(kvp_archive *archive, const kvp_record &r, const fs::path *aga
     return 1;
 }
 
+// A signed installer's signature must still cover it. 0 when it does or there is none.
+int verify_signature(const fs::path &file, int quiet) {
+    kvp_signature signature;
+    if (kvp_find_signature(file, &signature) != 1) return 0;
+    std::string why;
+    const int covers = kvp_signature_covers(file, signature, &why);
+    const std::string shown = kvp_path_display(file);
+    if (covers == 0)
+        return kvp_fail("%s: the signature no longer covers the file: %s", shown.c_str(),
+                        why.c_str());
+    if (covers < 0)
+        fprintf(stderr, "kvpack: %s: signature not checked: %s\n", shown.c_str(), why.c_str());
+    else if (!quiet)
+        printf("%s: signature covers the file (SHA-256)\n", shown.c_str());
+    return 0;
+}
+
 } // namespace
 
 int cmd_verify(int argc, char **argv) {
@@ -133,5 +151,5 @@ int cmd_verify(int argc, char **argv) {
         return kvp_fail("%s: %d of %d members damaged%s", file, damaged, count,
                         result < 0 ? ", and the chain of records is broken" : "");
     if (!quiet) printf("%s: %d members OK\n", file, count);
-    return 0;
+    return verify_signature(kvp_text_path(file), quiet);
 }

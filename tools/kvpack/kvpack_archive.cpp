@@ -1,8 +1,11 @@
 // Archive reading shared by list, extract and verify.
 #include "kvpack_archive.h"
 
+#include "kvpack_signature.h"
+
 #include "archive/lza_decode.h"
 #include "archive/lza_locate.h"
+#include "archive/lza_member_path.h"
 #include "archive/lza_stream.h"
 #include "kvpack_os.h"
 
@@ -64,6 +67,7 @@ int kvp_archive_open(const std::filesystem::path &file, kvp_archive *a) {
     if (!stream) return !kvp_fail("%s: cannot open", text.c_str());
     a->path = text;
     a->offset = 0;
+    a->signed_padding = 0;
     if (!starts_with_magic(stream, 0)) {
         uint32_t value = 0;
         if (marker_offset(stream, &value) < 0) {
@@ -96,6 +100,24 @@ int kvp_archive_open(const std::filesystem::path &file, kvp_archive *a) {
         kvp_archive_close(a);
         return !kvp_fail("%s: size unknown", a->path.c_str());
     }
+    // A signed installer carries its certificate table behind the records: they end there.
+    kvp_signature signature;
+    if (kvp_find_signature(kvp_text_path(a->path), &signature) == 1 &&
+        signature.table_offset >= a->offset && signature.table_offset < a->file_size) {
+        a->file_size = signature.table_offset;
+        a->signed_padding = 1;
+    }
+    return 1;
+}
+
+// 1 when the left bytes from the next record on are all zero.
+static int zero_bytes(kvp_archive *a, int64_t left) {
+    unsigned char bytes[8];
+    if (!lza_stream_seek(a->stream, a->next) ||
+        lza_stream_read(a->stream, bytes, (size_t)left) != (size_t)left)
+        return 0;
+    for (int64_t i = 0; i < left; i++)
+        if (bytes[i]) return 0;
     return 1;
 }
 
@@ -109,6 +131,7 @@ int kvp_archive_next(kvp_archive *a, kvp_record *r) {
     snprintf(where, sizeof where, "record at 0x%llX", (unsigned long long)a->next);
     const int64_t left = a->file_size - a->next;
     if (left == 0) return 0;
+    if (a->signed_padding && left < 8 && zero_bytes(a, left)) return 0; // signing's alignment
     if (left < (int64_t)LZA_HEADER_SIZE) {
         a->error = std::to_string(left) + " stray bytes after the last record";
         return -1;
@@ -199,20 +222,18 @@ int64_t kvp_find_marker(const unsigned char *data, size_t size, int *count) {
 }
 
 int kvp_member_path(const std::string &name, std::filesystem::path *path, std::string *why) {
-    if (name.empty()) return *why = "has no name", 0;
-    if (name[0] == '\\' || name[0] == '/') return *why = "is an absolute path", 0;
-    if (name.find(':') != std::string::npos) return *why = "has a drive or stream part", 0;
+    // The installer's own rule decides; its backslash-joined parts then become folders here.
+    char relative[LZA_MEMBER_PATH_CAPACITY];
+    lza_path_refusal refusal;
+    if (!lza_member_path(name.c_str(), relative, sizeof relative, &refusal))
+        return *why = lza_path_refusal_text(refusal), 0;
     std::filesystem::path out;
-    size_t start = 0;
-    while (start <= name.size()) {
-        size_t end = name.find_first_of("\\/", start);
-        if (end == std::string::npos) end = name.size();
-        const std::string part = name.substr(start, end - start);
-        if (part == "..") return *why = "climbs out of the destination (..)", 0;
-        if (!part.empty() && part != ".") out /= kvp_text_path(part);
-        start = end + 1;
+    for (const char *p = relative; *p;) {
+        const char *end = strchr(p, '\\');
+        if (!end) end = p + strlen(p);
+        out /= kvp_text_path(std::string(p, (size_t)(end - p)));
+        p = *end ? end + 1 : end;
     }
-    if (out.empty()) return *why = "names no file", 0;
     *path = out;
     return 1;
 }

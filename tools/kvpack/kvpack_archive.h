@@ -16,7 +16,8 @@ struct lza_stream;
 struct kvp_archive {
     std::string path;   // the file holding the records (8-bit text, as the core opens it)
     int64_t offset;     // first record
-    int64_t file_size;  // bytes in that file
+    int64_t file_size;  // where the records end: the file's size, or a signature's start
+    int signed_padding; // 1: up to 7 zero bytes may align the signature's start
     int64_t next;       // offset of the next record to read
     lza_stream *stream; // open on path
     std::string error;  // what kvp_archive_next found damaged

@@ -27,20 +27,8 @@ static INT_PTR CALLBACK wizard_procedure(HWND dialog, UINT message, WPARAM wpara
     return FALSE;
 }
 
-static INT_PTR CALLBACK extract_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
-    switch (message) {
-    case WM_INITDIALOG:
-        if (!wizard_locate_archive()) {
-            EndDialog(dialog, 0);
-            return FALSE;
-        }
-        return TRUE;
-    case WM_COMMAND:
-        if (LOWORD(wparam) == IDCANCEL || LOWORD(wparam) == IDOK) EndDialog(dialog, LOWORD(wparam));
-        return TRUE;
-    }
-    return FALSE;
-}
+// The extract dialog (template 116): its procedure is in extract_dialog.cpp.
+INT_PTR CALLBACK extract_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 
 void platform_init_common_controls(void) {
     InitCommonControls();

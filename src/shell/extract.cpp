@@ -1,0 +1,336 @@
+// The extract-only mode. The list is filled once from the archive; the selection maps back to
+// records through each entry's data, the record offset, so the list may sort as it likes.
+// Unpacking never leaves a half-written file where a member belongs: each member is decoded
+// into a temporary file in the target's folder and moved over the target only when complete.
+#include "shell/extract.h"
+
+#include "archive/lza_decode.h"
+#include "archive/lza_locate.h"
+#include "archive/lza_lookup.h"
+#include "archive/lza_member_path.h"
+#include "archive/lza_stream.h"
+#include "engine/folders.h"
+#include "platform/platform.h"
+#include "platform/platform_list.h"
+#include "resource_ids.h"
+#include "shell/wizard.h"
+#include "state/installer_state.h"
+#include "state/text.h"
+
+#include <cstdio>
+#include <cstring>
+
+int extract_select_flag = 1;
+
+namespace {
+
+const char ALL_MEMBERS[] = "*.*";
+const uint32_t LAST_OFFSET = 0xFFFFFFFFu; // record offsets are 32-bit file offsets
+
+enum : size_t {
+    WRITE_BUFFER_SIZE = 64 * 1024,           // decoded bytes gathered before one write
+    FAILURE_CAPACITY = TEXT_BUFFER_CAPACITY, // the closing message of failed members
+    STATUS_CAPACITY = LZA_NAME_CAPACITY + 16,
+};
+
+unsigned char write_buffer[WRITE_BUFFER_SIZE];
+int unpacking; // 1 while extract_ok runs: pumped messages must not start a second unpack
+
+// Why a member was not unpacked, as the closing message names it.
+const char *refusal_reason(lza_path_refusal refusal) {
+    switch (refusal) {
+    case LZA_PATH_EMPTY:
+        return "geen bestandsnaam";
+    case LZA_PATH_DEVICE:
+        return "naam van een apparaat";
+    case LZA_PATH_TOO_LONG:
+        return "pad te lang";
+    default:
+        return "naam buiten de doelmap";
+    }
+}
+
+// The failures of one unpack: one line per member, collected for the message at the end.
+struct failure_list {
+    char text[FAILURE_CAPACITY];
+    int count;  // members that failed
+    int hidden; // of those, the ones whose line did not fit; counted in a last line
+};
+
+enum : size_t { FAILURE_LINE_CAPACITY = LZA_NAME_CAPACITY + 64 };
+
+void add_failure(failure_list *failures, const char *name, const char *reason) {
+    failures->count++;
+    char line[FAILURE_LINE_CAPACITY];
+    snprintf(line, sizeof line, "\n%s: %s", name && name[0] ? name : "?", reason);
+    // Whole lines only, with room kept for the count of the ones left out.
+    if (failures->hidden || strlen(failures->text) + strlen(line) + 40 >= sizeof failures->text)
+        failures->hidden++;
+    else
+        text_append(failures->text, sizeof failures->text, line);
+}
+
+// The header of the record at offset, when it is one: "LZA!" and a name length of 0..255.
+int read_record_header(lza_stream *stream, int64_t offset, lza_header *header) {
+    if (offset < 0 || offset > (int64_t)LAST_OFFSET || !lza_stream_seek(stream, offset)) return 0;
+    unsigned char bytes[LZA_HEADER_SIZE];
+    if (lza_stream_read(stream, bytes, sizeof bytes) != sizeof bytes) return 0;
+    lza_header_decode(bytes, header);
+    return header->magic == LZA_MAGIC && header->name_length >= 0 &&
+           header->name_length <= (int16_t)LZA_MAX_NAME_LENGTH;
+}
+
+// Size of the stream's file, or -1.
+int64_t stream_file_size(lza_stream *stream) {
+    return stream && stream->file ? platform_file_size(stream->file) : -1;
+}
+
+// Shows text in the status line and lets the dialog repaint it.
+void show_status(platform_window *window, const char *text) {
+    platform_set_item_text(window, IDC_EXTRACT_STATUS, text);
+    platform_drain_messages(window);
+}
+
+// Joins folder (ending in a backslash or not) and a relative path into out. 0 when it does not
+// fit: a path cut short would name another file.
+int join_path(const char *folder, const char *relative, char *out, size_t cap) {
+    size_t n = text_copy(out, cap, folder);
+    if (n < strlen(folder)) return 0;
+    if (n > 0 && out[n - 1] != '\\' && text_append(out, cap, "\\") != 1) return 0;
+    return text_append(out, cap, relative) == strlen(relative);
+}
+
+// Writes the gathered bytes; 1 when all were written.
+int flush(platform_file *file, size_t *gathered) {
+    long written = platform_write(file, write_buffer, *gathered);
+    int ok = written >= 0 && (size_t)written == *gathered;
+    *gathered = 0;
+    return ok;
+}
+
+// Decodes the member of the record at offset into file, showing the percentage of a large one.
+// 1 when every byte was decoded and written.
+int decode_member(platform_window *window, lza_stream *stream, int64_t offset,
+                  const lza_header *header, const char *display, platform_file *file) {
+    const uint32_t size = header->unpacked_size;
+    if (size == 0) return 1; // nothing to decode: the reader refuses empty members
+    lza_reader *reader = lza_open(stream, offset);
+    if (!reader) return 0;
+    size_t gathered = 0;
+    uint32_t done = 0;
+    int ok = 1, shown = -1;
+    while (ok) {
+        size_t n = lza_read(write_buffer + gathered, 1, EXTRACT_BLOCK, reader);
+        if (n == 0) break;
+        gathered += n;
+        done += (uint32_t)n;
+        if (gathered + EXTRACT_BLOCK > sizeof write_buffer) ok = flush(file, &gathered);
+        if (size >= EXTRACT_PROGRESS_SIZE) {
+            int percent = (int)((uint64_t)done * 100 / size);
+            if (percent != shown) {
+                char status[STATUS_CAPACITY];
+                snprintf(status, sizeof status, "%s (%d%%)", display, percent);
+                show_status(window, status);
+                shown = percent;
+            }
+        }
+    }
+    if (ok && gathered) ok = flush(file, &gathered);
+    if (done != size || stream->error) ok = 0;
+    lza_close(reader);
+    return ok;
+}
+
+// Unpacks the one member whose record lies at offset below folder; on failure adds it to
+// failures (under listed, the name its entry shows, when the record cannot be read again) and
+// leaves whatever was at its target untouched.
+void unpack_member(platform_window *window, lza_stream *stream, int64_t offset, const char *listed,
+                   const char *folder, failure_list *failures) {
+    lza_header header;
+    memset(&header, 0, sizeof header);
+    char name[LZA_NAME_CAPACITY] = "";
+    // Re-reads exactly the selected record (its header and name).
+    int64_t found = lza_find_first(stream, offset, ALL_MEMBERS, &header, name);
+    lza_header checked;
+    if (found != offset || !read_record_header(stream, offset, &checked))
+        return add_failure(failures, listed, "niet gevonden in het archief");
+    show_status(window, extract_display_name(name));
+
+    char relative[LZA_MEMBER_PATH_CAPACITY];
+    lza_path_refusal refusal;
+    if (!lza_member_path(name, relative, sizeof relative, &refusal))
+        return add_failure(failures, name, refusal_reason(refusal));
+    const int64_t end = offset + LZA_HEADER_SIZE + checked.name_length + checked.packed_size;
+    if (end > stream_file_size(stream))
+        return add_failure(failures, name, "beschadigd: loopt voorbij het einde van het archief");
+
+    char target[PATH_CAPACITY], part[PATH_CAPACITY];
+    if (!join_path(folder, relative, target, sizeof target))
+        return add_failure(failures, name, "pad te lang");
+    if (strchr(relative, '\\')) {
+        // The member's folder parts become subfolders, so that equal names in different
+        // folders do not overwrite each other.
+        char subfolder[PATH_CAPACITY];
+        text_copy(subfolder, sizeof subfolder, target);
+        *strrchr(subfolder, '\\') = 0;
+        if (make_path(subfolder, sizeof subfolder) == MAKE_PATH_FAILED)
+            return add_failure(failures, name, "map kan niet worden aangemaakt");
+    }
+
+    if (!make_part_path(target, part)) text_copy(part, sizeof part, target);
+    platform_file *file = platform_create_write(part);
+    if (!file) return add_failure(failures, name, "kan niet worden geschreven");
+    int ok = decode_member(window, stream, offset, &checked, extract_display_name(name), file);
+    platform_close(file);
+    if (!ok) {
+        platform_delete_file(part);
+        return add_failure(failures, name, "kan niet worden uitgepakt of geschreven");
+    }
+    if (strcmp(part, target) != 0 && !platform_move_replace(part, target)) {
+        platform_delete_file(part);
+        return add_failure(failures, name, "kan het bestaande bestand niet vervangen");
+    }
+}
+
+} // namespace
+
+size_t extract_entry_text(const char *name, const lza_header *header, char *out, size_t cap) {
+    if (!out || cap == 0) return 0;
+    const uint32_t t = header->file_time;
+    char columns[40];
+    snprintf(columns, sizeof columns, "\t%d-%d-%d\t%u", (int)((t >> 16) & 0x1F),
+             (int)((t >> 21) & 0x0F), (int)((t >> 25) & 0x7F) + 1980, header->unpacked_size);
+    text_copy(out, cap, name ? name : "");
+    text_append(out, cap, columns);
+    return strlen(out);
+}
+
+const char *extract_display_name(const char *name) {
+    const char *slash = strchr(name, '\\');
+    return slash ? slash + 1 : name;
+}
+
+int extract_list_records(platform_window *window, lza_stream *stream, int64_t start) {
+    int added = 0;
+    int64_t offset = start;
+    lza_header header;
+    while (read_record_header(stream, offset, &header)) {
+        // The record's own name through the lookup, started at the record itself: walking on
+        // from each record keeps the fill linear in the number of members.
+        lza_header found_header;
+        memset(&found_header, 0, sizeof found_header);
+        char name[LZA_NAME_CAPACITY] = "";
+        if (lza_find_first(stream, offset, ALL_MEMBERS, &found_header, name) != offset) break;
+        char entry[EXTRACT_ENTRY_CAPACITY];
+        extract_entry_text(name, &header, entry, sizeof entry);
+        int index = platform_list_add(window, IDC_MEMBER_LIST, entry);
+        if (index < 0) break;
+        platform_list_set_data(window, IDC_MEMBER_LIST, index, offset);
+        added++;
+        offset += LZA_HEADER_SIZE + header.name_length + (int64_t)header.packed_size;
+    }
+    return added;
+}
+
+int extract_fill_list(platform_window *window) {
+    lza_stream *stream = lza_stream_open(g_state.archive_path);
+    if (!stream) return 0;
+    int added = extract_list_records(window, stream, g_state.archive_offset);
+    lza_stream_close(stream);
+    return added;
+}
+
+int extract_start(platform_window *window) {
+    const int stops[] = {EXTRACT_TAB_FIRST, EXTRACT_TAB_SECOND};
+    platform_list_set_tabs(window, IDC_MEMBER_LIST, stops, 2);
+    platform_list_set_extent(window, IDC_MEMBER_LIST, EXTRACT_LIST_EXTENT);
+    if (!locate_archive(&g_state)) {
+        platform_message_box(TEXT_NO_ARCHIVE, CAPTION_FATAL, PLATFORM_MB_ICONERROR);
+        return -1;
+    }
+    return extract_fill_list(window) > 0;
+}
+
+void extract_select_all(platform_window *window) {
+    int count = platform_list_count(window, IDC_MEMBER_LIST);
+    for (int i = 0; i < count; i++)
+        platform_list_select(window, IDC_MEMBER_LIST, i, extract_select_flag);
+    extract_select_flag = !extract_select_flag;
+}
+
+int extract_unpack(platform_window *window, const char *folder_text) {
+    char folder[PATH_CAPACITY];
+    text_copy(folder, sizeof folder, folder_text);
+    failure_list failures;
+    failures.text[0] = 0;
+    failures.count = failures.hidden = 0;
+    if (make_path(folder, sizeof folder) == MAKE_PATH_FAILED) {
+        char message[PATH_CAPACITY + 64];
+        snprintf(message, sizeof message, "%s\n%s", EXTRACT_TEXT_FOLDER_FAILED, folder);
+        platform_message_box(message, EXTRACT_CAPTION_NOTE, PLATFORM_MB_ICONERROR);
+        return 0;
+    }
+    lza_stream *stream = lza_stream_open(g_state.archive_path);
+    int count = platform_list_count(window, IDC_MEMBER_LIST);
+    for (int i = 0; i < count; i++) {
+        if (!platform_list_is_selected(window, IDC_MEMBER_LIST, i)) continue;
+        int64_t offset = platform_list_data(window, IDC_MEMBER_LIST, i);
+        char listed[EXTRACT_ENTRY_CAPACITY];
+        platform_list_text(window, IDC_MEMBER_LIST, i, listed, sizeof listed);
+        listed[strcspn(listed, "\t")] = 0; // the name, without its date and size
+        if (stream)
+            unpack_member(window, stream, offset, listed, folder, &failures);
+        else
+            add_failure(&failures, listed, "archief kan niet worden geopend");
+    }
+    lza_stream_close(stream);
+    if (failures.count == 0) return 1;
+    char message[FAILURE_CAPACITY + 64];
+    snprintf(message, sizeof message, "%s%s", EXTRACT_TEXT_FAILED, failures.text);
+    if (failures.hidden) {
+        char more[40];
+        snprintf(more, sizeof more, "\nen nog %d", failures.hidden);
+        text_append(message, sizeof message, more);
+    }
+    platform_message_box(message, EXTRACT_CAPTION_NOTE, PLATFORM_MB_ICONERROR);
+    return 0;
+}
+
+int extract_ok(platform_window *window) {
+    if (platform_list_selected_count(window, IDC_MEMBER_LIST) <= 0) {
+        platform_message_box(EXTRACT_TEXT_NONE_SELECTED, EXTRACT_CAPTION_NOTE,
+                             PLATFORM_MB_ICONERROR);
+        return 0;
+    }
+    char folder[PATH_CAPACITY];
+    platform_get_item_text(window, IDC_EXTRACT_FOLDER, folder, sizeof folder);
+    if (strlen(folder) < EXTRACT_MIN_FOLDER) {
+        platform_message_box(EXTRACT_TEXT_BAD_FOLDER, EXTRACT_CAPTION_NOTE, PLATFORM_MB_ICONERROR);
+        platform_focus_item(window, IDC_EXTRACT_FOLDER);
+        return 0;
+    }
+    if (!folder_exists(folder) &&
+        platform_message_box(EXTRACT_TEXT_CREATE_FOLDER, EXTRACT_CAPTION_NOTE,
+                             PLATFORM_MB_ICONQUESTION | PLATFORM_MB_YESNO) != PLATFORM_IDYES) {
+        platform_focus_item(window, IDC_EXTRACT_FOLDER);
+        return 0;
+    }
+    if (!extract_unpack(window, folder)) return 0;
+    platform_message_box(EXTRACT_TEXT_DONE, EXTRACT_CAPTION_DONE, PLATFORM_MB_ICONINFORMATION);
+    return 1;
+}
+
+int extract_command(platform_window *window, int id) {
+    if (id != PLATFORM_IDOK && id != PLATFORM_IDCANCEL && id != IDC_SELECT_ALL)
+        return EXTRACT_NOT_HANDLED;
+    if (unpacking) return EXTRACT_STAYS;
+    if (id == PLATFORM_IDCANCEL) return 0;
+    if (id == IDC_SELECT_ALL) {
+        extract_select_all(window);
+        return EXTRACT_STAYS;
+    }
+    unpacking = 1;
+    int done = extract_ok(window);
+    unpacking = 0;
+    return done ? 1 : EXTRACT_STAYS;
+}

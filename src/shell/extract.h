@@ -1,0 +1,72 @@
+// The extract-only mode (setup.exe /X): the portable logic of dialog 116. It lists every member
+// record of the archive with its date and size, keeps the program-wide select-all toggle,
+// checks the folder the user typed, and unpacks the selected members below that folder, each
+// written beside its target and moved into place, every failure named in one message at the
+// end. The Win32 dialog procedure only forwards its messages here.
+#pragma once
+
+#include "archive/lza_format.h"
+
+#include <cstddef>
+#include <cstdint>
+
+struct lza_stream;
+struct platform_window;
+
+// The dialog's texts. No script is read in this mode, so none of them can be replaced.
+#define EXTRACT_TEXT_NONE_SELECTED "Geen bestanden geselecteerd"
+#define EXTRACT_TEXT_BAD_FOLDER "Ongeldige map"
+#define EXTRACT_TEXT_CREATE_FOLDER "Map bestaat niet, aanmaken?"
+#define EXTRACT_TEXT_DONE "Bestanden uitgepakt"
+#define EXTRACT_TEXT_FAILED "Niet alle bestanden zijn uitgepakt:"
+#define EXTRACT_TEXT_FOLDER_FAILED "Map kan niet worden aangemaakt:"
+#define EXTRACT_CAPTION_NOTE "Let op"
+#define EXTRACT_CAPTION_DONE "Gereed"
+
+enum : int {
+    EXTRACT_TAB_FIRST = 150, // tab stops of the date and size columns, dialog units
+    EXTRACT_TAB_SECOND = 200,
+    EXTRACT_LIST_EXTENT = 500, // horizontal scroll extent of the list, pixels
+    EXTRACT_MIN_FOLDER = 3,    // a folder text needs at least "C:\"
+    EXTRACT_BLOCK = 512,       // bytes taken from the decoder per call
+    EXTRACT_STAYS = -1,        // extract_command: the dialog stays open
+    EXTRACT_NOT_HANDLED = -2,  // extract_command: not one of the dialog's buttons
+};
+// Members at least this large show their progress in the status line.
+enum : uint32_t { EXTRACT_PROGRESS_SIZE = 1u << 20 };
+// Room for a list entry: a name (255 bytes at most) and its date and size columns.
+enum : size_t { EXTRACT_ENTRY_CAPACITY = LZA_NAME_CAPACITY + 40 };
+
+// The select-all toggle: the selection the next press of "Alles selecteren" gives every entry.
+// Program-wide, 1 at start; only that button flips it.
+extern int extract_select_flag;
+
+// Writes into out (capacity cap) the list entry of a member: its name, then a tab, the date of
+// file_time as day-month-year without leading zeros, a tab and the unpacked size. Its length.
+size_t extract_entry_text(const char *name, const lza_header *header, char *out, size_t cap);
+// The display name of a member: the text after its first backslash, or the whole name.
+const char *extract_display_name(const char *name);
+
+// Dialog initialisation: tab stops and extent, locate_archive (a missing archive is reported),
+// then extract_fill_list. 1 when entries were listed, 0 when the list stays empty, -1 when the
+// archive is missing and the dialog must end with 0.
+int extract_start(platform_window *window);
+// Lists every record from archive_offset of archive_path until the chain of records breaks (a
+// header without "LZA!" or a name length outside 0..255) or the file ends; each entry's data is
+// its record offset. The number of entries added.
+int extract_fill_list(platform_window *window);
+// The walk of extract_fill_list over an open stream, from the record at start.
+int extract_list_records(platform_window *window, lza_stream *stream, int64_t start);
+
+// Handles a press of button id (OK, Annuleren, Alles selecteren). The result the dialog must end
+// with (0 or 1), EXTRACT_STAYS when it stays open, EXTRACT_NOT_HANDLED for other ids. While a
+// previous OK is still unpacking (messages are pumped meanwhile), every press is ignored.
+int extract_command(platform_window *window, int id);
+// "Alles selecteren": gives every entry the toggle's selection, then flips the toggle.
+void extract_select_all(platform_window *window);
+// "OK": the selection and folder checks, the question for a missing folder, the unpack and
+// the closing message. 1 when all was unpacked (the dialog ends with 1), else 0.
+int extract_ok(platform_window *window);
+// Unpacks the selected entries, in list order, below folder (created when missing). 1 when every
+// one was written; 0 after one message that names each member that failed and why.
+int extract_unpack(platform_window *window, const char *folder);
