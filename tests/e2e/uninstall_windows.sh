@@ -141,6 +141,13 @@ FLOW
 robot "$work/yes.txt" "$run/yes.log"
 check "the list shows a line per record" \
     grep -qx "list 1201 count=$records" "$run/yes.log"
+# Newest record first; what the first run removed is listed as gone already.
+check "the list begins with the desktop link" \
+    grep -qF "item 0 selected=0 \"Was al weg: C:\\\\users\\\\$user\\\\Desktop\\\\Korvex Demo.lnk\"" "$run/yes.log"
+check "the list shows demo.exe removed now" \
+    grep -qF '"Verwijderd: C:\\Korvex Demo\\demo.exe"' "$run/yes.log"
+check "the list shows itself left for last" \
+    grep -qF '"Als laatste: C:\\Korvex Demo\\kvuninst.exe"' "$run/yes.log"
 wait_for_wine
 check "the destination is gone" test ! -e "$dest"
 check "no keys after the dialog" test -z "$(keys_left)"
