@@ -40,7 +40,11 @@ user=$(ls "$WINEPREFIX/drive_c/users" | grep -vx Public | head -n 1)
 programs="$WINEPREFIX/drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
 desktop="$WINEPREFIX/drive_c/users/$user/Desktop"
 keys=(.kvd KorvexDemo.Document .kvt KorvexDemo.Tekst)
+wait_for_wine() { # until every process has ended (the copy removing kvuninst.exe too)
+    timeout 120 "$KV_WINESERVER" -w 2>/dev/null || true
+}
 install() { # install LOG
+    wait_for_wine # a fresh session: never one whose server is on its way out
     (cd "$work" && timeout 120 "$KV_WINE64" install.exe 'C:\Korvex Demo' startmenu desktop \
         extrareg) >"$1" 2>>"$run/wine.log" || status=1
     check "installed: $(basename "$1")" grep -q '^result 2' "$1"
@@ -53,9 +57,6 @@ keys_left() { # the demo's keys still in HKEY_CLASSES_ROOT
             echo "$k"
         fi
     done
-}
-wait_for_wine() { # until every process has ended (the copy removing kvuninst.exe too)
-    timeout 120 "$KV_WINESERVER" -w 2>/dev/null || true
 }
 uninstall_silent() { # uninstall_silent WINDOWS-PATH-OF-KVUNINST: its exit code
     local code=0
@@ -109,7 +110,7 @@ check "the temporary copy is removed at the next restart" \
 # the demo remains.
 rm -rf "$dest"
 install "$run/install2.log"
-records=$(tr -d '\r' <"$dest/Uninstal.log" | grep -cE '^\[(FILE|FOLDER|REG)\]$')
+records=$(tr -d '\r' <"$dest/Uninstal.log" | grep -cE '^\[(FILE|FOLDER|REG)\]$' || true)
 # While the demo runs its file is in use: /S removes the rest, reports failure, and keeps the log
 # and itself for a second run.
 "$KV_WINE64" 'C:\Korvex Demo\demo.exe' >/dev/null 2>>"$run/wine.log" &
@@ -152,6 +153,27 @@ wait_for_wine
 check "the destination is gone" test ! -e "$dest"
 check "no keys after the dialog" test -z "$(keys_left)"
 check "no links after the dialog" test ! -e "$programs/Korvex Demo" -a ! -e "$desktop/Korvex Demo.lnk"
+
+# Answered "Ja" with a file the user added: the report says which folders stay, exit 1.
+install "$run/install3.log"
+printf 'mijn aantekeningen\r\n' >"$dest/Documentatie/notities.txt"
+cat >"$work/report.txt" <<'FLOW'
+start "C:\\Korvex Demo\\kvuninst.exe"
+expect-msgbox "Verwijderen" "Wilt u Korvex Demo verwijderen?"
+press Yes
+expect-msgbox "Verwijderen" "Niet alles kon worden verwijderd:\n\nMap bewaard, want niet leeg: C:\\Korvex Demo\\Documentatie\nMap bewaard, want niet leeg: C:\\Korvex Demo"
+press OK
+wait-window "Korvex Demo verwijderen"
+expect-text 1202 "Niet alles kon worden verwijderd."
+click 1
+wait-gone
+expect-exit 1
+FLOW
+robot "$work/report.txt" "$run/report.log"
+wait_for_wine
+left=$(cd "$dest" && find . | sort | tr '\n' ' ')
+check "after the report only the user's file is left ($left)" \
+    test "$left" = ". ./Documentatie ./Documentatie/notities.txt "
 kv_stop_wine
 
 kv_finish_run "$run" "$status"

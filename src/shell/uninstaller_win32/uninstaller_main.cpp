@@ -73,6 +73,8 @@ void run_in_dialog(HWND dialog, uninstall_run *run) {
     static char text[UNINSTALL_REPORT_CAPACITY + 512];
     if (uninstall_report(&run->plan, report, sizeof report)) {
         snprintf(text, sizeof text, "Niet alles kon worden verwijderd:\r\n\r\n%s", report);
+        size_t n = strlen(text);
+        while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n')) text[--n] = 0;
         for (char *line = strtok(report, "\r\n"); line; line = strtok(nullptr, "\r\n"))
             add_line(dialog, line);
         SetDlgItemTextA(dialog, IDC_UNINSTALL_STATUS, "Niet alles kon worden verwijderd.");
