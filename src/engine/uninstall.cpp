@@ -40,6 +40,7 @@ int same_text_n(const char *a, const char *b, size_t n) {
     return 1;
 }
 
+// 1 when both paths are the same text ignoring case.
 int same_path(const char *a, const char *b) {
     size_t n = strlen(a);
     return n == strlen(b) && same_text_n(a, b, n);
@@ -77,6 +78,8 @@ const char *classes_key(const char *text) {
     return strlen(text) > n && same_text_n(text, CLASSES_ROOT, n) ? text + n : nullptr;
 }
 
+// 1 when entry may be acted on: a path strictly below the destination or a special folder, or
+// a key directly below HKEY_CLASSES_ROOT that is not protected; 0 when it must be refused.
 int entry_permitted(const uninstall_plan *plan, const uninstall_entry *entry) {
     if (entry->kind == UNINSTALL_REG) {
         const char *name = classes_key(entry->text);
@@ -88,6 +91,7 @@ int entry_permitted(const uninstall_plan *plan, const uninstall_entry *entry) {
            (places->desktop[0] && uninstall_path_below(entry->text, places->desktop));
 }
 
+// The uninstall_kind of a kind line, or -1 for any other line.
 int kind_of(const char *line) {
     if (!strcmp(line, LOG_KIND_FILE)) return UNINSTALL_FILE;
     if (!strcmp(line, LOG_KIND_FOLDER)) return UNINSTALL_FOLDER;
@@ -125,6 +129,7 @@ long split_lines(char *text, size_t size, char **lines, size_t *numbers, size_t 
     return count;
 }
 
+// Writes the refusal of a log into message (format with two texts). Always 0, the refusal.
 int fail_message(char *message, size_t cap, const char *format, const char *a, const char *b) {
     snprintf(message, cap, format, a, b);
     return 0;
@@ -161,6 +166,8 @@ char *read_whole(const char *path, size_t *size, char *message, size_t cap) {
     return text;
 }
 
+// Appends line and CR LF to the report in out unless the report is full; then counts it in
+// *dropped instead, keeping room for the closing line that says how many were left out.
 void report_line(char *out, size_t cap, size_t *lines, size_t *dropped, const char *line) {
     enum : size_t { CLOSING_RESERVE = 64 }; // room for the line saying the report was cut
     size_t used = strlen(out), n = strlen(line);
@@ -222,6 +229,7 @@ int remove_empty_folder(const char *path, uint32_t *error) {
     return *error == PLATFORM_ERROR_DIR_NOT_EMPTY ? UNINSTALL_NOT_EMPTY : UNINSTALL_FAILED;
 }
 
+// Deletes the key of entry with its subkeys; its outcome (a missing key is absent).
 void remove_key(uninstall_entry *entry) {
     uint32_t error = delete_key_tree(nullptr, classes_key(entry->text));
     if (error == PLATFORM_OK) {
@@ -234,6 +242,7 @@ void remove_key(uninstall_entry *entry) {
     }
 }
 
+// 1 when outcome leaves something behind that the report names.
 int outcome_stays(int outcome) {
     return outcome == UNINSTALL_NOT_EMPTY || outcome == UNINSTALL_FAILED ||
            outcome == UNINSTALL_REFUSED || outcome == UNINSTALL_KEPT_FOR_RETRY;

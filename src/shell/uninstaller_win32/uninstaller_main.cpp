@@ -51,12 +51,14 @@ void pump_messages(HWND dialog) {
     }
 }
 
+// Adds line at the end of the list and scrolls it into view.
 void add_line(HWND dialog, const char *line) {
     HWND list = GetDlgItem(dialog, IDC_UNINSTALL_LIST);
     LRESULT index = SendMessageA(list, LB_ADDSTRING, 0, (LPARAM)line);
     if (index >= 0) SendMessageA(list, LB_SETTOPINDEX, (WPARAM)index, 0);
 }
 
+// The core's progress: one list line per record, the bar moved, the window kept alive.
 void on_progress(void *context, const uninstall_entry *entry, size_t done, size_t) {
     HWND dialog = (HWND)context;
     char line[UNINSTALL_LINE_CAPACITY];
@@ -88,6 +90,8 @@ void run_in_dialog(HWND dialog, uninstall_run *run) {
     SetFocus(GetDlgItem(dialog, IDC_UNINSTALL_CLOSE));
 }
 
+// Dialog 120: starts the removal once shown; the close button (or Escape) ends it only when
+// the work is done, with the removal's exit code.
 INT_PTR CALLBACK uninstall_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     uninstall_run *run = (uninstall_run *)GetWindowLongPtrA(dialog, GWLP_USERDATA);
     switch (message) {
