@@ -7,6 +7,7 @@ add_library(kv_platform_win32 STATIC
   src/platform/win32/window_win32.cpp
 )
 target_sources(kv_platform_win32 PRIVATE src/platform/win32/shortcut_win32.cpp)
+target_sources(kv_platform_win32 PRIVATE src/platform/win32/remove_win32.cpp)
 target_include_directories(kv_platform_win32 PUBLIC src resources)
 target_link_libraries(kv_platform_win32 PUBLIC advapi32 ole32 shell32 uuid)
 target_link_libraries(kv_core PUBLIC kv_platform_win32)
@@ -42,3 +43,11 @@ add_executable(demo WIN32 examples/demo/hello.cpp)
 target_link_options(demo PRIVATE -static -s -mwindows)
 
 add_subdirectory(tools/kvpack)
+
+# The uninstaller a vendor ships among the members: reads Uninstal.log beside it.
+add_executable(kvuninst WIN32 src/shell/uninstaller_win32/uninstaller_main.cpp
+  resources/uninstall.rc)
+target_link_libraries(kvuninst PRIVATE kv_core comctl32)
+target_link_options(kvuninst PRIVATE -static -s -mwindows)
+set_source_files_properties(resources/uninstall.rc PROPERTIES OBJECT_DEPENDS
+  "${PROJECT_SOURCE_DIR}/resources/pictures/program.ico")

@@ -71,3 +71,11 @@
 #define IDC_OVERWRITE_YES_TO_ALL 1026
 #define IDC_OVERWRITE_NO_TO_ALL 1028
 #define IDC_OVERWRITE_MESSAGE 1030
+
+// The uninstaller (kvuninst.exe, dialog 120): what it removes, a status line, a progress bar
+// and a close button that is enabled when the work is done.
+#define IDD_UNINSTALL 120
+#define IDC_UNINSTALL_CLOSE 1 // IDOK
+#define IDC_UNINSTALL_LIST 1201
+#define IDC_UNINSTALL_STATUS 1202
+#define IDC_UNINSTALL_PROGRESS 1203

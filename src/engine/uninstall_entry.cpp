@@ -53,7 +53,7 @@ uint32_t uninstall_size_kb(int64_t bytes) {
     return kb > (int64_t)UINT32_MAX ? UINT32_MAX : (uint32_t)kb;
 }
 
-int register_uninstall_entry(int root, const uninstall_entry *entry) {
+int register_uninstall_entry(int root, const uninstall_listing *entry) {
     const char *name = entry->display_name;
     if (!name[0] || strlen(name) > UNINSTALL_NAME_MAX || strchr(name, '\\') ||
         !entry->uninstaller[0]) {
@@ -117,8 +117,8 @@ int uninstall_entry_step(installer_state *state) {
     }
     get_field(state, KW_UNINSTALL, 2, publisher, sizeof publisher);
     get_field(state, KW_UNINSTALL, 3, version, sizeof version);
-    uninstall_entry entry = {name,    uninstaller,      publisher,
-                             version, state->dest_path, state->bytes_copied};
+    uninstall_listing entry = {name,    uninstaller,      publisher,
+                               version, state->dest_path, state->bytes_copied};
     int root =
         platform_process_elevated() ? PLATFORM_HKEY_LOCAL_MACHINE : PLATFORM_HKEY_CURRENT_USER;
     return register_uninstall_entry(root, &entry);

@@ -17,8 +17,8 @@ enum : size_t {
     UNINSTALL_NAME_MAX = 255, // the display name is the entry's key: one level of a key name
 };
 
-// One entry as the script gives it, its fields unquoted and the uninstaller expanded.
-struct uninstall_entry {
+// The entry as the script gives it, its fields unquoted and the uninstaller expanded.
+struct uninstall_listing {
     const char *display_name;     // the name in the list, and the key's name below the parent
     const char *uninstaller;      // full path of the installed uninstaller
     const char *publisher;        // "" writes no Publisher value
@@ -37,6 +37,6 @@ int uninstall_entry_step(installer_state *state);
 // that is empty, longer than UNINSTALL_NAME_MAX or holds a backslash, and an empty uninstaller,
 // are refused before anything is touched. 1 on success, 0 on failure (logged; what was made
 // stays).
-int register_uninstall_entry(int root, const uninstall_entry *entry);
+int register_uninstall_entry(int root, const uninstall_listing *entry);
 // EstimatedSize: bytes in KB, rounded up, held to 32 bits; 0 for no bytes.
 uint32_t uninstall_size_kb(int64_t bytes);

@@ -40,6 +40,12 @@ void compose_default_dest(installer_state *state) {
     append_own_folder(state, state->dest_path, sizeof state->dest_path);
 }
 
+void read_default_dest(installer_state *state) {
+    get_value(state, KW_DEFAULT_DEST_DIR, state->default_dir, sizeof state->default_dir);
+    get_value(state, KW_DEFAULT_DEST_DRIVE, state->default_drive, sizeof state->default_drive);
+    compose_default_dest(state);
+}
+
 void browse_start_folder(const installer_state *state, char *out, size_t cap) {
     if (!out || cap == 0) return;
     text_copy(out, cap, state->dest_path);

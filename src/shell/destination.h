@@ -19,6 +19,9 @@ void append_own_folder(const installer_state *state, char *path, size_t cap);
 // dest_path = default_drive ("C:" when empty, which default_drive then becomes) followed by the
 // own folder: C: and Demo give C:\Demo, \Demo too; an empty own folder gives C:\.
 void compose_default_dest(installer_state *state);
+// Reads default_dest_dir and default_dest_drive of the script into the state's own folder and
+// drive, then compose_default_dest: the destination every way of installing starts from.
+void read_default_dest(installer_state *state);
 // The folder the browser opens at, from dest_path into out: its parent when its last part is
 // the own folder (ignoring case), a bare drive given its backslash back, else dest_path itself.
 void browse_start_folder(const installer_state *state, char *out, size_t cap);

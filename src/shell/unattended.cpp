@@ -96,9 +96,7 @@ int unattended_install_located(platform_window *window, installer_state *state,
     mark_unattended(state, command);
     if (command->dest_too_long) return UNATTENDED_BAD_DESTINATION;
     if (!load_script(state)) return UNATTENDED_NO_SCRIPT;
-    get_value(state, KW_DEFAULT_DEST_DIR, state->default_dir, sizeof state->default_dir);
-    get_value(state, KW_DEFAULT_DEST_DRIVE, state->default_drive, sizeof state->default_drive);
-    compose_default_dest(state);
+    read_default_dest(state);
     platform_set_item_text(window, IDC_FOLDER_EDIT,
                            command->dest[0] ? command->dest : state->dest_path);
     tick_option(window, state, KW_PROGRAMGROUPYESNO, IDC_STARTMENU_BOX);

@@ -168,9 +168,7 @@ int wizard_init_located(platform_window *window, installer_state *state,
     // 7-9: the folder page.
     get_value(state, KW_FOLDERTEXT, text, sizeof text);
     platform_set_item_text(window, IDC_FOLDER_PROMPT, text);
-    get_value(state, KW_DEFAULT_DEST_DIR, state->default_dir, sizeof state->default_dir);
-    get_value(state, KW_DEFAULT_DEST_DRIVE, state->default_drive, sizeof state->default_drive);
-    compose_default_dest(state);
+    read_default_dest(state);
     platform_set_item_text(window, IDC_FOLDER_EDIT, state->dest_path);
     option_box(window, state, KW_PROGRAMGROUPYESNO, IDC_STARTMENU_BOX);
     option_box(window, state, KW_DESKTOPYESNO, IDC_DESKTOP_BOX);

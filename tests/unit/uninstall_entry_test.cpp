@@ -36,7 +36,7 @@ std::string key_block(const std::string &root, const std::string &key) {
     return block;
 }
 
-struct uninstall_test : engine_test {
+struct uninstall_entry_test : engine_test {
     void SetUp() override {
         engine_test::SetUp();
         platform_registry_faults_reset();
@@ -83,7 +83,7 @@ const char FULL_VALUES[] = R"("DisplayName"="Korvex Demo"
 "NoRepair"=dword:00000001
 )";
 
-TEST_F(uninstall_test, TheRegistryStepWritesTheEntry) {
+TEST_F(uninstall_entry_test, TheRegistryStepWritesTheEntry) {
     const std::string line = "uninstall=\"Korvex Demo\",\"[dest]\\kvuninst.exe\",Korvex,\"1.2\"\n";
     struct row {
         const char *name;
@@ -239,7 +239,7 @@ TEST(UninstallSize, KilobytesRoundedUp) {
     for (auto &c : cases) EXPECT_EQ(uninstall_size_kb(c.bytes), c.kb) << c.bytes;
 }
 
-TEST_F(uninstall_test, UserAndMachineKeysGoThroughTheRegFile) {
+TEST_F(uninstall_entry_test, UserAndMachineKeysGoThroughTheRegFile) {
     platform_key *key = nullptr;
     ASSERT_EQ(
         platform_reg_create(platform_reg_root(PLATFORM_HKEY_LOCAL_MACHINE), "Software\\Kv", &key),

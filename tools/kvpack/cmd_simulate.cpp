@@ -13,6 +13,7 @@
 #include "platform/posix/platform_posix_ui.h"
 #include "platform/posix/platform_shortcut_posix.h"
 #include "script/script.h"
+#include "shell/destination.h"
 #include "shell/wizard.h"
 #include "state/installer_state.h"
 
@@ -28,6 +29,7 @@ namespace {
 const char usage[] =
     "usage: kvpack simulate FILE --root DIR [--dest PATH] [--option NAME=on|off]...\n"
     "                        [--answer KEY=VALUE]... [--verbose] [--user NAME] [--elevated]\n"
+    "       kvpack simulate --uninstall [FILE] --root DIR [--dest PATH] [--user NAME]\n"
     "\n"
     "Walks the wizard of FILE (an installer, a .pck file or a bare archive) page by page as a\n"
     "user pressing Next would, and runs its install steps as the installer would on Windows,\n"
@@ -58,12 +60,18 @@ const char usage[] =
     "  --answer launch=yes|no\n"
     "                      tick or clear the finish page's launch box (default: as the script)\n"
     "  --verbose           also print every change of the status line\n"
+    "  --uninstall         instead remove what an earlier simulation installed into the\n"
+    "                      destination (--dest, or FILE's default), as kvuninst.exe /S run\n"
+    "                      from there would: prints each record undone, the report of what\n"
+    "                      stayed, and the uninstaller's exit code (0 all removed, 1 something\n"
+    "                      stayed, 2 no usable Uninstal.log); FILE may then be left out\n"
     "  --user NAME         the user whose Start menu and desktop get the shortcuts:\n"
     "                      C:\\users\\NAME\\... (default: the login name, as in Wine)\n"
     "  --elevated          run as an elevated administrator would: machine-wide keys\n"
     "\n"
     "Exit code: 0 when the installation completed, 2 when it failed, was cancelled or the\n"
-    "wizard ended without installing, 1 on a usage or archive error.\n";
+    "wizard ended without installing, 1 on a usage or archive error; with --uninstall 0 when\n"
+    "everything was removed, 2 when not.\n";
 
 struct simulation {
     std::vector<int> overwrite_answers; // in order; the last repeats
@@ -80,6 +88,7 @@ struct simulation {
 };
 
 simulation sim;
+int uninstall_wanted; // --uninstall
 
 const char REGISTRY_FILE[] = "registry.reg"; // HKEY_CLASSES_ROOT of the simulated machine
 
@@ -335,10 +344,14 @@ int parse_option(const std::string &arg) {
 
 } // namespace
 
+// cmd_simulate_uninstall.cpp: the uninstaller's run on the simulated drives; its exit code.
+int simulate_uninstall(const char *root, const std::string &dest, const char *registry_name);
+
 int cmd_simulate(int argc, char **argv) {
     const char *file = nullptr, *root = nullptr, *dest = nullptr;
     sim = simulation();
     platform_posix_elevated = 0;
+    uninstall_wanted = 0;
     for (int i = 1; i < argc; i++) {
         std::string arg = argv[i];
         if (kvp_is_help(argv[i])) return fputs(usage, stdout), 0;
@@ -355,6 +368,8 @@ int cmd_simulate(int argc, char **argv) {
             sim.verbose = 1;
         else if (arg == "--elevated")
             platform_posix_elevated = 1;
+        else if (arg == "--uninstall")
+            uninstall_wanted = 1;
         else if (arg == "--user" && has_value) {
             if (!platform_posix_set_user(argv[++i]))
                 return kvp_fail("simulate: '%s' cannot be a user name", argv[i]);
@@ -363,8 +378,9 @@ int cmd_simulate(int argc, char **argv) {
         else
             file = argv[i];
     }
-    if (!file) return kvp_fail("simulate: no FILE given");
     if (!root) return kvp_fail("simulate: no --root DIR given");
+    if (uninstall_wanted && dest) return simulate_uninstall(root, dest, REGISTRY_FILE);
+    if (!file) return kvp_fail("simulate: no FILE given");
 
     kvp_archive archive;
     if (!kvp_archive_open(kvp_text_path(file), &archive)) return 1;
@@ -372,6 +388,13 @@ int cmd_simulate(int argc, char **argv) {
     text_copy(g_state.archive_path, sizeof g_state.archive_path, archive.path.c_str());
     g_state.archive_offset = (uint32_t)archive.offset;
     kvp_archive_close(&archive);
+    if (uninstall_wanted) { // the folder the installer would have installed into
+        if (!load_script(&g_state)) return kvp_fail("simulate: %s: no setup.txt member", file);
+        read_default_dest(&g_state);
+        std::string folder = g_state.dest_path;
+        release_script(&g_state);
+        return simulate_uninstall(root, folder, REGISTRY_FILE);
+    }
 
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(root) / "c", ec);

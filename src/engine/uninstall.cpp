@@ -1,0 +1,472 @@
+// The uninstaller's core.
+//
+// Invariants the removal keeps:
+//   1. nothing is removed unless a record of the log names it, apart from the log itself, the
+//      running uninstaller's own file and the destination folder once it is empty;
+//   2. a record is acted on only when it names a path strictly below the destination, the
+//      Start menu's Programs folder or the desktop, or a key directly below HKEY_CLASSES_ROOT
+//      that Windows does not depend on (protected_keys.h); every other record is refused;
+//   3. a folder is removed only when empty: what the user added keeps its folder;
+//   4. records are undone newest first, so the files of a folder go before the folder.
+#include "engine/uninstall.h"
+
+#include "engine/registry.h"
+#include "engine/uninstall_entry.h"
+#include "platform/platform.h"
+#include "platform/platform_registry.h"
+#include "platform/platform_remove.h"
+#include "platform/platform_shortcut.h"
+#include "script/protected_keys.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char LOG_NAME[] = "Uninstal.log";
+const char LOG_FIRST_LINE[] = "UninstallLog created: ";
+const char DEFFOLDER_LINE[] = "[DEFFOLDER]";
+const char CLASSES_ROOT[] = "HKEY_CLASSES_ROOT\\";
+
+char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? (char)(c + ('a' - 'A')) : c;
+}
+
+// Compares n bytes ignoring ASCII case, as Windows compares paths and key names.
+int same_text_n(const char *a, const char *b, size_t n) {
+    for (size_t i = 0; i < n; i++) {
+        if (lower(a[i]) != lower(b[i])) return 0;
+        if (!a[i]) return 1;
+    }
+    return 1;
+}
+
+// 1 when both paths are the same text ignoring case.
+int same_path(const char *a, const char *b) {
+    size_t n = strlen(a);
+    return n == strlen(b) && same_text_n(a, b, n);
+}
+
+// Length of path without its trailing backslashes.
+size_t trimmed_length(const char *path) {
+    size_t n = strlen(path);
+    while (n > 0 && path[n - 1] == '\\') n--;
+    return n;
+}
+
+// 1 when the element [begin, end) is made only of dots and spaces: Windows reads such a name
+// as the folder itself or its parent.
+int is_dot_element(const char *begin, const char *end) {
+    if (begin == end) return 0;
+    for (const char *p = begin; p < end; p++)
+        if (*p != '.' && *p != ' ') return 0;
+    return 1;
+}
+
+// 1 when folder names a folder below a drive or a share, not a drive or a share itself.
+int is_below_root(const char *folder) {
+    if (folder[0] == '\\' && folder[1] == '\\') { // \\server\share\folder
+        const char *share = strchr(folder + 2, '\\');
+        return share && share[1] && strchr(share + 1, '\\') && strchr(share + 1, '\\')[1];
+    }
+    const char *first = strchr(folder, '\\');
+    return first && first > folder && first[1] != 0;
+}
+
+// The key name of a "[REG]" text, or null when the text names another root.
+const char *classes_key(const char *text) {
+    size_t n = sizeof CLASSES_ROOT - 1;
+    return strlen(text) > n && same_text_n(text, CLASSES_ROOT, n) ? text + n : nullptr;
+}
+
+// The root and key path of a "[REG]" text naming the product's entry in Windows' list of
+// installed programs (HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER, then the uninstall key and one
+// more level); null when the text names any other key.
+const char *list_entry_key(const char *text, int *root) {
+    static const struct {
+        const char *prefix;
+        int root;
+    } roots[] = {{"HKEY_LOCAL_MACHINE\\", PLATFORM_HKEY_LOCAL_MACHINE},
+                 {"HKEY_CURRENT_USER\\", PLATFORM_HKEY_CURRENT_USER}};
+    for (const auto &r : roots) {
+        size_t n = strlen(r.prefix), parent = sizeof UNINSTALL_PARENT_KEY - 1;
+        if (strlen(text) <= n + parent + 1 || !same_text_n(text, r.prefix, n)) continue;
+        const char *key = text + n;
+        if (!same_text_n(key, UNINSTALL_PARENT_KEY, parent) || key[parent] != '\\') continue;
+        const char *name = key + parent + 1;
+        if (!name[0] || strchr(name, '\\')) return nullptr;
+        *root = r.root;
+        return key;
+    }
+    return nullptr;
+}
+
+// 1 when entry may be acted on: a path strictly below the destination or a special folder, a
+// key directly below HKEY_CLASSES_ROOT that is not protected, or the product's entry in the
+// list of installed programs; 0 when it must be refused.
+int entry_permitted(const uninstall_plan *plan, const uninstall_entry *entry) {
+    if (entry->kind == UNINSTALL_REG) {
+        int root;
+        if (list_entry_key(entry->text, &root)) return 1;
+        const char *name = classes_key(entry->text);
+        return name && !is_protected_class_key(name);
+    }
+    const uninstall_places *places = &plan->places;
+    return uninstall_path_below(entry->text, plan->folder) ||
+           (places->programs[0] && uninstall_path_below(entry->text, places->programs)) ||
+           (places->desktop[0] && uninstall_path_below(entry->text, places->desktop));
+}
+
+// The uninstall_kind of a kind line, or -1 for any other line.
+int kind_of(const char *line) {
+    if (!strcmp(line, LOG_KIND_FILE)) return UNINSTALL_FILE;
+    if (!strcmp(line, LOG_KIND_FOLDER)) return UNINSTALL_FOLDER;
+    if (!strcmp(line, LOG_KIND_REG)) return UNINSTALL_REG;
+    return -1;
+}
+
+// Cuts the text of size bytes into its non-empty lines in place (LF ends a line, trailing CRs
+// are dropped), as the install run's own reader sees them. Fills lines[] when given (room for
+// the count a first call returned) and the 1-based file line of each in numbers[]. The number
+// of lines, or -1 with *bad set to the file line of a line too long or holding a NUL.
+long split_lines(char *text, size_t size, char **lines, size_t *numbers, size_t *bad) {
+    long count = 0;
+    size_t number = 0;
+    for (size_t start = 0; start < size;) {
+        size_t end = start;
+        while (end < size && text[end] != '\n') end++;
+        number++;
+        size_t n = end - start;
+        while (n > 0 && text[start + n - 1] == '\r') n--;
+        if (n >= LOG_LINE_CAPACITY || memchr(text + start, 0, n)) {
+            *bad = number;
+            return -1;
+        }
+        if (n > 0) {
+            if (lines) {
+                text[start + n] = 0; // the CR or LF after it, or the spare byte at the end
+                lines[count] = text + start;
+                numbers[count] = number;
+            }
+            count++;
+        }
+        start = end + 1;
+    }
+    return count;
+}
+
+// Writes the refusal of a log into message (format with two texts). Always 0, the refusal.
+int fail_message(char *message, size_t cap, const char *format, const char *a, const char *b) {
+    snprintf(message, cap, format, a, b);
+    return 0;
+}
+
+// The file's bytes with a spare zero byte into a new block; null with message set.
+char *read_whole(const char *path, size_t *size, char *message, size_t cap) {
+    platform_file *file = platform_open_read(path);
+    if (!file) {
+        fail_message(message, cap, "Het bestand %s ontbreekt of kan niet worden gelezen.%s", path,
+                     "");
+        return nullptr;
+    }
+    int64_t length = platform_file_size(file);
+    char *text = nullptr;
+    if (length < 0 || (uint64_t)length > UNINSTALL_LOG_LIMIT) {
+        fail_message(message, cap, "Het bestand %s is geen verwijderlog (te groot).%s", path, "");
+    } else if (!(text = static_cast<char *>(platform_alloc((size_t)length + 1, 1)))) {
+        fail_message(message, cap, "Te weinig geheugen om %s te lezen.%s", path, "");
+    } else {
+        size_t got = 0;
+        long n = 1;
+        while (got < (size_t)length &&
+               (n = platform_read(file, text + got, (size_t)length - got)) > 0)
+            got += (size_t)n;
+        if (n < 0) {
+            platform_free(text);
+            text = nullptr;
+            fail_message(message, cap, "Het bestand %s kan niet worden gelezen.%s", path, "");
+        }
+        *size = got;
+    }
+    platform_close(file);
+    return text;
+}
+
+// Appends line and CR LF to the report in out unless the report is full; then counts it in
+// *dropped instead, keeping room for the closing line that says how many were left out.
+void report_line(char *out, size_t cap, size_t *lines, size_t *dropped, const char *line) {
+    enum : size_t { CLOSING_RESERVE = 64 }; // room for the line saying the report was cut
+    size_t used = strlen(out), n = strlen(line);
+    if (*dropped || used + n + 2 + CLOSING_RESERVE > cap) {
+        (*dropped)++;
+        return;
+    }
+    text_append(out, cap, line);
+    text_append(out, cap, "\r\n");
+    (*lines)++;
+}
+
+// The report line of a record or path that stayed; "" when it went.
+void stayed_line(int outcome, uint32_t error, int kind, const char *text, char *out, size_t cap) {
+    out[0] = 0;
+    switch (outcome) {
+    case UNINSTALL_NOT_EMPTY:
+        snprintf(out, cap, "Map bewaard, want niet leeg: %s", text);
+        break;
+    case UNINSTALL_REFUSED:
+        snprintf(out, cap, "Geweigerd, buiten de installatie: %s", text);
+        break;
+    case UNINSTALL_KEPT_FOR_RETRY:
+        snprintf(out, cap, "Bewaard om later opnieuw te verwijderen: %s", text);
+        break;
+    case UNINSTALL_FAILED:
+        if (error == PLATFORM_ERROR_SHARING_VIOLATION)
+            snprintf(out, cap, "Niet verwijderd, in gebruik: %s", text);
+        else if (kind == UNINSTALL_REG)
+            snprintf(out, cap, "Registersleutel niet verwijderd (fout %u): %s", (unsigned)error,
+                     text);
+        else
+            snprintf(out, cap, "Niet verwijderd (fout %u): %s", (unsigned)error, text);
+        break;
+    }
+}
+
+// Removes the file of entry; its outcome.
+void remove_file(uninstall_entry *entry) {
+    if (!platform_path_exists(entry->text)) {
+        entry->outcome = UNINSTALL_ABSENT;
+    } else if (platform_remove_file(entry->text)) {
+        entry->outcome = UNINSTALL_REMOVED;
+    } else {
+        entry->outcome = UNINSTALL_FAILED;
+        entry->error = platform_last_error();
+    }
+}
+
+// Removes a folder when empty. UNINSTALL_REMOVED, _ABSENT, _NOT_EMPTY or _FAILED (*error set).
+int remove_empty_folder(const char *path, uint32_t *error) {
+    if (!platform_path_exists(path)) return UNINSTALL_ABSENT;
+    if (!platform_is_folder(path)) {
+        *error = PLATFORM_ERROR_DIRECTORY;
+        return UNINSTALL_FAILED;
+    }
+    if (platform_remove_folder(path)) return UNINSTALL_REMOVED;
+    *error = platform_last_error();
+    return *error == PLATFORM_ERROR_DIR_NOT_EMPTY ? UNINSTALL_NOT_EMPTY : UNINSTALL_FAILED;
+}
+
+// Deletes the key of entry with its subkeys; its outcome (a missing key is absent).
+void remove_key(uninstall_entry *entry) {
+    int root = PLATFORM_HKEY_CLASSES_ROOT;
+    const char *listed = list_entry_key(entry->text, &root);
+    uint32_t error = listed ? delete_key_tree(platform_reg_root(root), listed)
+                            : delete_key_tree(nullptr, classes_key(entry->text));
+    if (error == PLATFORM_OK) {
+        entry->outcome = UNINSTALL_REMOVED;
+    } else if (error == PLATFORM_ERROR_FILE_NOT_FOUND) {
+        entry->outcome = UNINSTALL_ABSENT;
+    } else {
+        entry->outcome = UNINSTALL_FAILED;
+        entry->error = error;
+    }
+}
+
+// 1 when outcome leaves something behind that the report names.
+int outcome_stays(int outcome) {
+    return outcome == UNINSTALL_NOT_EMPTY || outcome == UNINSTALL_FAILED ||
+           outcome == UNINSTALL_REFUSED || outcome == UNINSTALL_KEPT_FOR_RETRY;
+}
+
+} // namespace
+
+int uninstall_path_below(const char *path, const char *folder) {
+    size_t n = trimmed_length(folder);
+    if (n == 0 || !same_text_n(path, folder, n) || path[n] != '\\' || !path[n + 1]) return 0;
+    const char *rest = path + n + 1;
+    if (strpbrk(rest, "/:*?\"<>|")) return 0;
+    for (const char *begin = rest;;) {
+        const char *end = strchr(begin, '\\');
+        if (!end) end = begin + strlen(begin);
+        if (is_dot_element(begin, end)) return 0;
+        if (!*end) return 1;
+        begin = end + 1;
+    }
+}
+
+void uninstall_find_places(uninstall_places *places) {
+    platform_special_folder_path(PLATFORM_FOLDER_PROGRAMS, places->programs,
+                                 sizeof places->programs);
+    platform_special_folder_path(PLATFORM_FOLDER_DESKTOP, places->desktop, sizeof places->desktop);
+}
+
+int uninstall_read(uninstall_plan *plan, const char *folder, const uninstall_places *places,
+                   char *message, size_t cap) {
+    memset(plan, 0, sizeof *plan);
+    if (places) plan->places = *places;
+    message[0] = 0;
+    size_t n = trimmed_length(folder);
+    if (n == 0 || n >= sizeof plan->folder)
+        return fail_message(message, cap, "De map %s kan geen installatiemap zijn.%s", folder, "");
+    memcpy(plan->folder, folder, n);
+    plan->folder[n] = 0;
+    snprintf(plan->log_path, sizeof plan->log_path, "%s\\%s", plan->folder, LOG_NAME);
+
+    size_t size = 0;
+    plan->text = read_whole(plan->log_path, &size, message, cap);
+    if (!plan->text) return 0;
+    size_t bad = 0;
+    long count = split_lines(plan->text, size, nullptr, nullptr, &bad);
+    char **lines = nullptr;
+    size_t *numbers = nullptr;
+    int ok = 0;
+    char where[32];
+    if (count < 0) {
+        snprintf(where, sizeof where, "%u", (unsigned)bad);
+        fail_message(message, cap, "Het bestand %s is geen verwijderlog (regel %s is ongeldig).",
+                     plan->log_path, where);
+    } else if (count < 3) {
+        fail_message(message, cap, "Het bestand %s is geen verwijderlog (te kort).%s",
+                     plan->log_path, "");
+    } else if (!(lines = static_cast<char **>(platform_alloc((size_t)count, sizeof *lines))) ||
+               !(numbers = static_cast<size_t *>(platform_alloc((size_t)count, sizeof *numbers))) ||
+               !(plan->entries = static_cast<uninstall_entry *>(
+                     platform_alloc((size_t)(count - 3) / 2 + 1, sizeof *plan->entries)))) {
+        fail_message(message, cap, "Te weinig geheugen om %s te lezen.%s", plan->log_path, "");
+    } else {
+        split_lines(plan->text, size, lines, numbers, &bad);
+        if (strncmp(lines[0], LOG_FIRST_LINE, sizeof LOG_FIRST_LINE - 1) != 0 ||
+            strcmp(lines[1], DEFFOLDER_LINE) != 0) {
+            fail_message(message, cap, "Het bestand %s is geen verwijderlog (de kop ontbreekt).%s",
+                         plan->log_path, "");
+        } else if (trimmed_length(lines[2]) != n || !same_text_n(lines[2], plan->folder, n)) {
+            fail_message(message, cap,
+                         "Het verwijderlog hoort bij de map %s, niet bij %s waarin dit programma "
+                         "staat.",
+                         lines[2], plan->folder);
+        } else if (!is_below_root(plan->folder)) {
+            fail_message(message, cap,
+                         "Het verwijderlog noemt %s als installatiemap; de hoofdmap van een "
+                         "station wordt niet leeggemaakt.%s",
+                         plan->folder, "");
+        } else {
+            ok = 1;
+            for (long i = 3; ok && i < count; i += 2) {
+                int kind = kind_of(lines[i]);
+                if (kind < 0 || i + 1 >= count) {
+                    snprintf(where, sizeof where, "%u", (unsigned)numbers[i]);
+                    ok = fail_message(
+                        message, cap,
+                        kind < 0 ? "Het bestand %s is geen verwijderlog (regel %s is geen soort)."
+                                 : "Het bestand %s is geen verwijderlog (regel %s staat alleen).",
+                        plan->log_path, where);
+                    break;
+                }
+                uninstall_entry *entry = &plan->entries[plan->count++];
+                entry->kind = kind;
+                entry->text = lines[i + 1];
+                entry->outcome = -1;
+                if (!entry_permitted(plan, entry)) {
+                    entry->outcome = UNINSTALL_REFUSED;
+                    plan->refused++;
+                }
+            }
+        }
+    }
+    platform_free(lines);
+    platform_free(numbers);
+    if (!ok) plan->count = 0;
+    return ok;
+}
+
+int uninstall_perform(uninstall_plan *plan, uninstall_progress_fn progress, void *context) {
+    int stays = 0;
+    for (size_t done = 0; done < plan->count; done++) {
+        uninstall_entry *entry = &plan->entries[plan->count - 1 - done];
+        if (entry->outcome != UNINSTALL_REFUSED) {
+            if (entry->kind == UNINSTALL_REG) {
+                remove_key(entry);
+            } else if (entry->kind == UNINSTALL_FOLDER) {
+                entry->outcome = remove_empty_folder(entry->text, &entry->error);
+            } else if (same_path(entry->text, plan->log_path) ||
+                       (plan->self_path[0] && same_path(entry->text, plan->self_path))) {
+                entry->outcome = UNINSTALL_DEFERRED;
+            } else {
+                remove_file(entry);
+            }
+        }
+        stays |= outcome_stays(entry->outcome);
+        if (progress) progress(context, entry, done + 1, plan->count);
+    }
+
+    // Last the uninstaller itself (when this process can), the log, and the destination. When
+    // a removal failed (a file in use) both stay, so the user can run it again once it is free.
+    int failed = 0;
+    for (size_t i = 0; i < plan->count; i++) failed |= plan->entries[i].outcome == UNINSTALL_FAILED;
+    int self_below = plan->self_path[0] && uninstall_path_below(plan->self_path, plan->folder);
+    plan->log_state = failed ? UNINSTALL_KEPT_FOR_RETRY : UNINSTALL_ABSENT;
+    if (!failed && self_below && !plan->keep_self && platform_path_exists(plan->self_path) &&
+        !platform_remove_file(plan->self_path))
+        stays = 1;
+    if (!failed && platform_path_exists(plan->log_path)) {
+        plan->log_state =
+            platform_remove_file(plan->log_path) ? UNINSTALL_REMOVED : UNINSTALL_FAILED;
+        if (plan->log_state == UNINSTALL_FAILED) plan->log_error = platform_last_error();
+    }
+    stays |= outcome_stays(plan->log_state);
+    plan->folder_error = 0;
+    long held = platform_folder_entry_count(plan->folder);
+    if (held < 0 && !platform_path_exists(plan->folder)) {
+        plan->folder_state = UNINSTALL_ABSENT;
+    } else if (held == 0) {
+        plan->folder_state = remove_empty_folder(plan->folder, &plan->folder_error);
+    } else if (held == 1 && self_below && plan->keep_self &&
+               platform_path_exists(plan->self_path)) {
+        plan->folder_state = UNINSTALL_DEFERRED; // goes with the uninstaller's file
+    } else {
+        plan->folder_state = held < 0 ? UNINSTALL_FAILED : UNINSTALL_NOT_EMPTY;
+        if (held < 0) plan->folder_error = platform_last_error();
+    }
+    stays |= outcome_stays(plan->folder_state);
+    return stays ? UNINSTALL_EXIT_INCOMPLETE : UNINSTALL_EXIT_OK;
+}
+
+size_t uninstall_report(const uninstall_plan *plan, char *out, size_t cap) {
+    if (!out || cap == 0) return 0;
+    out[0] = 0;
+    size_t lines = 0, dropped = 0;
+    char line[UNINSTALL_LINE_CAPACITY];
+    for (size_t i = plan->count; i-- > 0;) {
+        const uninstall_entry *entry = &plan->entries[i];
+        stayed_line(entry->outcome, entry->error, entry->kind, entry->text, line, sizeof line);
+        if (line[0]) report_line(out, cap, &lines, &dropped, line);
+    }
+    stayed_line(plan->log_state, plan->log_error, UNINSTALL_FILE, plan->log_path, line,
+                sizeof line);
+    if (line[0]) report_line(out, cap, &lines, &dropped, line);
+    stayed_line(plan->folder_state, plan->folder_error, UNINSTALL_FOLDER, plan->folder, line,
+                sizeof line);
+    if (line[0]) report_line(out, cap, &lines, &dropped, line);
+    if (dropped) {
+        snprintf(line, sizeof line, "... en nog %u regels.", (unsigned)dropped);
+        text_append(out, cap, line);
+    }
+    return lines + dropped;
+}
+
+void uninstall_describe(const uninstall_entry *entry, char *out, size_t cap) {
+    static const char *const verbs[] = {"Verwijderd", "Was al weg", "Bewaard (niet leeg)",
+                                        "Mislukt",    "Geweigerd",  "Als laatste"};
+    int outcome = entry->outcome >= 0 && entry->outcome <= UNINSTALL_DEFERRED ? entry->outcome : 3;
+    if (outcome == UNINSTALL_FAILED)
+        snprintf(out, cap, "%s (fout %u): %s", verbs[outcome], (unsigned)entry->error, entry->text);
+    else
+        snprintf(out, cap, "%s: %s", verbs[outcome], entry->text);
+}
+
+void uninstall_release(uninstall_plan *plan) {
+    platform_free(plan->entries);
+    platform_free(plan->text);
+    plan->entries = nullptr;
+    plan->text = nullptr;
+    plan->count = 0;
+}

@@ -1,0 +1,108 @@
+// The uninstaller's core: reads the Uninstal.log an install run left in the destination folder
+// and removes what it names, newest record first: files (shortcuts among them), registry keys
+// under HKEY_CLASSES_ROOT with their subkeys, folders that are empty, then the log and the
+// destination folder when empty. It never touches what the log does not name, and a record
+// naming anything outside the destination, the Start menu's Programs folder or the desktop, or
+// a registry key outside HKEY_CLASSES_ROOT, is refused and reported instead. What could not be
+// removed is collected in a report for the user; the exit code says whether anything was left.
+#pragma once
+
+#include "engine/install_log.h"
+
+#include <cstddef>
+#include <cstdint>
+
+// Exit codes of the uninstaller (kvuninst.exe, kvpack simulate --uninstall).
+enum uninstall_exit : int {
+    UNINSTALL_EXIT_OK = 0,         // everything the log names is gone
+    UNINSTALL_EXIT_INCOMPLETE = 1, // something stayed: in use, a folder not empty, a refused line
+    UNINSTALL_EXIT_BAD_LOG = 2,    // no log, not a log, or the log of another folder: nothing done
+    UNINSTALL_EXIT_CANCELLED = 3,  // the user said no: nothing done
+};
+
+// A record of the log.
+enum uninstall_kind : int {
+    UNINSTALL_FILE = 0,
+    UNINSTALL_FOLDER = 1,
+    UNINSTALL_REG = 2,
+};
+
+// What became of a record.
+enum uninstall_outcome : int {
+    UNINSTALL_REMOVED = 0,        // removed now
+    UNINSTALL_ABSENT = 1,         // was not there any more
+    UNINSTALL_NOT_EMPTY = 2,      // a folder that holds what the log does not name: kept
+    UNINSTALL_FAILED = 3,         // the removal failed (error code kept)
+    UNINSTALL_REFUSED = 4,        // outside what an uninstaller may touch: left alone
+    UNINSTALL_DEFERRED = 5,       // the running uninstaller or the log: removed at the very end
+    UNINSTALL_KEPT_FOR_RETRY = 6, // the log (and uninstaller) after a failed removal: kept
+};
+
+struct uninstall_entry {
+    int kind;         // uninstall_kind
+    const char *text; // the record's text line (a path, or HKEY_CLASSES_ROOT\name)
+    int outcome;      // uninstall_outcome once performed; UNINSTALL_REFUSED from the reading on
+    uint32_t error;   // the system error of UNINSTALL_FAILED
+};
+
+enum : size_t {
+    UNINSTALL_LOG_LIMIT = 8u << 20,    // a larger Uninstal.log is refused unread
+    UNINSTALL_MESSAGE_CAPACITY = 1024, // the refusal of a log
+    UNINSTALL_REPORT_CAPACITY = 8192,  // the report shown at the end (cut with a closing line)
+    UNINSTALL_LINE_CAPACITY = 600,     // one line of progress or of the report
+};
+
+// Where the special folders are: removal below them is allowed (never of the folder itself).
+// "" when the folder is not available.
+struct uninstall_places {
+    char programs[PATH_CAPACITY]; // the Start menu's Programs folder
+    char desktop[PATH_CAPACITY];  // the desktop
+};
+
+// Fills places from the shell's special folders ("" for one that is not available).
+void uninstall_find_places(uninstall_places *places);
+
+// Told of every record as it is worked on (shell: a list line, a pump of messages).
+typedef void (*uninstall_progress_fn)(void *context, const uninstall_entry *entry, size_t done,
+                                      size_t total);
+
+struct uninstall_plan {
+    char folder[PATH_CAPACITY];       // the destination: [DEFFOLDER], no trailing backslash
+    char log_path[LOG_PATH_CAPACITY]; // <folder>\Uninstal.log
+    char self_path[PATH_CAPACITY];    // the running uninstaller's file; "" when none
+    int keep_self;                    // 1: the self file cannot be removed by this process
+    uninstall_places places;
+    char *text;               // the log's bytes, lines cut in place; owned
+    uninstall_entry *entries; // records in the order of the log; owned
+    size_t count;
+    size_t refused; // records refused while reading
+    int log_state;  // outcome of the log itself after uninstall_perform
+    uint32_t log_error;
+    int folder_state; // outcome of the destination folder after uninstall_perform
+    uint32_t folder_error;
+};
+
+// Reads folder\Uninstal.log into plan (zeroed first; self_path, keep_self and places are the
+// caller's to set afterwards) and marks each record that names anything outside the permitted
+// places as refused. 1 when it is a log of this folder; 0 with a Dutch message in message
+// (capacity cap) when it is missing, unreadable, too large, malformed, or its [DEFFOLDER] is
+// another folder (compared ignoring case and trailing backslashes). Release the plan in any case.
+int uninstall_read(uninstall_plan *plan, const char *folder, const uninstall_places *places,
+                   char *message, size_t cap);
+// Removes the records in reverse order, then the log and the destination folder when empty.
+// The self file is left when keep_self is set (its folder too then, reported as deferred);
+// otherwise removed with the log. When a removal failed (a file in use), the log and the self
+// file stay (log_state UNINSTALL_KEPT_FOR_RETRY), so that a second run can finish the work.
+// progress (may be null) sees each record after its removal. The exit code: UNINSTALL_EXIT_OK or
+// UNINSTALL_EXIT_INCOMPLETE.
+int uninstall_perform(uninstall_plan *plan, uninstall_progress_fn progress, void *context);
+// The Dutch report of what stayed (one line per record and for the destination folder) into
+// out (capacity cap); "" when everything went. The number of lines.
+size_t uninstall_report(const uninstall_plan *plan, char *out, size_t cap);
+// One line for the progress list: what the entry is and what became of it.
+void uninstall_describe(const uninstall_entry *entry, char *out, size_t cap);
+// 1 when path lies strictly below folder: it begins with folder and a backslash (ignoring
+// case), has a name after it, and holds no "." or ".." element, no slash and no second colon.
+int uninstall_path_below(const char *path, const char *folder);
+// Frees what the plan owns; a zeroed plan is fine.
+void uninstall_release(uninstall_plan *plan);
