@@ -16,6 +16,9 @@
 
 #include <cstdint>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 enum : uint32_t {
     LZA_MODEL_LANES = 8,   // 16-bit entries per vector step
@@ -75,15 +78,34 @@ inline void lza_lanes_increment(uint16_t *table, uint32_t n) {
     lza_lanes_store(table + k, lza_lanes_load(table + k) + head);
 }
 
+// The lanes set in two comparison results whose set lanes all come first, a's before b's.
+#if defined(__SSE2__)
+inline uint32_t lza_lanes_leading(lza_lanes a, lza_lanes b) {
+    const uint32_t set = (uint32_t)_mm_movemask_epi8(_mm_packs_epi16((__m128i)a, (__m128i)b));
+    return (uint32_t)__builtin_ctz(~set); // one bit per lane; bit 16 of ~set ends a full run
+}
+#else
+inline uint32_t lza_lanes_leading(lza_lanes a, lza_lanes b) {
+    return lza_lanes_count(a + b);
+}
+#endif
+
 // The smallest symbol i in 1..314 with sym_cum[i] <= x: what the classic binary search over
 // sym_cum returns, for any x.
 inline uint32_t lza_model_find(const lza_model *m, uint32_t x) {
-    const lza_lanes xs = lza_lanes_splat(x < LZA_MAX_CUM ? x : LZA_MAX_CUM);
-    lza_lanes above = lza_lanes_load(m->block_cum) > xs;
-    for (uint32_t j = LZA_MODEL_LANES; j < LZA_MODEL_BLOCKS; j += LZA_MODEL_LANES)
-        above += lza_lanes_load(m->block_cum + j) > xs;
-    const uint32_t base = LZA_MODEL_LANES * lza_lanes_count(above); // sym_cum[base] > x
-    return base + 1 + lza_lanes_count(lza_lanes_load(m->sym_cum + base + 1) > xs);
+    const uint32_t top = m->sym_cum[0] - 1u; // every x from the total on finds symbol 1
+    const lza_lanes xs = lza_lanes_splat(x < top ? x : top), none = {};
+    const uint16_t *blocks = m->block_cum;
+    static_assert(LZA_MODEL_BLOCKS == 5 * LZA_MODEL_LANES, "five vectors of blocks");
+    const uint32_t above = // blocks whose last sum is above x; they come first
+        lza_lanes_leading(lza_lanes_load(blocks) > xs, lza_lanes_load(blocks + 8) > xs) +
+        lza_lanes_leading(lza_lanes_load(blocks + 16) > xs, lza_lanes_load(blocks + 24) > xs) +
+        lza_lanes_leading(lza_lanes_load(blocks + 32) > xs, none);
+    // sym_cum[base] > x (sym_cum[0], the total, is above x as clamped), sym_cum[base + 8] <= x;
+    // reading from base, on the eight-entry grid of the updates' stores, lets the processor
+    // forward the last update's stores to this load instead of waiting for them.
+    const uint32_t base = LZA_MODEL_LANES * above;
+    return base + lza_lanes_leading(lza_lanes_load(m->sym_cum + base) > xs, none);
 }
 
 // The lowest-numbered symbol with the same frequency as sym: one more than the number of
