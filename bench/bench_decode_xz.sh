@@ -4,6 +4,7 @@
 # made here by xz -6 from the decoded originals). CPU time is user + sys, the least of REPEAT
 # runs (default 5): wall time means little on a shared machine.
 # Usage: bench/bench_decode_xz.sh BUILD_DIR   (the native-release build, holding kv_lza_cat)
+# KV_BASELINE_CAT names another kv_lza_cat (say, built from an older commit) to time as well.
 set -euo pipefail
 cat_tool=$(realpath "$1")/bench/kv_lza_cat
 repeat=${REPEAT:-5}
@@ -20,6 +21,7 @@ done
 
 ours() { for n in "${names[@]}"; do "$cat_tool" "$vectors/$n.lza" "${size[$n]}"; done; }
 plain() { for n in "${names[@]}"; do "$cat_tool" --plain "$vectors/$n.lza" "${size[$n]}"; done; }
+baseline() { for n in "${names[@]}"; do "$KV_BASELINE_CAT" "$vectors/$n.lza" "${size[$n]}"; done; }
 xz_d() { for n in "${names[@]}"; do xz -d -c "$work/$n.xz"; done; }
 
 # Least user + sys seconds of REPEAT runs of the function $1, output discarded.
@@ -38,4 +40,8 @@ p=$(cpu_seconds plain)
 echo "cpu seconds over ${names[*]} (least of $repeat):"
 echo "  xz -d          $x"
 echo "  reader         $o   $(echo "scale=2; $o / $x" | bc)x xz"
+if [ -n "${KV_BASELINE_CAT:-}" ]; then
+    b=$(cpu_seconds baseline)
+    echo "  baseline       $b   $(echo "scale=2; $b / $x" | bc)x xz ($KV_BASELINE_CAT)"
+fi
 echo "  plain decoder  $p   $(echo "scale=2; $p / $x" | bc)x xz, reader $(echo "scale=2; $p / $o" | bc)x faster"

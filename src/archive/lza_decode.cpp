@@ -42,8 +42,9 @@ const position_model position_table;
 struct coder {
     uint32_t low;    // lower end of the interval, below Q2 between symbols
     uint32_t range;  // high - low
-    uint32_t offset; // value - low (modulo 2^32: a corrupt stream may take it out of range)
-    uint64_t bits;   // pending input bits, most significant first; the rest are zeros
+    uint32_t offset; // value - low: below range, whatever the input bits
+    uint64_t bits;   // pending input bits, most significant first; below them zeros, or the
+                     // stream's next bits where a load took part of a byte
     uint32_t count;  // how many of them are valid
     lza_stream *stream;
 };
