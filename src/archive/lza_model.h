@@ -39,6 +39,13 @@ void lza_model_start(lza_model *model);
 // Halves every frequency, rounding up, and rebuilds the sums: the model at MAX_CUM.
 void lza_model_halve(lza_model *model);
 
+#if !defined(__SSE2__)
+// Without SSE (the i686 build) GCC notes that vectors passed by value travel differently from
+// SSE builds. These helpers are inline, within one build with one set of flags, so that never
+// arises; the note comes at the end of each file that includes this, so it is off for the file.
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+
 typedef int16_t lza_lanes __attribute__((vector_size(16)));
 typedef uint64_t lza_lanes_64 __attribute__((vector_size(16)));
 
@@ -48,7 +55,7 @@ inline lza_lanes lza_lanes_load(const uint16_t *p) {
     return v;
 }
 
-inline void lza_lanes_store(uint16_t *p, lza_lanes v) {
+inline void lza_lanes_store(uint16_t *p, const lza_lanes &v) {
     memcpy(p, &v, sizeof v);
 }
 
@@ -58,7 +65,7 @@ inline lza_lanes lza_lanes_splat(uint32_t x) {
 }
 
 // The number of lanes set in a sum of comparison results (each lane -1 per true comparison).
-inline uint32_t lza_lanes_count(lza_lanes sum) {
+inline uint32_t lza_lanes_count(const lza_lanes &sum) {
     const lza_lanes_64 w = (lza_lanes_64)(-sum);
     uint64_t s = w[0] + w[1]; // four lanes, each far below 0x10000
     s += s >> 32;
@@ -80,12 +87,12 @@ inline void lza_lanes_increment(uint16_t *table, uint32_t n) {
 
 // The lanes set in two comparison results whose set lanes all come first, a's before b's.
 #if defined(__SSE2__)
-inline uint32_t lza_lanes_leading(lza_lanes a, lza_lanes b) {
+inline uint32_t lza_lanes_leading(const lza_lanes &a, const lza_lanes &b) {
     const uint32_t set = (uint32_t)_mm_movemask_epi8(_mm_packs_epi16((__m128i)a, (__m128i)b));
     return (uint32_t)__builtin_ctz(~set); // one bit per lane; bit 16 of ~set ends a full run
 }
 #else
-inline uint32_t lza_lanes_leading(lza_lanes a, lza_lanes b) {
+inline uint32_t lza_lanes_leading(const lza_lanes &a, const lza_lanes &b) {
     return lza_lanes_count(a + b);
 }
 #endif
