@@ -1,6 +1,12 @@
 // LZARI decoding. Bit-exact with the classic coder (same model, rounding and end-of-file
-// behaviour), but the hot loop keeps the coder in locals, finds match positions through a
-// direct lookup table instead of a binary search, and copies matches in runs.
+// behaviour), but the hot loop keeps the coder in locals, counts symbols with the model's
+// vector search (lza_model.h), finds match positions through a direct lookup table, widens
+// the interval in one computed step instead of a bit-by-bit loop, takes input eight bytes at
+// a time and copies matches eight bytes at a time where they do not wrap or overlap.
+//
+// Invariant: offset < range between symbols, whatever the input bits (every symbol's share
+// of the interval contains the code value, and widening keeps it inside), so the target
+// point of a search is always below its total and indexes the position table safely.
 #include "archive/lza_decode.h"
 
 #include "archive/lza_stream.h"
@@ -29,42 +35,43 @@ struct position_model {
 // 80 KB) into the installer stub.
 const position_model position_table;
 
-// The coder registers, kept in locals for the length of one lza_read. Input bits wait in a
-// 64-bit reservoir, next bit at the top, so that normalising needs no per-bit refill test.
+// The coder registers, kept in locals for the length of one lza_read. The interval is held as
+// its lower end and width, and the code value as its distance above the lower end: the form
+// in which both the symbol search and the widening need them. Input bits wait in a 64-bit
+// reservoir, next bit at the top.
 struct coder {
-    uint32_t low, high, value;
-    uint64_t bits;  // pending input bits, most significant first
-    uint32_t count; // how many of them are valid
+    uint32_t low;    // lower end of the interval, below Q2 between symbols
+    uint32_t range;  // high - low
+    uint32_t offset; // value - low: below range, whatever the input bits
+    uint64_t bits;   // pending input bits, most significant first; below them zeros, or the
+                     // stream's next bits where a load took part of a byte
+    uint32_t count;  // how many of them are valid
     lza_stream *stream;
 };
 
-// Tops the reservoir up to at least 57 bits: enough for the 17 shifts one normalise can make.
-// Past the end of the file every byte reads as 0xFF, so every later bit is a 1.
-inline void refill_bits(coder &c) {
+enum : uint32_t {
+    RESERVOIR_MIN = 2 * (LZA_M + 2), // bits for two widenings: a match's length and position
+};
+
+// Tops the reservoir up to at least 56 bits: eight bytes in one load where the stream has
+// them buffered, else byte by byte (past the end of the file every byte reads as 0xFF, so
+// every later bit is a 1).
+void refill_bits(coder &c) {
+    if (lza_stream_buffered(c.stream) >= 8) {
+        const unsigned char *p = lza_stream_cursor(c.stream);
+        uint64_t word = 0;
+        for (int k = 0; k < 8; k++) word = word << 8 | p[k];
+        // bits past the whole bytes taken are exactly the ones the next load puts there again
+        c.bits |= word >> c.count;
+        const uint32_t taken = (63 - c.count) >> 3;
+        lza_stream_consume(c.stream, taken);
+        c.count += 8 * taken;
+        return;
+    }
     while (c.count <= 56) {
         const uint64_t byte = (uint64_t)((uint32_t)lza_stream_getc(c.stream) & 0xFFu);
         c.bits |= byte << (56 - c.count);
         c.count += 8;
-    }
-}
-
-inline uint32_t take_bit(coder &c) {
-    const uint32_t bit = (uint32_t)(c.bits >> 63);
-    c.bits <<= 1;
-    c.count--;
-    return bit;
-}
-
-// The classic widening loop, one step at a time (the reservoir must hold 17 bits).
-void normalise_slowly(coder &c) {
-    for (;;) {
-        const uint32_t upper = c.low >= LZA_Q2;
-        const uint32_t middle = !upper & (c.low >= LZA_Q1) & (c.high <= LZA_Q3);
-        if (!(upper | middle | (c.high <= LZA_Q2))) return;
-        const uint32_t sub = ((0u - upper) & LZA_Q2) | ((0u - middle) & LZA_Q1);
-        c.low = 2 * (c.low - sub);
-        c.high = 2 * (c.high - sub);
-        c.value = 2 * (c.value - sub) + take_bit(c);
     }
 }
 
@@ -76,108 +83,97 @@ inline uint32_t take_bits(coder &c, uint32_t n) {
     return bits;
 }
 
-// Leading one bits of the 16-bit value x.
-inline uint32_t leading_ones16(uint32_t x) {
-    return (uint32_t)__builtin_clz(~(x << 16));
-}
-
-// Widens the interval [low, high) until it straddles the middle, with the classic loop's
-// steps in the classic order: upper half (low >= Q2: x -> 2(x - Q2)), then middle half
-// (Q1 <= low, high <= Q3: x -> 2(x - Q1)), then lower half (high <= Q2: x -> 2x).
-// Looping step by step costs a mispredicted branch per symbol and a dozen instructions per
-// step, so the steps are counted from the bits of low and h = high - 1 instead:
-//  1. upper-half steps run while low's top bit (of 17) is 1: its leading ones;
-//  2. if the interval then lies in the lower half, lower- and middle-half steps alternate
-//     as low's bit 15 says, for as many bits as low and h agree on below the top, then one
-//     lower-half step crosses the middle;
-//  3. middle-half steps run while low's bit 15 is 1 and h's is 0.
-// Every step shifts all three registers left by one, value taking the next input bit.
+// Widens the interval until it straddles the middle, as the classic loop does step by step:
+// upper half (low >= Q2: x -> 2(x - Q2)), else middle half (Q1 <= low, high <= Q3:
+// x -> 2(x - Q1)), else lower half while high <= Q2 (x -> 2x). Every step doubles all three
+// registers and subtracts a multiple of Q2, and the loop ends with low below Q2; so after n
+// steps low is (low << n) mod Q2, the width is range << n, and only n needs finding:
+//  1. no step can end the loop while the width is at most Q1, and any step that makes it
+//     larger than Q2 does; so n is m, the steps that make the width exceed Q1, or m + 1;
+//  2. it is m exactly when the interval after m steps meets the loop's end condition.
+// The value takes n fresh input bits on the way.
 inline void normalise(coder &c) {
-    refill_bits(c);
-    const uint32_t mask17 = LZA_Q4 - 1, mask16 = LZA_Q2 - 1;
-    uint32_t low = c.low, h = c.high - 1, value = c.value;
-
-    const uint32_t n_upper = (uint32_t)__builtin_clz(~(low << 15));
-    const uint32_t upper_ones = (1u << n_upper) - 1;
-    low = (low << n_upper) & mask17;
-    h = ((h << n_upper) | upper_ones) & mask17;
-    value = ((value << n_upper) | take_bits(c, n_upper)) & mask17;
-    if (h < LZA_Q2) {
-        const uint32_t differ = (low ^ h) & mask16;
-        if (differ == 0) { // a one-wide interval: never produced by a sound coder
-            c.low = low, c.high = h + 1, c.value = value;
-            normalise_slowly(c);
-            return;
-        }
-        const uint32_t n_lower = (uint32_t)__builtin_clz(differ << 16);
-        const uint32_t lower_ones = (1u << n_lower) - 1;
-        low = (low << n_lower) & mask16;
-        h = ((h << n_lower) | lower_ones) & mask16;
-        value = ((value << n_lower) | take_bits(c, n_lower)) & mask16;
-        low <<= 1; // the step across the middle
-        h = (h << 1) | 1;
-        value = (value << 1) | take_bit(c);
-    }
-    const uint32_t n_middle = leading_ones16(low & ~h & mask16);
-    const uint32_t middle_ones = (1u << n_middle) - 1;
-    low = (low << n_middle) & mask16;
-    h = (((h << n_middle) | middle_ones) & mask16) | LZA_Q2;
-    value = (value << n_middle) - LZA_Q2 * middle_ones + take_bits(c, n_middle);
-    c.low = low;
-    c.high = h + 1;
-    c.value = value;
+    const uint32_t twice = 2 * c.range - 1; // m = 15 - floor(log2(range - 1)), at least 0
+    const uint32_t m = (uint32_t)__builtin_clz(twice < 0x1FFFFu ? twice : 0x1FFFFu) - 15;
+    const uint32_t low_m = (c.low << m) & (LZA_Q2 - 1), high_m = low_m + (c.range << m);
+    const uint32_t done = (high_m > LZA_Q2) & ((low_m < LZA_Q1) | (high_m > LZA_Q3));
+    const uint32_t n = m + (done ^ 1);
+    c.low = (c.low << n) & (LZA_Q2 - 1);
+    c.range <<= n;
+    c.offset = (c.offset << n) | take_bits(c, n);
 }
 
-// Smallest symbol i in 1..314 with sym_cum[i] <= x (sym_cum falls as i grows, and
-// sym_cum[314] is 0). A binary search of fixed length whose steps are conditional moves.
-inline uint32_t search_sym(const uint16_t *cum, uint32_t x) {
-    const uint16_t *p = cum + 1;
-    uint32_t len = LZA_N_CHAR;
-    while (len > 1) {
-        const uint32_t half = len >> 1;
-        p += (p[half - 1] > x) * half; // arithmetic, so the compiler emits no branch
-        len -= half;
-    }
-    return (uint32_t)(p - cum) + (*p > x);
-}
-
-inline uint32_t decode_char(lza_reader *r, coder &c) {
-    const uint16_t *cum = r->model.sym_cum;
-    const uint32_t total = cum[0];
-    const uint32_t range = c.high - c.low;
-    const uint32_t x = ((c.value - c.low + 1) * total - 1) / range;
-    const uint32_t sym = search_sym(cum, x);
-    c.high = c.low + range * cum[sym - 1] / total;
-    c.low += range * cum[sym] / total;
+// Narrows the interval to [cum_low, cum_high) of total, then widens it.
+inline void narrow(coder &c, uint32_t cum_high, uint32_t cum_low, uint32_t total) {
+    const uint32_t bottom = c.range * cum_low / total;
+    const uint32_t top = c.range * cum_high / total;
+    c.low += bottom;
+    c.offset -= bottom;
+    c.range = top - bottom;
     normalise(c);
-    const uint32_t ch = r->model.sym_to_char[sym];
-    lza_model_update(&r->model, sym);
+}
+
+// The point of [0, total) that the code value stands for, as the classic coder computes it.
+inline uint32_t target(const coder &c, uint32_t total) {
+    return ((c.offset + 1) * total - 1) / c.range;
+}
+
+inline uint32_t decode_char(lza_model *m, coder &c) {
+    const uint32_t total = m->sym_cum[0];
+    const uint32_t sym = lza_model_find(m, target(c, total));
+    narrow(c, m->sym_cum[sym - 1], m->sym_cum[sym], total);
+    const uint32_t ch = m->sym_to_char[sym];
+    lza_model_update(m, sym);
     return ch;
 }
 
 inline uint32_t decode_position(const position_model &pm, coder &c) {
-    const uint32_t range = c.high - c.low;
-    const uint32_t x = ((c.value - c.low + 1) * LZA_POSITION_TOTAL - 1) / range;
-    const uint32_t p = pm.position_of[x];
-    c.high = c.low + range * pm.cum[p] / LZA_POSITION_TOTAL;
-    c.low += range * pm.cum[p + 1] / LZA_POSITION_TOTAL;
-    normalise(c);
+    const uint32_t p = pm.position_of[target(c, LZA_POSITION_TOTAL)];
+    narrow(c, pm.cum[p], pm.cum[p + 1], LZA_POSITION_TOTAL);
     return p;
+}
+
+// Copies run bytes of a match from ring position from to ring position to and to out,
+// advancing both positions. Byte by byte, reading before writing, an overlapping match
+// repeats itself; where neither side wraps and the match lies at least eight bytes back,
+// eight bytes at a time give the same result, as each load reads only finished bytes.
+inline void copy_match(unsigned char *ring, uint32_t &to, uint32_t &from, uint32_t run,
+                       unsigned char *out) {
+    const uint32_t mask = LZA_N - 1;
+    uint32_t k = 0;
+    const uint32_t distance = ((to - from - 1) & mask) + 1;
+    if (distance >= 8 && from + run <= LZA_N && to + run <= LZA_N) {
+        for (; k + 8 <= run; k += 8) {
+            uint64_t word;
+            memcpy(&word, ring + from + k, sizeof word);
+            memcpy(ring + to + k, &word, sizeof word);
+            memcpy(out + k, &word, sizeof word);
+        }
+    }
+    for (; k < run; k++) {
+        const unsigned char b = ring[(from + k) & mask];
+        ring[(to + k) & mask] = b;
+        out[k] = b;
+    }
+    from = (from + run) & mask;
+    to = (to + run) & mask;
 }
 
 // Produces exactly n bytes into out (n never exceeds what the member has left).
 void decode_bytes(lza_reader *r, unsigned char *out, size_t n) {
     const position_model &pm = position_table;
-    coder c = {r->low, r->high, r->value, r->bits, r->bit_count, r->stream};
+    coder c = {r->low, r->high - r->low, r->value - r->low, r->bits, r->bit_count, r->stream};
+    lza_model *model = &r->model;
     unsigned char *ring = r->ring;
     uint32_t ring_pos = r->ring_pos;
     uint32_t copy_pos = r->copy_pos;
-    int32_t copy_left = r->copy_left;
+    uint32_t copy_left = r->copy_left > 0 ? (uint32_t)r->copy_left : 0;
     const uint32_t mask = LZA_N - 1;
 
     while (n > 0) {
-        if (copy_left <= 0) {
-            const uint32_t code = decode_char(r, c);
+        if (copy_left == 0) {
+            if (c.count < RESERVOIR_MIN) refill_bits(c);
+            const uint32_t code = decode_char(model, c);
             if (code < 256) {
                 ring[ring_pos] = (unsigned char)code;
                 ring_pos = (ring_pos + 1) & mask;
@@ -186,36 +182,30 @@ void decode_bytes(lza_reader *r, unsigned char *out, size_t n) {
                 continue;
             }
             const uint32_t p = decode_position(pm, c);
-            copy_left = (int32_t)code - 253;
+            copy_left = code - 253;
             copy_pos = (ring_pos - p - 1) & mask;
         }
-        // One byte at a time, reading before writing: an overlapping match repeats itself.
-        size_t run = (size_t)copy_left < n ? (size_t)copy_left : n;
-        copy_left -= (int32_t)run;
+        const uint32_t run = copy_left < n ? copy_left : (uint32_t)n;
+        copy_match(ring, ring_pos, copy_pos, run, out);
+        out += run;
         n -= run;
-        while (run--) {
-            const unsigned char b = ring[copy_pos & mask];
-            copy_pos++;
-            ring[ring_pos] = b;
-            ring_pos = (ring_pos + 1) & mask;
-            *out++ = b;
-        }
+        copy_left -= run;
     }
     r->low = c.low;
-    r->high = c.high;
-    r->value = c.value;
+    r->high = c.low + c.range;
+    r->value = c.low + c.offset;
     r->bits = c.bits;
     r->bit_count = c.count;
     r->ring_pos = (uint16_t)ring_pos;
-    r->copy_pos = (uint16_t)(copy_pos & mask);
+    r->copy_pos = (uint16_t)copy_pos;
     r->copy_left = (int16_t)copy_left;
 }
 
+// The first 17 bits of the code, before any symbol.
 void start_decode(lza_reader *r) {
     coder c = {0, LZA_Q4, 0, 0, 0, r->stream};
     refill_bits(c);
-    for (uint32_t i = 0; i < LZA_M + 2; i++) c.value = 2 * c.value + take_bit(c);
-    r->value = c.value;
+    r->value = take_bits(c, LZA_M + 2);
     r->bits = c.bits;
     r->bit_count = c.count;
 }

@@ -202,6 +202,9 @@ void shortest_path(lza_encoder *e, int32_t n) {
         for (int32_t k = 0; k < e->match_count[slot] && length < room; k++) {
             const int32_t top = list[k].length < room ? list[k].length : room;
             const uint32_t at = base + pt.position[list[k].distance - 1];
+            // A match of the longest length is taken only whole: on long runs pricing all 58
+            // lengths at every position costs a third of the time for a few bytes in megabytes.
+            if (top == (int32_t)LZA_F) length = LZA_F - 1;
             for (length++; length <= top; length++) {
                 const uint32_t c = at + length_price[length];
                 if (c <= e->cost[i + length]) {
@@ -270,7 +273,10 @@ lza_encoder *lza_encode_begin(lza_write_fn write, void *context) {
     e->out_fill = 0;
     memset(e->buffer, ' ', LZA_RING_START); // the decoder's window before the first byte
     e->fill = e->cur = LZA_RING_START;
-    e->inserted = 0;
+    // Positions 0..3976 all start with 60 spaces, so each would take the place of the one
+    // before it in the match finder's tree: inserting only the last of them leaves the same
+    // tree, and saves some 4,000 insertions for every member.
+    e->inserted = LZA_RING_START - LZA_F;
     lza_model_start(&e->model);
     lza_match_reset(&e->finder, e->buffer, DEPTH_LIMIT);
     return e;

@@ -41,3 +41,15 @@ inline int lza_stream_getc(lza_stream *stream) {
     if (stream->pos < stream->end) return stream->buffer[stream->pos++];
     return lza_stream_refill_getc(stream);
 }
+
+// Bytes buffered ahead of the position, for readers that take several at once: how many,
+// where they are, and moving past n of them (n no more than lza_stream_buffered).
+inline size_t lza_stream_buffered(const lza_stream *stream) {
+    return stream->end - stream->pos;
+}
+inline const unsigned char *lza_stream_cursor(const lza_stream *stream) {
+    return stream->buffer + stream->pos;
+}
+inline void lza_stream_consume(lza_stream *stream, size_t n) {
+    stream->pos += n;
+}

@@ -240,7 +240,8 @@ TEST(MatchFinder, ListsNearestDistancePerLength) {
 
 // The shared model keeps its invariants under any symbol sequence: frequencies non-increasing
 // in the symbol number and never 0, sym_cum the running sums, the total below 0x8000 (so the
-// coder's products fit in 32 bits), and the two maps inverse to each other.
+// coder's products fit in 32 bits), the two maps inverse to each other, and block_cum the
+// sums at every eighth symbol, so that the counting search agrees with a binary search.
 TEST(SymbolModel, InvariantsHoldThroughHalvings) {
     struct sequence_case {
         const char *name;
@@ -276,6 +277,22 @@ TEST(SymbolModel, InvariantsHoldThroughHalvings) {
                 sum += m.sym_freq[sym];
             }
             ASSERT_EQ(m.sym_cum[0], sum);
+            for (uint32_t j = 0; j < LZA_MODEL_BLOCKS; j++)
+                ASSERT_EQ(m.block_cum[j], m.sym_cum[LZA_MODEL_LANES * (j + 1)]);
+            // The counting search finds what a binary search finds, for any x.
+            const uint32_t total = m.sym_cum[0];
+            for (uint32_t x : {0u, 1u, total / 3, total - 1, total, 0x7FFFu, 0x8000u, 0xFFFFFFFFu,
+                               next_random(state) % total}) {
+                uint32_t i = 1, j = LZA_N_CHAR;
+                while (i < j) {
+                    const uint32_t k = (i + j) / 2;
+                    if (m.sym_cum[k] > x)
+                        i = k + 1;
+                    else
+                        j = k;
+                }
+                ASSERT_EQ(lza_model_find(&m, x), i) << "x " << x;
+            }
         }
     }
 }

@@ -192,6 +192,9 @@ TEST(Kvpack, PackRefusals) {
          "--stub " + t.file("twomarkers.exe") + " -o " + t.file("o.exe") + " " + t.file("src"),
          "2 markers"},
         {"bare with pck", "--bare --pck -o " + t.file("o.exe") + " " + t.file("src"), "--bare"},
+        {"no thread count", "--bare -o " + t.file("o.pck") + " " + t.file("src") + " -j", "-j"},
+        {"zero threads", "--bare -j 0 -o " + t.file("o.pck") + " " + t.file("src"), "-j"},
+        {"threads not a number", "--bare -j 2x -o " + t.file("o.pck") + " " + t.file("src"), "-j"},
     };
     for (auto &c : cases) {
         SCOPED_TRACE(c.what);

@@ -8,9 +8,12 @@
 #include "kvpack_signature.h"
 #include "kvpack_lint.h"
 #include "kvpack_os.h"
+#include "kvpack_threads.h"
 #include "platform/platform.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -19,7 +22,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const char usage[] =
-    "usage: kvpack pack -o OUTPUT [--stub PATH] [--pck | --bare] [--quiet] SOURCE...\n"
+    "usage: kvpack pack -o OUTPUT [--stub PATH] [--pck | --bare] [-j N] [--quiet] SOURCE...\n"
     "\n"
     "Packs every SOURCE file, and every file below every SOURCE folder (named by its path\n"
     "relative to that folder, folders joined by backslashes), as one member each, in the\n"
@@ -34,6 +37,8 @@ const char usage[] =
     "  --pck        write the stub with marker 00000000 to OUTPUT and the records to the\n"
     "               sibling .pck file (OUTPUT's last extension replaced by .pck)\n"
     "  --bare       write only the records to OUTPUT (an archive without a stub)\n"
+    "  -j N         compress N members at once (default: the number of processors); the\n"
+    "               output is the same for every N\n"
     "  --quiet      no progress line, no summary\n"
     "  --strict     stop before writing anything when the script checks find something\n"
     "\n"
@@ -42,11 +47,18 @@ const char usage[] =
 
 enum : size_t { READ_PORTION = 1 << 20, MAX_MEMBER_NAME = LZA_MAX_NAME_LENGTH - 1 };
 const uint64_t MAX_MEMBER_SIZE = 0xFFFFFFFFull;
+// Parallel packing holds each member's packed data in memory until its turn to be written:
+// members larger than this are packed on their own, straight into the output, and a batch
+// packed together holds at most BATCH_BYTES of input (or one member, whatever its size).
+const uint64_t PARALLEL_MEMBER_MAX = 64ull << 20;
+const uint64_t BATCH_BYTES = 256ull << 20;
+const int MAX_JOBS = 256;
 
 struct pack_options {
     fs::path output;
     fs::path stub;
     int has_stub = 0, pck = 0, bare = 0, quiet = 0, strict = 0;
+    int jobs = 0; // members compressed at once; 0 until chosen
     std::vector<fs::path> sources;
 };
 
@@ -74,7 +86,15 @@ int parse_options(int argc, char **argv, pack_options *o) {
         const char *a = argv[i];
         if ((!strcmp(a, "-o") || !strcmp(a, "--stub")) && i + 1 >= argc)
             return kvp_fail("pack: %s needs a path", a);
-        if (!strcmp(a, "-o"))
+        if (!strcmp(a, "-j") && i + 1 >= argc) return kvp_fail("pack: -j needs a number");
+        if (!strcmp(a, "-j")) {
+            char *end = nullptr;
+            const long n = strtol(argv[++i], &end, 10);
+            if (*argv[i] == 0 || *end != 0 || n < 1 || n > MAX_JOBS)
+                return kvp_fail("pack: -j takes a number from 1 to %d, not '%s'", MAX_JOBS,
+                                argv[i]);
+            o->jobs = (int)n;
+        } else if (!strcmp(a, "-o"))
             o->output = kvp_text_path(argv[++i]);
         else if (!strcmp(a, "--stub"))
             o->stub = kvp_text_path(argv[++i]), o->has_stub = 1;
@@ -94,6 +114,7 @@ int parse_options(int argc, char **argv, pack_options *o) {
     if (o->output.empty()) return kvp_fail("pack: no output given (-o OUTPUT)");
     if (o->sources.empty()) return kvp_fail("pack: no source files given");
     if (o->bare && (o->pck || o->has_stub)) return kvp_fail("pack: --bare takes no stub or --pck");
+    if (o->jobs == 0) o->jobs = std::min(kvp_processor_count(), MAX_JOBS);
     return 0;
 }
 
@@ -235,27 +256,18 @@ int patch_marker(std::vector<unsigned char> *stub, const fs::path &path, uint32_
     return 0;
 }
 
-// Appends one member record at the file's end: header (sizes patched once known), name, data.
-int write_record(FILE *out, const member_source &m, kvp_progress *progress) {
-    const int64_t record_at = kvp_tell(out);
-    lza_header h = {LZA_MAGIC, 1, 1, (uint32_t)m.size, 0, m.file_time, (int16_t)(m.name.size() + 1),
-                    0};
-    unsigned char head[LZA_HEADER_SIZE];
-    lza_header_encode(&h, head);
-    file_writer w = {out, 0};
-    if (!write_to_file(&w, head, sizeof head) ||
-        !write_to_file(&w, m.name.c_str(), m.name.size() + 1))
-        return kvp_fail("output cannot be written");
-
+// Packs the file of member m through write(context, ...), adding what it reads to progress
+// (when given). 0 with *packed set, else 1 with *error saying why; nothing is printed, so
+// that parallel packing reports failures in member order. write_failure names a failed write.
+int encode_member(const member_source &m, lza_write_fn write, void *context, kvp_progress *progress,
+                  const char *write_failure, uint64_t *packed, std::string *error) {
     FILE *in = kvp_open(m.path, "rb");
-    if (!in) return kvp_fail("%s: cannot be opened", m.name.c_str());
-    w.written = 0;
-    lza_encoder *e = lza_encode_begin(write_to_file, &w);
+    if (!in) return *error = m.name + ": cannot be opened", 1;
+    lza_encoder *e = lza_encode_begin(write, context);
     if (!e) {
         fclose(in);
-        return kvp_fail("out of memory");
+        return *error = "out of memory", 1;
     }
-    progress->label = m.name;
     std::vector<unsigned char> portion(READ_PORTION);
     uint64_t read_total = 0;
     size_t got;
@@ -263,21 +275,50 @@ int write_record(FILE *out, const member_source &m, kvp_progress *progress) {
     while (ok && (got = fread(portion.data(), 1, portion.size(), in)) > 0) {
         read_total += got;
         ok = read_total <= m.size && lza_encode_feed(e, portion.data(), got);
-        kvp_progress_add(progress, got);
+        if (progress) kvp_progress_add(progress, got);
     }
     const int read_failed = ferror(in);
     fclose(in);
-    uint64_t packed = 0;
     if (!ok || read_failed || read_total != m.size) {
         lza_encode_abort(e);
-        if (read_failed) return kvp_fail("%s: read error", m.name.c_str());
-        if (read_total != m.size) return kvp_fail("%s: changed while being packed", m.name.c_str());
-        return kvp_fail("output cannot be written");
+        if (read_failed) return *error = m.name + ": read error", 1;
+        if (read_total != m.size) return *error = m.name + ": changed while being packed", 1;
+        return *error = write_failure, 1;
     }
-    if (!lza_encode_end(e, &packed)) return kvp_fail("output cannot be written");
-    if (packed > MAX_MEMBER_SIZE)
-        return kvp_fail("%s: packs to %llu bytes, more than a record can hold", m.name.c_str(),
-                        (unsigned long long)packed);
+    if (!lza_encode_end(e, packed)) return *error = write_failure, 1;
+    if (*packed > MAX_MEMBER_SIZE)
+        return *error = m.name + ": packs to " + std::to_string(*packed) +
+                        " bytes, more than a record can hold",
+               1;
+    return 0;
+}
+
+lza_header record_header(const member_source &m, uint64_t packed) {
+    return {LZA_MAGIC,
+            1,
+            1,
+            (uint32_t)m.size,
+            (uint32_t)packed,
+            m.file_time,
+            (int16_t)(m.name.size() + 1),
+            0};
+}
+
+// Appends one member record at the file's end: header (sizes patched once known), name, data.
+int write_record(FILE *out, const member_source &m, kvp_progress *progress) {
+    const int64_t record_at = kvp_tell(out);
+    lza_header h = record_header(m, 0);
+    unsigned char head[LZA_HEADER_SIZE];
+    lza_header_encode(&h, head);
+    file_writer w = {out, 0};
+    if (!write_to_file(&w, head, sizeof head) ||
+        !write_to_file(&w, m.name.c_str(), m.name.size() + 1))
+        return kvp_fail("output cannot be written");
+    progress->label = m.name;
+    uint64_t packed = 0;
+    std::string error;
+    if (encode_member(m, write_to_file, &w, progress, "output cannot be written", &packed, &error))
+        return kvp_fail("%s", error.c_str());
     h.packed_size = (uint32_t)packed;
     lza_header_encode(&h, head);
     const int64_t end = kvp_tell(out);
@@ -287,9 +328,84 @@ int write_record(FILE *out, const member_source &m, kvp_progress *progress) {
     return 0;
 }
 
+// One member packed into memory by a parallel batch.
+struct packed_member {
+    lza_byte_buffer data = {};
+    uint64_t packed = 0;
+    int failed = 0;
+    std::string error;
+};
+
+// A run of members packed at once: each thread takes the next unpacked one until none is left.
+struct member_batch {
+    const member_source *members; // the batch's first member
+    packed_member *results;       // one per member
+    size_t count;
+    std::atomic<size_t> next;
+};
+
+void pack_batch(void *context) {
+    member_batch *b = static_cast<member_batch *>(context);
+    for (size_t i; (i = b->next.fetch_add(1)) < b->count;) {
+        packed_member &r = b->results[i];
+        r.failed = encode_member(b->members[i], lza_byte_buffer_write, &r.data, nullptr,
+                                 "out of memory", &r.packed, &r.error);
+    }
+}
+
+// Appends the record of a member packed into memory.
+int write_packed(FILE *out, const member_source &m, const packed_member &r,
+                 kvp_progress *progress) {
+    if (r.failed) return kvp_fail("%s", r.error.c_str());
+    const lza_header h = record_header(m, r.packed);
+    unsigned char head[LZA_HEADER_SIZE];
+    lza_header_encode(&h, head);
+    if (fwrite(head, 1, sizeof head, out) != sizeof head ||
+        fwrite(m.name.c_str(), 1, m.name.size() + 1, out) != m.name.size() + 1 ||
+        (r.data.size > 0 && fwrite(r.data.data, 1, r.data.size, out) != r.data.size))
+        return kvp_fail("output cannot be written");
+    progress->label = m.name;
+    kvp_progress_add(progress, m.size);
+    return 0;
+}
+
+// Appends the records of members in their order. With more than one job, runs of members up
+// to PARALLEL_MEMBER_MAX each are packed in batches, jobs at a time, into memory and written
+// in order once the batch is done; larger members, and all with one job, go straight to out.
+// The bytes written are the same either way.
+int write_records(FILE *out, const std::vector<member_source> &members, int jobs,
+                  kvp_progress *progress) {
+    size_t i = 0;
+    while (i < members.size()) {
+        if (jobs == 1 || members[i].size > PARALLEL_MEMBER_MAX) {
+            if (write_record(out, members[i], progress)) return 1;
+            i++;
+            continue;
+        }
+        size_t end = i;
+        uint64_t input = 0;
+        while (end < members.size() && members[end].size <= PARALLEL_MEMBER_MAX &&
+               (end == i || input + members[end].size <= BATCH_BYTES)) {
+            input += members[end].size;
+            end++;
+        }
+        std::vector<packed_member> results(end - i);
+        member_batch batch = {&members[i], results.data(), results.size(), {0}};
+        kvp_run_parallel((int)std::min<size_t>((size_t)jobs, results.size()), pack_batch, &batch);
+        int failed = 0;
+        for (size_t k = 0; k < results.size(); k++) {
+            if (!failed) failed = write_packed(out, members[i + k], results[k], progress);
+            lza_byte_buffer_free(&results[k].data);
+        }
+        if (failed) return 1;
+        i = end;
+    }
+    return 0;
+}
+
 // Writes data then the records of members to a temporary file, renamed to path when complete.
 int write_output(const fs::path &path, const std::vector<unsigned char> &prefix,
-                 const std::vector<member_source> &members, kvp_progress *progress) {
+                 const std::vector<member_source> &members, int jobs, kvp_progress *progress) {
     fs::path temp = path;
     temp += ".tmp";
     FILE *out = kvp_open(temp, "wb");
@@ -297,8 +413,7 @@ int write_output(const fs::path &path, const std::vector<unsigned char> &prefix,
     int failed = !prefix.empty() && fwrite(prefix.data(), 1, prefix.size(), out) != prefix.size()
                      ? kvp_fail("%s: cannot be written", kvp_path_display(temp).c_str())
                      : 0;
-    for (size_t i = 0; !failed && i < members.size(); i++)
-        failed = write_record(out, members[i], progress);
+    if (!failed) failed = write_records(out, members, jobs, progress);
     if (fclose(out) != 0 && !failed)
         failed = kvp_fail("%s: cannot be written", kvp_path_display(temp).c_str());
     std::error_code ec;
@@ -348,10 +463,10 @@ int cmd_pack(int argc, char **argv) {
         lza_pck_path(pck.data(), pck.size());
         records = kvp_text_path(pck.data());
         if (records == o.output) return kvp_fail("pack: --pck needs an OUTPUT with an extension");
-        failed = write_output(records, {}, members, &progress) ||
-                 write_output(o.output, stub, {}, &progress);
+        failed = write_output(records, {}, members, o.jobs, &progress) ||
+                 write_output(o.output, stub, {}, o.jobs, &progress);
     } else {
-        failed = write_output(o.output, stub, members, &progress);
+        failed = write_output(o.output, stub, members, o.jobs, &progress);
     }
     kvp_progress_end(&progress);
     if (failed) return 1;

@@ -25,5 +25,7 @@ int kvp_path_text(const std::filesystem::path &path, std::string *text);
 std::string kvp_path_display(const std::filesystem::path &path);
 // The inverse: a path from such a text.
 std::filesystem::path kvp_text_path(const std::string &text);
+// The processors this process can run on, at least 1: the default number of packing threads.
+int kvp_processor_count();
 // Prepares the process (the ANSI code page for name conversions on Windows).
 void kvp_os_start();

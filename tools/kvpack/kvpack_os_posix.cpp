@@ -36,4 +36,9 @@ std::filesystem::path kvp_text_path(const std::string &text) {
     return std::filesystem::path(text);
 }
 
+int kvp_processor_count() {
+    const long n = sysconf(_SC_NPROCESSORS_ONLN);
+    return n >= 1 ? (int)n : 1;
+}
+
 void kvp_os_start() {}

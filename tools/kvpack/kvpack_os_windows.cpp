@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <io.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <vector>
 
@@ -49,6 +50,11 @@ std::filesystem::path kvp_text_path(const std::string &text) {
     std::vector<wchar_t> out(n + 1);
     mbstowcs(out.data(), text.c_str(), n + 1);
     return std::filesystem::path(std::wstring(out.data(), n));
+}
+
+int kvp_processor_count() {
+    const int n = pthread_num_processors_np(); // winpthreads: the process's affinity mask
+    return n >= 1 ? n : 1;
 }
 
 void kvp_os_start() {
