@@ -62,8 +62,10 @@ enum : size_t { FAILURE_LINE_CAPACITY = LZA_NAME_CAPACITY + 64 };
 
 void add_failure(failure_list *failures, const char *name, const char *reason) {
     failures->count++;
-    char line[FAILURE_LINE_CAPACITY];
-    snprintf(line, sizeof line, "\n%s: %s", name && name[0] ? name : "?", reason);
+    char line[FAILURE_LINE_CAPACITY] = "\n"; // cut to its capacity, as every line is
+    text_append(line, sizeof line, name && name[0] ? name : "?");
+    text_append(line, sizeof line, ": ");
+    text_append(line, sizeof line, reason);
     // Whole lines only, with room kept for the count of the ones left out.
     if (failures->hidden || strlen(failures->text) + strlen(line) + 40 >= sizeof failures->text)
         failures->hidden++;
