@@ -26,13 +26,6 @@ set_source_files_properties(resources/setup.rc PROPERTIES OBJECT_DEPENDS "${KV_P
 add_executable(kvrobot tests/e2e/robot.cpp)
 target_link_options(kvrobot PRIVATE -static -s -mconsole)
 
-# The install run without the wizard's pages, packed like a stub by the e2e tests.
-add_executable(kvinstall tests/e2e/install_probe.cpp src/shell/win32/overwrite_dialog.cpp
-  resources/setup.rc)
-target_include_directories(kvinstall PRIVATE resources)
-target_link_libraries(kvinstall PRIVATE kv_core comctl32)
-target_link_options(kvinstall PRIVATE -static -s -mconsole)
-
 # Reads link files back through the shell's link object, for the shortcut e2e test.
 add_executable(kvlinkread tests/e2e/link_read.cpp)
 target_link_libraries(kvlinkread PRIVATE ole32 uuid)

@@ -57,3 +57,94 @@ kv_finish_run() {
 kv_elapsed() { # seconds since $1 (from date +%s.%N), two decimals
     awk -v a="$1" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f", b - a }'
 }
+
+# The demo's wizard as a person goes through it, as robot flow lines on stdout, for
+# C:\kvtest\setup.exe (the demo packed behind the real stub): the welcome page, the licence
+# accepted, destination $1 typed into the folder box, the option boxes as the script ticks them
+# unless a further argument says otherwise (startmenu=0|1, desktop=0|1, extrareg=0|1), and
+# Start pressed. Lines for the run itself (a question to answer) may follow; then
+# kv_wizard_finish_lines.
+kv_wizard_start_lines() {
+    local dest=${1//\\/\\\\} box id want default
+    shift
+    cat <<FLOW
+start setup.exe
+wait-window "Korvex Demo installeren"
+expect-visible 5051 1
+click 1
+expect-visible 5010 1
+expect-enabled 1 0
+check 5011
+expect-enabled 1 1
+click 1
+expect-visible 5001 1
+set-text 5001 "$dest"
+FLOW
+    for box in "$@"; do
+        case "${box%=*}" in
+        startmenu) id=5003 default=1 ;;
+        desktop) id=5004 default=1 ;;
+        extrareg) id=5008 default=0 ;;
+        *)
+            echo "kv_wizard_start_lines: unknown box $box" >&2
+            return 2
+            ;;
+        esac
+        want=${box#*=}
+        echo "expect-checked $id $default"
+        if [ "$want" != "$default" ]; then printf 'check %s\nexpect-checked %s %s\n' "$id" "$id" "$want"; fi
+    done
+    echo "click 1"
+}
+
+# The end of the wizard after a run that completed: "Installatie voltooid", "Voltooien", the
+# launch box unticked (the test does not start the demo), "Sluiten", exit 0.
+kv_wizard_finish_lines() {
+    cat <<'FLOW'
+wait-window "Korvex Demo installeren"
+timeout 120
+expect-text 6001 "Installatie voltooid"
+timeout 20
+expect-visible 2 0
+expect-text 1 "Voltooien"
+click 1
+expect-visible 5031 1
+check 5031
+expect-checked 5031 0
+expect-text 1 "Sluiten"
+click 1
+wait-gone
+expect-exit 0
+FLOW
+}
+
+# Runs robot flow file $1 (in C:\kvtest) with its output in log $2 (shown too); returns 0 when
+# the robot passed.
+kv_robot() {
+    local code=0
+    (cd "$work" && timeout 300 "$KV_WINE64" kvrobot.exe "$(basename "$1")") >"$2" \
+        2>>"$(dirname "$2")/wine.log" || code=$?
+    cat "$2"
+    [ "$code" = 0 ] && grep -qx 'PASS' "$2"
+}
+
+# Installs the demo unattended (setup.exe /S and the further arguments, e.g. /D=C:\Folder);
+# the exit code in $setup_code, setup.exe's output appended to log $1.
+kv_setup_silent() {
+    local log=$1
+    shift
+    setup_code=0
+    (cd "$work" && timeout 120 "$KV_WINE64" setup.exe /S "$@") >>"$log" 2>>"$(dirname "$log")/wine.log" ||
+        setup_code=$?
+    echo "setup.exe /S${*:+ $*} -> exit $setup_code" >>"$log"
+}
+
+# Stages the demo product of folder $1 (its script and members, with the freshly built
+# demo.exe) in folder $2; kv_pack_demo KVPACK FOLDER packs it behind the real x86_64 stub as
+# C:\kvtest\setup.exe once the test has changed what it needs.
+kv_stage_demo() {
+    mkdir -p "$2"
+    cp "$1"/setup.txt "$1"/license.txt "$1"/welcome.txt "$1"/readme.txt "$1"/banner.bmp "$2/"
+    cp "$KV_DEMO_EXE" "$2/demo.exe"
+}
+kv_pack_demo() { "$1" pack --quiet -o "$work/setup.exe" --stub "$KV_SETUP_EXE" "$2"; }

@@ -1,14 +1,14 @@
 #!/bin/bash
-# The registry step on its real Win32 backend, under Wine: the demo product packed behind
-# kvinstall.exe (the stub's install run without the wizard pages), with the extra registration
-# ticked, registers .kvd and .kvt. reg query shows the extension keys, the classes with their
+# The registry step on its real Win32 backend, under Wine: the demo product packed behind the
+# real x86_64 stub, installed through the wizard with the extra registration ticked (and the
+# shortcut boxes unticked) by the robot as a person would, registers .kvd and .kvt. reg query shows the extension keys, the classes with their
 # friendly names, DefaultIcon and the shell commands; Uninstal.log holds the [REG] records in
 # the order the keys were made. A second install over an older registration (with a command of
 # its own) leaves exactly the keys of the first. Parity: the registry.reg that kvpack simulate
 # writes for the same installer, imported into a fresh prefix with regedit, gives the same keys
 # and values as the real run.
 # Usage: registry_windows.sh NATIVE-KVPACK DEMO-FOLDER
-# Environment: KV_E2E_WORK, KV_SETUP_EXE, KV_ROBOT_EXE, KV_INSTALL_EXE, KV_DEMO_EXE, KV_WINE64.
+# Environment: KV_E2E_WORK, KV_SETUP_EXE, KV_ROBOT_EXE, KV_DEMO_EXE, KV_WINE64.
 set -euo pipefail
 . "$(dirname "$0")/e2e_lib.sh"
 
@@ -17,11 +17,8 @@ demo=$2
 run="$KV_E2E_WORK/runs/registry_windows"
 kv_prepare_run "$run"
 product="$run/product"
-mkdir -p "$product"
-cp "$demo"/setup.txt "$demo"/license.txt "$demo"/welcome.txt "$demo"/readme.txt \
-    "$demo"/banner.bmp "$product/"
-cp "$KV_DEMO_EXE" "$product/demo.exe"
-"$kvpack" pack --quiet -o "$work/install.exe" --stub "$KV_INSTALL_EXE" "$product"
+kv_stage_demo "$demo" "$product"
+kv_pack_demo "$kvpack" "$product"
 dest="$WINEPREFIX/drive_c/Korvex Demo"
 keys=(.kvd KorvexDemo.Document .kvt KorvexDemo.Tekst)
 
@@ -36,14 +33,16 @@ wine_reg() { timeout 60 "$KV_WINE64" reg "$@" 2>>"$run/wine.log" | tr -d '\r'; }
 default_of() { wine_reg query "HKCR\\$1" /ve | sed -n 's/^ *(Default) *REG_SZ *//p' | grep . || echo missing; }
 # Every key and value below the demo's four keys, as reg query lists them.
 snapshot() { for k in "${keys[@]}"; do wine_reg query "HKCR\\$k" /s || echo "no $k"; done; }
-install() { # install LOG: the demo into C:\Korvex Demo with the extra registration ticked
-    (cd "$work" && timeout 120 "$KV_WINE64" install.exe 'C:\Korvex Demo' extrareg) >"$1" \
-        2>>"$run/wine.log" || status=1
+{
+    kv_wizard_start_lines 'C:\Korvex Demo' startmenu=0 desktop=0 extrareg=1
+    kv_wizard_finish_lines
+} >"$work/flow.txt"
+install() { # install LOG: the demo into C:\Korvex Demo through the wizard, extrareg ticked
+    kv_robot "$work/flow.txt" "$1"
 }
 
 # First run: a fresh install.
-install "$run/first.log"
-check "result 2" grep -q '^result 2' "$run/first.log"
+check "install through the wizard" install "$run/first.log"
 exe='C:\Korvex Demo\demo.exe'
 check ".kvd names its class" test "$(default_of .kvd)" = KorvexDemo.Document
 check "class friendly name" test "$(default_of KorvexDemo.Document)" = "Korvex Demo-document"
@@ -69,15 +68,14 @@ wine_reg add 'HKCR\KorvexDemo.Document\shell\edit\command' /ve /d old.exe /f >/d
 wine_reg add 'HKCR\.kvd\ShellNew' /v NullFile /d '' /f >/dev/null
 check "older keys planted" test "$(default_of 'KorvexDemo.Document\shell\edit\command')" = old.exe
 rm -rf "$dest"
-install "$run/second.log"
-check "second result 2" grep -q '^result 2' "$run/second.log"
+check "second install through the wizard" install "$run/second.log"
 snapshot >"$run/second-keys.txt"
 check "installing twice leaves one set of keys" cmp "$run/first-keys.txt" "$run/second-keys.txt"
 kv_stop_wine
 
 # Parity: the simulation's registry.reg imported into a fresh prefix reads back the same.
-"$kvpack" simulate "$work/install.exe" --root "$run/sim" --dest 'C:\Korvex Demo' \
-    --option extrareg=on >"$run/sim.log" 2>&1 || status=1
+"$kvpack" simulate "$work/setup.exe" --root "$run/sim" --dest 'C:\Korvex Demo' \
+    --option startmenu=off --option desktop=off --option extrareg=on >"$run/sim.log" 2>&1 || status=1
 mkdir -p "$run/fresh"
 cp -a "$KV_TEMPLATE/prefix" "$run/fresh/prefix"
 kv_use_prefix "$run/fresh"

@@ -1,13 +1,14 @@
 #!/bin/bash
-# The shortcut steps on their real Win32 backend, under Wine: the demo product packed behind
-# kvinstall.exe installs with both option boxes ticked; the Start-menu group and the desktop
+# The shortcut steps on their real Win32 backend, under Wine: the demo product packed behind the
+# real x86_64 stub installs unattended (setup.exe /S) with both option boxes ticked, as its
+# script ticks them; the Start-menu group and the desktop
 # then hold the demo's links, each of which the shell's own link object resolves to the
 # installed file with its working folder, icon and description; Uninstal.log records the group
 # folder and each link after the copied files, byte for byte as the native simulation records
 # them; and the links the simulation wrote load through the same link object with the same
 # properties.
 # Usage: shortcuts_windows.sh NATIVE-KVPACK DEMO-FOLDER
-# Environment: KV_E2E_WORK, KV_SETUP_EXE, KV_ROBOT_EXE, KV_INSTALL_EXE, KV_DEMO_EXE,
+# Environment: KV_E2E_WORK, KV_SETUP_EXE, KV_ROBOT_EXE, KV_DEMO_EXE,
 # KV_LINKREAD_EXE, KV_WINE64.
 set -euo pipefail
 . "$(dirname "$0")/e2e_lib.sh"
@@ -17,12 +18,9 @@ demo=$2
 run="$KV_E2E_WORK/runs/shortcuts_windows"
 kv_prepare_run "$run"
 product="$run/product"
-mkdir -p "$product"
-cp "$demo"/setup.txt "$demo"/license.txt "$demo"/welcome.txt "$demo"/readme.txt \
-    "$demo"/banner.bmp "$product/"
-cp "$KV_DEMO_EXE" "$product/demo.exe"
+kv_stage_demo "$demo" "$product"
 cp "$KV_LINKREAD_EXE" "$work/kvlinkread.exe"
-"$kvpack" pack --quiet -o "$work/install.exe" --stub "$KV_INSTALL_EXE" "$product"
+kv_pack_demo "$kvpack" "$product"
 
 status=0
 check() { # check DESCRIPTION COMMAND...: runs the command, reports and records a failure
@@ -38,10 +36,9 @@ desktop_win="C:\\users\\$user\\Desktop"
 programs="$WINEPREFIX/drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
 desktop="$WINEPREFIX/drive_c/users/$user/Desktop"
 
-(cd "$work" && "$KV_WINE64" install.exe 'C:\Korvex Demo' startmenu desktop) \
-    >"$run/install.log" 2>>"$run/wine.log" || status=1
+kv_setup_silent "$run/install.log" # into the script's default folder, C:\Korvex Demo
 cat "$run/install.log"
-check "result 2" grep -q '^result 2' "$run/install.log"
+check "exit 0 (the run completed)" test "$setup_code" = 0
 dest="$WINEPREFIX/drive_c/Korvex Demo"
 check "InsErr.log holds its header only" test "$(wc -l <"$dest/InsErr.log")" = 1
 for f in "$programs/Korvex Demo/Korvex Demo.lnk" "$programs/Korvex Demo/Leesmij.lnk" \
@@ -93,7 +90,7 @@ check "shortcut records in order" diff "$run/records.expected" "$run/records.tai
 
 # The simulation of the same installer for the same user: the same Uninstal.log, and links
 # that the shell's link object reads as it reads its own.
-"$kvpack" simulate "$work/install.exe" --root "$run/sim" --user "$user" \
+"$kvpack" simulate "$work/setup.exe" --root "$run/sim" --user "$user" \
     --option startmenu=on --option desktop=on >"$run/sim.log" 2>&1 || status=1
 tail -n +2 "$dest/Uninstal.log" >"$run/wine-uninstal.tail"
 tail -n +2 "$run/sim/c/Korvex Demo/Uninstal.log" >"$run/sim-uninstal.tail"

@@ -1,14 +1,14 @@
 #!/bin/bash
 # The uninstaller on its real Win32 backend, under Wine. The demo product, shipping kvuninst.exe
-# as a member copied into the destination, is installed behind kvinstall.exe with its links and
-# file types. Then: kvuninst.exe beside a log of another folder refuses and touches nothing;
+# as a member copied into the destination and with its extra registration ticked in its own copy
+# of the script, is installed unattended (setup.exe /S) with its links and file types. Then: kvuninst.exe beside a log of another folder refuses and touches nothing;
 # answered "Nee" it removes nothing; with /S it removes every file, folder, link and key of the
 # demo, keeps a file the user added with its folder, says so with a non-zero exit code, and its
 # copy in the temporary folder removes kvuninst.exe once it has ended; installed anew, it
 # keeps the log and itself while the demo runs, and once the demo has ended and it is answered
 # "Ja", it shows what it removes and leaves nothing of the demo at all.
 # Usage: uninstall_windows.sh NATIVE-KVPACK DEMO-FOLDER
-# Environment: KV_E2E_WORK, KV_SETUP_EXE, KV_ROBOT_EXE, KV_INSTALL_EXE, KV_DEMO_EXE,
+# Environment: KV_E2E_WORK, KV_SETUP_EXE, KV_ROBOT_EXE, KV_DEMO_EXE,
 # KV_UNINSTALL_EXE, KV_WINE64.
 set -euo pipefail
 . "$(dirname "$0")/e2e_lib.sh"
@@ -18,16 +18,16 @@ demo=$2
 run="$KV_E2E_WORK/runs/uninstall_windows"
 kv_prepare_run "$run"
 product="$run/product"
-mkdir -p "$product"
-cp "$demo"/license.txt "$demo"/welcome.txt "$demo"/readme.txt "$demo"/banner.bmp "$product/"
-cp "$KV_DEMO_EXE" "$product/demo.exe"
+kv_stage_demo "$demo" "$product"
 cp "$KV_UNINSTALL_EXE" "$product/kvuninst.exe"
-# The vendor's one addition: the uninstaller copied into the destination with the program.
+# The vendor's one addition: the uninstaller copied into the destination with the program. The
+# extra registration is ticked too, so that the unattended install registers .kvt as well.
 awk '{ print } /^copy_files\r?$/ { block = 1 }
      block && /^\{\r?$/ { print "\t\"Verwijderprogramma\", [source]kvuninst.exe, [dest]\\*.*, overwrite_always\r"; block = 0 }' \
-    "$demo/setup.txt" >"$product/setup.txt"
+    "$demo/setup.txt" | sed 's/^\(extrareg01=.*\),false/\1,true/' >"$product/setup.txt"
 grep -q 'kvuninst.exe' "$product/setup.txt"
-"$kvpack" pack --quiet -o "$work/install.exe" --stub "$KV_INSTALL_EXE" "$product"
+grep -q '^extrareg01=.*,true' "$product/setup.txt"
+kv_pack_demo "$kvpack" "$product"
 
 status=0
 check() { # check DESCRIPTION COMMAND...: runs the command, reports and records a failure
@@ -45,9 +45,8 @@ wait_for_wine() { # until every process has ended (the copy removing kvuninst.ex
 }
 install() { # install LOG
     wait_for_wine # a fresh session: never one whose server is on its way out
-    (cd "$work" && timeout 120 "$KV_WINE64" install.exe 'C:\Korvex Demo' startmenu desktop \
-        extrareg) >"$1" 2>>"$run/wine.log" || status=1
-    check "installed: $(basename "$1")" grep -q '^result 2' "$1"
+    kv_setup_silent "$1" # into the script's default folder, C:\Korvex Demo
+    check "installed: $(basename "$1")" test "$setup_code" = 0
     check "kvuninst.exe installed" test -s "$dest/kvuninst.exe"
     check "links made" test -s "$desktop/Korvex Demo.lnk"
 }

@@ -48,7 +48,7 @@ same_as_simulated() { # FOLDER: the installed Uninstal.log against the simulatio
     cmp <(tail -n +2 "$drive_c/$1/Uninstal.log") <(tail -n +2 "$run/sim/c/$1/Uninstal.log")
 }
 no_partial_files() { # FOLDER: no file left half-written
-    test -z "$(find "$drive_c/$1" -name '*.kvpart' 2>/dev/null)"
+    test -z "$(find "$drive_c/$1" -name '~*' 2>/dev/null)"
 }
 if [ "$status" = 0 ]; then
     while IFS= read -r check; do
