@@ -23,6 +23,8 @@
 //   wait-gone                         wait until the current window is destroyed
 //   sleep MS
 //   expect-exit CODE                  wait for the process to end and compare its exit code
+//   snapshot NAME                     make the file snapshot.NAME and wait until the host (a
+//                                     screenshot script) has taken its picture and removed it
 //
 // Texts are double-quoted; \" and \\ escape, \t and \n stand for tab and newline, \xNN for a byte.
 // Lines starting with # are comments. The robot exits 0 when every expectation held, 1 on the first
@@ -500,6 +502,21 @@ static int do_expect_exit(const char *wanted) {
     return ROBOT_OK;
 }
 
+static int do_snapshot(const char *name) {
+    char path[MAX_PATH];
+    snprintf(path, sizeof path, "snapshot.%s", name);
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return fail("snapshot %s: cannot make %s", name, path);
+    CloseHandle(file);
+    say("snapshot %s", name);
+    DWORD start = GetTickCount();
+    while (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
+        if (GetTickCount() - start > g_robot.timeout_ms) return fail("snapshot %s not taken", name);
+        Sleep(POLL_MS);
+    }
+    return ROBOT_OK;
+}
+
 // Runs one script line. ROBOT_OK, ROBOT_MISMATCH or ROBOT_BAD_SCRIPT.
 static int run_line(char *line) {
     char *words[MAX_ARGS + 1];
@@ -543,6 +560,7 @@ static int run_line(char *line) {
     if (!strcmp(verb, "list-controls") && count == 1) return do_list_controls();
     if (!strcmp(verb, "wait-gone") && count == 1) return do_wait_gone();
     if (!strcmp(verb, "expect-exit") && count == 2) return do_expect_exit(words[1]);
+    if (!strcmp(verb, "snapshot") && count == 2) return do_snapshot(words[1]);
     return ROBOT_BAD_SCRIPT;
 }
 
