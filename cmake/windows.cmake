@@ -32,3 +32,10 @@ add_executable(demo WIN32 examples/demo/hello.cpp)
 target_link_options(demo PRIVATE -static -s -mwindows)
 
 add_subdirectory(tools/kvpack)
+
+# The painting on real GDI, checked by its pixels under Wine (tests/e2e/paint_windows.sh).
+add_executable(kvpaintprobe tests/e2e/paint_probe.cpp src/shell/win32/wizard_paint.cpp
+  src/shell/win32/bitmap_load.cpp resources/setup.rc)
+target_include_directories(kvpaintprobe PRIVATE resources)
+target_link_libraries(kvpaintprobe PRIVATE kv_core gdi32)
+target_link_options(kvpaintprobe PRIVATE -static -s -mconsole)
