@@ -2,6 +2,7 @@
 add_library(kv_platform_posix STATIC
   src/platform/posix/platform_posix.cpp
   src/platform/posix/platform_posix_ui.cpp
+  src/platform/posix/platform_posix_window.cpp
 )
 target_include_directories(kv_platform_posix PUBLIC src resources)
 target_link_libraries(kv_core PUBLIC kv_platform_posix)

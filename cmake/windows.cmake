@@ -2,6 +2,7 @@
 add_library(kv_platform_win32 STATIC
   src/platform/win32/platform_win32.cpp src/platform/win32/clock_volume_win32.cpp
   src/platform/win32/controls_win32.cpp
+  src/platform/win32/window_win32.cpp
 )
 target_include_directories(kv_platform_win32 PUBLIC src resources)
 target_link_libraries(kv_core PUBLIC kv_platform_win32)

@@ -17,6 +17,8 @@ enum : size_t {
     SCRIPT_BRACKET_CAPACITY = 64, // a bracketed word inside an expansion: at most 63
     SCRIPT_FOLDER_KEYS = 9,       // dir01 .. dir09
 };
+// The licence and welcome pages show at most this many bytes of their member.
+enum : size_t { SCRIPT_PAGE_TEXT_MAX = 1u << 20 };
 
 // ---- Loading and preparation ------------------------------------------------------------
 

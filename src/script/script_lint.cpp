@@ -520,10 +520,10 @@ void check_members(lint_run *run) {
         int found = member_matches(run, name);
         if (found < 0) {
             add(run, ln, "no packed member is named '%s': %s", show(name).text, m.effect);
-        } else if (m.is_text && run->members[found].size >= TEXT_BUFFER_CAPACITY) {
+        } else if (m.is_text && run->members[found].size > SCRIPT_PAGE_TEXT_MAX) {
             add(run, ln, "'%s' holds %llu bytes: the installer shows only the first %u",
                 show(name).text, (unsigned long long)run->members[found].size,
-                (unsigned)(TEXT_BUFFER_CAPACITY - 1));
+                (unsigned)SCRIPT_PAGE_TEXT_MAX);
         }
     }
 }

@@ -23,6 +23,14 @@
 //   wait-gone                         wait until the current window is destroyed
 //   sleep MS
 //   expect-exit CODE                  wait for the process to end and compare its exit code
+//   expect-any-msgbox "caption" "text"  as expect-msgbox, for a box of any other process (the
+//                                     program the installer started)
+//   expect-no-any-msgbox "caption" MS  no message box of that caption from another program appears
+//                                     within MS milliseconds
+//   press-key ID escape|enter         post the key to a control of the current window, as typed
+//   close-window                      post a close request to the current window (its close box)
+//   tree-select-parent ID             select the parent of the selected item of a tree control
+//   expect-text-prefix ID "text"      wait until a control's text starts with the given one
 //   snapshot NAME                     make the file snapshot.NAME and wait until the host (a
 //                                     screenshot script) has taken its picture and removed it
 //
@@ -502,6 +510,105 @@ static int do_expect_exit(const char *wanted) {
     return ROBOT_OK;
 }
 
+// ---- commands for the wizard's flows ----------------------------------------------------------
+
+struct foreign_search {
+    const char *caption;
+    HWND found;
+};
+
+static BOOL CALLBACK match_foreign_box(HWND window, LPARAM param) {
+    foreign_search *search = (foreign_search *)param;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == GetCurrentProcessId() || belongs_to_program(window)) return TRUE;
+    if (!IsWindowVisible(window) || !is_message_box(window)) return TRUE;
+    char caption[TEXT_CAPACITY];
+    window_text(window, caption, sizeof caption);
+    if (strcmp(caption, search->caption) != 0) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+static int do_expect_any_msgbox(const char *caption, const char *text) {
+    DWORD start = GetTickCount();
+    foreign_search search = {caption, nullptr};
+    while (EnumWindows(match_foreign_box, (LPARAM)&search), !search.found) {
+        if (GetTickCount() - start > g_robot.timeout_ms) break;
+        Sleep(POLL_MS);
+    }
+    char q1[TEXT_CAPACITY], q2[TEXT_CAPACITY], seen[TEXT_CAPACITY];
+    quote(caption, q1, sizeof q1);
+    if (!search.found) return fail("no message box %s of another program appeared", q1);
+    window_text(GetDlgItem(search.found, MSGBOX_TEXT_ID), seen, sizeof seen);
+    quote(seen, q2, sizeof q2);
+    say("other msgbox %s %s", q1, q2);
+    g_robot.msgbox = search.found;
+    if (strcmp(seen, text) != 0) return fail("message box text differs from the expected one");
+    return ROBOT_OK;
+}
+
+static int do_expect_no_any_msgbox(const char *caption, int ms) {
+    DWORD start = GetTickCount();
+    foreign_search search = {caption, nullptr};
+    while (EnumWindows(match_foreign_box, (LPARAM)&search), !search.found) {
+        if (GetTickCount() - start > (DWORD)ms) break;
+        Sleep(POLL_MS);
+    }
+    char quoted[TEXT_CAPACITY];
+    quote(caption, quoted, sizeof quoted);
+    if (search.found) return fail("a message box %s of another program appeared", quoted);
+    say("no other msgbox %s", quoted);
+    return ROBOT_OK;
+}
+
+static int do_press_key(int id, const char *name) {
+    WPARAM key = !lstrcmpiA(name, "escape") ? VK_ESCAPE : !lstrcmpiA(name, "enter") ? VK_RETURN : 0;
+    if (!key) return ROBOT_BAD_SCRIPT;
+    HWND target = control(id);
+    if (!target) return fail("no control %d", id);
+    PostMessageA(target, WM_KEYDOWN, key, 1);
+    PostMessageA(target, WM_KEYUP, key, (LPARAM)0xC0000001);
+    say("key %s to %d", name, id);
+    return ROBOT_OK;
+}
+
+static int do_close_window(void) {
+    if (!g_robot.window || !IsWindow(g_robot.window)) return fail("no current window");
+    PostMessageA(g_robot.window, WM_CLOSE, 0, 0);
+    say("close requested");
+    return ROBOT_OK;
+}
+
+// Item handles are plain values, so a tree of another process is walked without shared memory.
+static int do_tree_select_parent(int id) {
+    HWND tree = control(id);
+    if (!clickable(tree, id)) return ROBOT_MISMATCH;
+    LPARAM selected = (LPARAM)ask(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+    LPARAM parent = selected ? (LPARAM)ask(tree, TVM_GETNEXTITEM, TVGN_PARENT, selected) : 0;
+    if (!parent) return fail("tree %d: the selection has no parent", id);
+    ask(tree, TVM_SELECTITEM, TVGN_CARET, parent);
+    say("tree %d: parent selected", id);
+    return ROBOT_OK;
+}
+
+static int do_expect_text_prefix(int id, const char *wanted) {
+    HWND window = control(id);
+    if (!window) return fail("no control %d", id);
+    DWORD start = GetTickCount();
+    char seen[TEXT_CAPACITY], quoted[TEXT_CAPACITY];
+    for (;;) {
+        window_text(window, seen, sizeof seen);
+        if (strncmp(seen, wanted, strlen(wanted)) == 0) break;
+        if (GetTickCount() - start > g_robot.timeout_ms) break;
+        Sleep(POLL_MS);
+    }
+    quote(seen, quoted, sizeof quoted);
+    say("text %d %s", id, quoted);
+    if (strncmp(seen, wanted, strlen(wanted)) != 0) return fail("control %d: text differs", id);
+    return ROBOT_OK;
+}
+
 static int do_snapshot(const char *name) {
     char path[MAX_PATH];
     snprintf(path, sizeof path, "snapshot.%s", name);
@@ -560,6 +667,17 @@ static int run_line(char *line) {
     if (!strcmp(verb, "list-controls") && count == 1) return do_list_controls();
     if (!strcmp(verb, "wait-gone") && count == 1) return do_wait_gone();
     if (!strcmp(verb, "expect-exit") && count == 2) return do_expect_exit(words[1]);
+    if (!strcmp(verb, "expect-any-msgbox") && count == 3)
+        return do_expect_any_msgbox(words[1], words[2]);
+    int ms = 0;
+    if (!strcmp(verb, "expect-no-any-msgbox") && count == 3 && parse_id(words[2], &ms))
+        return do_expect_no_any_msgbox(words[1], ms);
+    if (!strcmp(verb, "press-key") && count == 3 && has_id) return do_press_key(id, words[2]);
+    if (!strcmp(verb, "close-window") && count == 1) return do_close_window();
+    if (!strcmp(verb, "tree-select-parent") && count == 2 && has_id)
+        return do_tree_select_parent(id);
+    if (!strcmp(verb, "expect-text-prefix") && count == 3 && has_id)
+        return do_expect_text_prefix(id, words[2]);
     if (!strcmp(verb, "snapshot") && count == 2) return do_snapshot(words[1]);
     return ROBOT_BAD_SCRIPT;
 }

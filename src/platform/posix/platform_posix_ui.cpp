@@ -34,6 +34,7 @@ void copy_text(char *dst, size_t cap, const char *src) {
 } // namespace
 
 int platform_message_box(const char *text, const char *caption, uint32_t style) {
+    platform_ui_log("message %s|%s", caption ? caption : "", text ? text : "");
     if (platform_ui.message_box)
         return platform_ui.message_box(text, caption, style, platform_ui.context);
     fprintf(stderr, "[%s] %s\n", caption ? caption : "", text ? text : "");
@@ -73,6 +74,7 @@ size_t platform_get_item_text(platform_window *, int item, char *out, size_t cap
 }
 
 void platform_set_item_text(platform_window *, int item, const char *text) {
+    platform_ui_log("text %d %.200s", item, text ? text : "");
     platform_ui_type(item, text);
     if (platform_ui.item_text) platform_ui.item_text(item, text ? text : "", platform_ui.context);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "platform/platform_window.h"
 
 #include <cstdint>
 
@@ -20,16 +21,25 @@ struct platform_ui_hooks {
     int (*ask_overwrite)(const platform_overwrite_question *question, void *context);
     // Sees every change of an item's text (step rows, status label). Null: nobody watches.
     void (*item_text)(int item, const char *text, void *context);
+    // Answers the folder browser: 1 with the chosen folder in out, 0 cancelled. Null: cancelled.
+    int (*browse)(const platform_browse *browse, char *out, size_t cap, void *context);
 };
 
 extern platform_ui_hooks platform_ui;
 
 // The simulated wizard: the controls the run has written and the boxes a test has ticked.
 enum : int { PLATFORM_UI_ITEMS = 48, PLATFORM_UI_TEXT_CAPACITY = 512 };
+enum : size_t { PLATFORM_UI_LOG_CAPACITY = 1u << 16 };
 struct platform_ui_item {
     int id;                               // control id; 0 for a free slot
     int checked;                          // 0/1
     char text[PLATFORM_UI_TEXT_CAPACITY]; // window text
+    // The window operations (platform_window.h) on a control of the dialog
+    int exists;           // 0/1: made by platform_ui_open_wizard (the template)
+    int visible, enabled; // 0/1
+    platform_rect rect;   // client coordinates
+    size_t text_limit;    // last limit set, 0: the default
+    int clip_siblings;    // 0/1
 };
 struct platform_ui_model {
     platform_ui_item items[PLATFORM_UI_ITEMS];
@@ -38,6 +48,14 @@ struct platform_ui_model {
     int timer_id;     // the running timer's id, 0 when stopped
     int timer_starts; // how often a timer was started
     long drains;      // calls of platform_drain_messages
+    // The dialog itself (platform_window.h)
+    platform_rect work_area;                 // what platform_work_area reports
+    platform_rect window;                    // where the dialog stands
+    char caption[PLATFORM_UI_TEXT_CAPACITY]; // its caption
+    int ended, result;                       // platform_end_dialog was called, with result
+    int focus;                               // item given the focus, 0: none
+    int beeps;                               // default beeps sounded
+    char log[PLATFORM_UI_LOG_CAPACITY];      // one line per window operation, cut when full
 };
 extern platform_ui_model platform_ui_view;
 
@@ -47,3 +65,10 @@ void platform_ui_reset(void);
 const char *platform_ui_text(int item);
 void platform_ui_type(int item, const char *text);
 void platform_ui_tick(int item, int checked);
+
+// Makes the controls of the wizard's template 101 as a fresh dialog has them (ids, rectangles
+// in dialog units, texts, visibility, enabled state) on a 1024 x 768 screen whose work area
+// ends 30 pixels above the bottom, and clears the log.
+void platform_ui_open_wizard(void);
+// Appends one line to the log (printf format), cut when the log is full.
+void platform_ui_log(const char *format, ...);

@@ -37,9 +37,11 @@ void platform_stop_timer(platform_window *window, int id) {
     KillTimer((HWND)window, (UINT_PTR)id);
 }
 
-void platform_drain_messages(platform_window *) {
+void platform_drain_messages(platform_window *window) {
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        // The dialog's keys (Escape asks to cancel) work during the run as outside it.
+        if (window && IsDialogMessageA((HWND)window, &message)) continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
