@@ -50,7 +50,7 @@ echo "$bottom" | awk -F, '$1 > 8 || $2 > 8 || $3 > 8 { bad = 1 } END { exit bad 
 # gradient turns black, so trimming the black leaves the page block (frame and buttons). The
 # title painted near the bottom edge is cut off first.
 block=$(convert "$shot" -crop "${width}x$((height - 100))+0+0" +repage -channel B -evaluate set 0 \
-    +channel -trim -format '%@' info:)
+    +channel -format '%@' info:)
 read -r bw bh bx by < <(echo "$block" | sed 's/[x+]/ /g')
 left=$bx
 right=$((width - bx - bw))
