@@ -249,12 +249,28 @@ static void step_row_checks(void) {
     free_canvas(&icons);
 }
 
+// The timer's frame counter: from its initial 1 the first tick gives 2, and it runs 0..9, so
+// the running row's cell (frame + 3) wraps from 12 back to 3.
+static void animation_checks(void) {
+    HWND dialog =
+        CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+    anim_frame = 1;
+    std::string seen;
+    for (int tick = 0; tick < 12; tick++) {
+        animate_running_row(dialog);
+        seen += std::to_string(anim_frame);
+    }
+    check(seen == "234567890123", ("animation: frames " + seen).c_str());
+    DestroyWindow(dialog);
+}
+
 int main(int argc, char **argv) {
     module_instance = GetModuleHandleA(nullptr);
     std::string folder = argc > 1 ? argv[1] : ".";
     gradient_checks();
     picture_checks(folder);
     step_row_checks();
+    animation_checks();
     release_script(&g_state);
     printf("%s (%d failed)\n", g_failures ? "FAIL" : "PASS", g_failures);
     return g_failures ? 1 : 0;
