@@ -97,6 +97,7 @@ void show_run_complete(platform_window *window, installer_state *state) {
     platform_beep();
 }
 
+// The archive. 1 when found; 0 when not (said so).
 int locate_or_say(installer_state *state) {
     if (!locate_archive(state)) {
         platform_message_box(TEXT_NO_ARCHIVE, CAPTION_FATAL, PLATFORM_MB_ICONERROR);
@@ -105,9 +106,8 @@ int locate_or_say(installer_state *state) {
     return 1;
 }
 
-// Archive, script and pages. 1 when the wizard can go on; 0 when it must end (said so).
-int start_checks(installer_state *state) {
-    if (!locate_or_say(state)) return 0;
+// Script and pages. 1 when the wizard can go on; 0 when it must end (said so).
+int load_and_count(installer_state *state) {
     if (!load_script(state)) {
         platform_message_box(TEXT_NO_SCRIPT, CAPTION_FATAL, PLATFORM_MB_ICONERROR);
         return 0;
@@ -125,7 +125,7 @@ int wizard_locate_archive(void) {
 }
 
 int wizard_start(void) {
-    return start_checks(&g_state);
+    return locate_or_say(&g_state) && load_and_count(&g_state);
 }
 
 void wizard_release(void) {
@@ -135,8 +135,18 @@ void wizard_release(void) {
 
 int wizard_init(platform_window *window, installer_state *state,
                 wizard_picture_loader load_picture) {
-    // 1-3: archive, script, pages.
-    if (!start_checks(state)) {
+    // 1: the archive.
+    if (!locate_or_say(state)) {
+        end_wizard(window, WIZARD_CANCELLED);
+        return 0;
+    }
+    return wizard_init_located(window, state, load_picture);
+}
+
+int wizard_init_located(platform_window *window, installer_state *state,
+                        wizard_picture_loader load_picture) {
+    // 2-3: script, pages.
+    if (!load_and_count(state)) {
         end_wizard(window, WIZARD_CANCELLED);
         return 0;
     }
@@ -309,13 +319,11 @@ void wizard_next(platform_window *window, installer_state *state) {
 
 void wizard_back(platform_window *window, installer_state *state) {
     uint32_t page = list_item_id(state, KW_STEPS, state->current_page);
-    // During the run Back always asks, also when the start page is the first: ending the
-    // dialog there would leave the run going while the user thinks it stopped.
-    if (!run_active && state->current_page <= state->first_page) {
+    if (state->current_page <= state->first_page) {
         end_wizard(window, WIZARD_CANCELLED);
         return;
     }
-    if (run_active || page == KW_STARTINSTALL) {
+    if (page == KW_STARTINSTALL) {
         char question[SCRIPT_TOKEN_CAPACITY];
         script_text(state, KW_TEXT_ABORT, question, sizeof question);
         if (platform_message_box(question, "", PLATFORM_MB_YESNO | PLATFORM_MB_ICONQUESTION) ==

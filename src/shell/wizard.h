@@ -43,6 +43,10 @@ typedef void (*wizard_picture_loader)(platform_window *window);
 // when a missing archive or script ended the dialog with WIZARD_CANCELLED.
 int wizard_init(platform_window *window, installer_state *state,
                 wizard_picture_loader load_picture);
+// As wizard_init for an archive the caller has located (archive_path and archive_offset set,
+// as the packer's simulation does for an installer, a .pck file or a bare archive).
+int wizard_init_located(platform_window *window, installer_state *state,
+                        wizard_picture_loader load_picture);
 
 // Group base of a page keyword (showwelcome 5050, showlicense 5010, foldersettings 5000,
 // startinstall 6000, finished 5030); 0 for any other value, which selects no page.

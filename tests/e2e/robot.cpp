@@ -33,6 +33,9 @@
 //   expect-text-prefix ID "text"      wait until a control's text starts with the given one
 //   snapshot NAME                     make the file snapshot.NAME and wait until the host (a
 //                                     screenshot script) has taken its picture and removed it
+//   mark                              restart the clock (start restarts it too)
+//   print-elapsed LABEL               print the milliseconds since the clock's restart (for
+//                                     benchmarks; the waits poll every 50 ms)
 //
 // Texts are double-quoted; \" and \\ escape, \t and \n stand for tab and newline, \xNN for a byte.
 // Lines starting with # are comments. The robot exits 0 when every expectation held, 1 on the first
@@ -548,6 +551,13 @@ static int do_expect_any_msgbox(const char *caption, const char *text) {
     return ROBOT_OK;
 }
 
+static DWORD g_mark = 0; // the benchmark clock: GetTickCount at start or mark
+
+static int do_print_elapsed(const char *label) {
+    say("elapsed %s %lu ms", label, (unsigned long)(GetTickCount() - g_mark));
+    return ROBOT_OK;
+}
+
 static int do_expect_no_any_msgbox(const char *caption, int ms) {
     DWORD start = GetTickCount();
     foreign_search search = {caption, nullptr};
@@ -634,7 +644,15 @@ static int run_line(char *line) {
     int id = 0;
     int has_id = count >= 2 && parse_id(words[1], &id);
 
-    if (!strcmp(verb, "start") && count >= 2) return do_start(words, count);
+    if (!strcmp(verb, "start") && count >= 2) {
+        g_mark = GetTickCount();
+        return do_start(words, count);
+    }
+    if (!strcmp(verb, "mark") && count == 1) {
+        g_mark = GetTickCount();
+        return ROBOT_OK;
+    }
+    if (!strcmp(verb, "print-elapsed") && count == 2) return do_print_elapsed(words[1]);
     if (!strcmp(verb, "timeout") && count == 2) {
         g_robot.timeout_ms = (DWORD)atoi(words[1]) * 1000;
         return ROBOT_OK;

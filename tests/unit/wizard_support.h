@@ -11,13 +11,14 @@
 struct wizard_test : run_test {
     std::deque<int> box_answers; // Yes/No answers to questions, in order; No when they run out
     int back_at_pump = 0;        // press Back at this pump of the run (0: never)
+    int next_at_pump = 0;        // press Next (Enter on the hidden button) at this pump
     long pumps = 0;
     void *extra = nullptr; // whatever a test's own hooks need
 
     void SetUp() override {
         run_test::SetUp();
         box_answers.clear();
-        back_at_pump = 0;
+        back_at_pump = next_at_pump = 0;
         pumps = 0;
         platform_ui.message_box = [](const char *text, const char *caption, uint32_t style,
                                      void *self) {
@@ -31,7 +32,9 @@ struct wizard_test : run_test {
         };
         platform_ui.pump = [](void *self) {
             wizard_test *t = static_cast<wizard_test *>(self);
-            if (++t->pumps == t->back_at_pump) wizard_command(nullptr, &g_state, IDC_BACK);
+            ++t->pumps;
+            if (t->pumps == t->back_at_pump) wizard_command(nullptr, &g_state, IDC_BACK);
+            if (t->pumps == t->next_at_pump) wizard_command(nullptr, &g_state, IDC_NEXT);
         };
     }
 

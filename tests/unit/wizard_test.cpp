@@ -249,14 +249,15 @@ TEST_F(wizard_test, TheRunAndItsResults) {
     struct {
         const char *what;
         int no_space; // the disk space check fails (with break)
-        int back_at_pump;
+        int back_at_pump, next_at_pump;
         int answer; // to "Installatie afbreken ?"
         int done;   // 1: completed on the start page; 0: the folder page is back
     } cases[] = {
-        {"completes", 0, 0, 0, 1},
-        {"Back, then No: the run goes on", 0, 3, PLATFORM_IDNO, 1},
-        {"Back, then Yes: cancelled", 0, 3, PLATFORM_IDYES, 0},
-        {"a failing step with break", 1, 0, 0, 0},
+        {"completes", 0, 0, 0, 0, 1},
+        {"Back, then No: the run goes on", 0, 3, 0, PLATFORM_IDNO, 1},
+        {"Back, then Yes: cancelled", 0, 3, 0, PLATFORM_IDYES, 0},
+        {"a failing step with break", 1, 0, 0, 0, 0},
+        {"Next during the run starts no second run", 0, 0, 3, 0, 1},
     };
     for (auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -266,6 +267,8 @@ TEST_F(wizard_test, TheRunAndItsResults) {
         messages.clear();
         pumps = 0;
         back_at_pump = c.back_at_pump;
+        next_at_pump = c.next_at_pump;
+        int runs = platform_ui_view.timer_starts;
         if (c.answer) box_answers.push_back(c.answer);
         press(IDC_NEXT);
         tick(IDC_AGREE);
@@ -279,6 +282,7 @@ TEST_F(wizard_test, TheRunAndItsResults) {
             EXPECT_EQ(messages[0].style, PLATFORM_MB_YESNO | PLATFORM_MB_ICONQUESTION);
         }
         EXPECT_EQ(platform_ui_view.timer_id, 0);
+        EXPECT_EQ(platform_ui_view.timer_starts, runs + 1);
         if (c.done) {
             EXPECT_EQ(g_state.current_page, 3);
             EXPECT_EQ(text(IDC_STATUS_LINE), "Installatie voltooid");

@@ -11,6 +11,7 @@
 #include "platform/posix/platform_posix_paths.h"
 #include "platform/posix/platform_posix_ui.h"
 #include "script/script.h"
+#include "shell/wizard.h"
 #include "state/installer_state.h"
 
 #include <cstdio>
@@ -26,11 +27,13 @@ const char usage[] =
     "usage: kvpack simulate FILE --root DIR [--dest PATH] [--option NAME=on|off]...\n"
     "                        [--answer KEY=VALUE]... [--verbose]\n"
     "\n"
-    "Runs the install steps of FILE (an installer, a .pck file or a bare archive) as the\n"
-    "installer would on Windows, with every drive letter mapped into DIR: C:\\Prog\\a.txt is\n"
+    "Walks the wizard of FILE (an installer, a .pck file or a bare archive) page by page as a\n"
+    "user pressing Next would, and runs its install steps as the installer would on Windows,\n"
+    "with every drive letter mapped into DIR: C:\\Prog\\a.txt is\n"
     "written to DIR/c/Prog/a.txt, \\\\server\\share to DIR/unc/server/share. The logs read as on\n"
-    "Windows (C:\\... paths, CR LF). Prints each step row as it changes, every message box and\n"
-    "question with the answer given, the run's result and both logs.\n"
+    "Windows (C:\\... paths, CR LF). Prints each page passed (its group, the Back and Next\n"
+    "captions and states, the folder and the boxes), each step row as it changes, every message\n"
+    "box and question with the answer given, the run's result, both logs and the launch.\n"
     "\n"
     "  --root DIR          folder holding the simulated drives (made when missing)\n"
     "  --dest PATH         destination as typed into the folder box; default: the script's\n"
@@ -44,10 +47,15 @@ const char usage[] =
     "                      press Back and confirm the abort while STEP (checkdiskspace,\n"
     "                      createfolders, copyfiles, ...) runs, at its Nth message pump\n"
     "                      (default 1)\n"
+    "  --answer license=agree|decline\n"
+    "                      tick the licence page's agree (default) or disagree button; on\n"
+    "                      decline the walk goes Back to the first page and cancels\n"
+    "  --answer launch=yes|no\n"
+    "                      tick or clear the finish page's launch box (default: as the script)\n"
     "  --verbose           also print every change of the status line\n"
     "\n"
-    "Exit code: 0 when the installation completed, 2 when it failed or was cancelled, 1 on\n"
-    "a usage or archive error.\n";
+    "Exit code: 0 when the installation completed, 2 when it failed, was cancelled or the\n"
+    "wizard ended without installing, 1 on a usage or archive error.\n";
 
 struct simulation {
     std::vector<int> overwrite_answers; // in order; the last repeats
@@ -58,6 +66,9 @@ struct simulation {
     int32_t counted_step = -1; // step_counter the pumps are counted for
     int verbose = 0;
     int option_set[3] = {-1, -1, -1}; // startmenu, desktop, extrareg: -1 as the script says
+    int decline = 0;                  // the licence's disagree button instead of agree
+    int launch = -1;                  // the launch box: -1 as the script says
+    int run_page_printed = 0;         // the start page was printed at the run's first pump
 };
 
 simulation sim;
@@ -129,7 +140,13 @@ int on_question(const platform_overwrite_question *q, void *) {
     return answer;
 }
 
+void print_page(int index);
+
 void on_pump(void *) {
+    if (!sim.run_page_printed) {
+        sim.run_page_printed = 1;
+        print_page(g_state.current_page); // the start page, as the run begins
+    }
     if (!sim.cancel_step || g_state.cancel_requested || g_state.step_counter <= 0) return;
     if (g_state.step_counter != sim.counted_step) {
         sim.counted_step = g_state.step_counter;
@@ -138,8 +155,8 @@ void on_pump(void *) {
     if (list_item_id(&g_state, KW_INSTALL_STEPS, g_state.step_counter - 1) != sim.cancel_step)
         return;
     if (++sim.pumps_in_step == sim.cancel_pump) {
-        printf("back pressed: abort confirmed\n");
-        g_state.cancel_requested = 1;
+        printf("back pressed\n");
+        wizard_command(nullptr, &g_state, IDC_BACK);
     }
 }
 
@@ -153,22 +170,91 @@ void on_item(int item, const char *text, void *) {
     }
 }
 
-// Ticks box as the script's key line says (field 1 is true); extrareg01 only when present.
-void tick_from_script(uint32_t key, int item, int forced) {
-    char word[SCRIPT_EXPAND_CAPACITY];
-    int ticked = get_field(&g_state, key, 1, word, sizeof word) && lookup_keyword(word) == KW_TRUE;
-    platform_ui_tick(item, forced >= 0 ? forced : ticked);
+// A button as the page shows it: caption, and hidden or disabled when it is.
+std::string button(int item) {
+    std::string out = "\"" + std::string(platform_ui_text(item)) + "\"";
+    if (!platform_item_visible(nullptr, item)) out += " hidden";
+    for (const platform_ui_item &it : platform_ui_view.items)
+        if (it.id == item && !it.enabled) out += " disabled";
+    return out;
 }
 
-// The destination the folder page would show: default_dest_drive ("C:" when empty) and the
-// program's own folder below it.
-std::string default_destination() {
-    char drive[DRIVE_CAPACITY], dir[DIR_CAPACITY];
-    get_value(&g_state, KW_DEFAULT_DEST_DRIVE, drive, sizeof drive);
-    get_value(&g_state, KW_DEFAULT_DEST_DIR, dir, sizeof dir);
-    std::string dest = drive[0] ? drive : "C:";
-    if (dest.back() != '\\' && dir[0] != '\\') dest += '\\';
-    return dest + dir;
+void print_box(int item) {
+    printf("  box %d %-8s \"%s\"\n", item, platform_is_checked(nullptr, item) ? "ticked" : "clear",
+           platform_ui_text(item));
+}
+
+void print_page(int index) {
+    uint32_t page = list_item_id(&g_state, KW_STEPS, index);
+    if (!page_group(page)) {
+        printf("page %d: none (nothing on screen changes)\n", index);
+        return;
+    }
+    printf("page %d %s: group %d, back %s, next %s\n", index, keyword_word(page), page_group(page),
+           button(IDC_BACK).c_str(), button(IDC_NEXT).c_str());
+    if (page == KW_FOLDERSETTINGS) {
+        printf("  folder \"%s\"\n", platform_ui_text(IDC_FOLDER_EDIT));
+        print_box(IDC_STARTMENU_BOX);
+        print_box(IDC_DESKTOP_BOX);
+        print_box(IDC_EXTRAREG_BOX);
+    } else if (page == KW_FINISHED) {
+        print_box(IDC_LAUNCH_BOX);
+    }
+}
+
+int enabled_and_shown(int item) {
+    for (const platform_ui_item &it : platform_ui_view.items)
+        if (it.id == item) return it.enabled && it.visible;
+    return 0;
+}
+
+// Ticks a radio button as a click does: its partner is cleared, and the wizard hears of it.
+void click_radio(int item, int partner) {
+    platform_ui_tick(item, 1);
+    platform_ui_tick(partner, 0);
+    wizard_command(nullptr, &g_state, item);
+}
+
+// Presses Next page after page, answering the licence and launch box as asked, until the
+// wizard ends or cannot go on. The install run's result, or -2 when no run took place.
+int walk_pages(void) {
+    int result = -2;
+    for (int presses = 0; presses < 256 && !platform_ui_view.ended; presses++) {
+        int index = g_state.current_page;
+        uint32_t page = list_item_id(&g_state, KW_STEPS, index);
+        if (page == KW_SHOWLICENSE) {
+            click_radio(sim.decline ? IDC_DISAGREE : IDC_AGREE,
+                        sim.decline ? IDC_AGREE : IDC_DISAGREE);
+            printf("  licence %s\n", sim.decline ? "declined" : "agreed");
+        }
+        if (page == KW_FINISHED && sim.launch >= 0) {
+            platform_ui_tick(IDC_LAUNCH_BOX, sim.launch);
+            printf("  launch box %s\n", sim.launch ? "ticked" : "cleared");
+        }
+        if (page_group(page) && !enabled_and_shown(IDC_NEXT)) {
+            // A person cannot press Next: back to the first page and cancel there.
+            printf("back pressed (Next cannot be pressed)\n");
+            while (!platform_ui_view.ended && presses++ < 256) {
+                wizard_command(nullptr, &g_state, IDC_BACK);
+                if (!platform_ui_view.ended) print_page(g_state.current_page);
+            }
+            break;
+        }
+        int runs = platform_ui_view.timer_starts;
+        printf("next pressed\n");
+        sim.run_page_printed = 0;
+        wizard_command(nullptr, &g_state, IDC_NEXT);
+        if (platform_ui_view.timer_starts != runs) {
+            result = g_state.current_page == index + 1 ? RUN_COMPLETE
+                     : g_state.cancel_requested        ? STEP_CANCELLED
+                                                       : STEP_FAILED;
+            print_page(g_state.current_page);
+            if (result != RUN_COMPLETE) break; // the page before is back: a person changes it
+            continue;
+        }
+        if (!platform_ui_view.ended) print_page(g_state.current_page);
+    }
+    return result;
 }
 
 void print_log(const std::string &dest, const char *name) {
@@ -210,6 +296,14 @@ int parse_answer(const std::string &arg) {
         if (!sim.cancel_step) return kvp_fail("simulate: unknown step '%s'", step.c_str());
         if (colon != std::string::npos) sim.cancel_pump = atol(value.c_str() + colon + 1);
         if (sim.cancel_pump < 1) return kvp_fail("simulate: bad pump count in '%s'", value.c_str());
+        return 0;
+    }
+    if (key == "license" && (value == "agree" || value == "decline")) {
+        sim.decline = value == "decline";
+        return 0;
+    }
+    if (key == "launch" && (value == "yes" || value == "no")) {
+        sim.launch = value == "yes";
         return 0;
     }
     return kvp_fail("simulate: unknown answer '%s'", arg.c_str());
@@ -262,7 +356,6 @@ int cmd_simulate(int argc, char **argv) {
     text_copy(g_state.archive_path, sizeof g_state.archive_path, archive.path.c_str());
     g_state.archive_offset = (uint32_t)archive.offset;
     kvp_archive_close(&archive);
-    if (!load_script(&g_state)) return kvp_fail("simulate: %s: no setup.txt member", file);
 
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(root) / "c", ec);
@@ -274,25 +367,42 @@ int cmd_simulate(int argc, char **argv) {
     platform_ui.ask_overwrite = on_question;
     platform_ui.pump = on_pump;
     platform_ui.item_text = on_item;
-    tick_from_script(KW_PROGRAMGROUPYESNO, IDC_STARTMENU_BOX, sim.option_set[0]);
-    tick_from_script(KW_DESKTOPYESNO, IDC_DESKTOP_BOX, sim.option_set[1]);
-    char present[SCRIPT_EXPAND_CAPACITY];
-    if (get_value(&g_state, KW_EXTRAREG01, present, sizeof present) || sim.option_set[2] >= 0)
-        tick_from_script(KW_EXTRAREG01, IDC_EXTRAREG_BOX, sim.option_set[2]);
-    std::string typed = dest ? dest : default_destination();
-    platform_ui_type(IDC_FOLDER_EDIT, typed.c_str());
-    printf("destination %s\n", typed.c_str());
+    platform_ui_open_wizard();
+    if (!wizard_init_located(nullptr, &g_state, nullptr)) {
+        platform_ui_reset();
+        platform_posix_set_root(nullptr);
+        return kvp_fail("simulate: %s: no setup.txt member", file);
+    }
+    static const int boxes[] = {IDC_STARTMENU_BOX, IDC_DESKTOP_BOX, IDC_EXTRAREG_BOX};
+    for (int i = 0; i < 3; i++)
+        if (sim.option_set[i] >= 0) platform_ui_tick(boxes[i], sim.option_set[i]);
+    if (dest) platform_ui_type(IDC_FOLDER_EDIT, dest);
+    printf("destination %s\n", platform_ui_text(IDC_FOLDER_EDIT));
+    print_page(g_state.current_page);
 
-    int result = install_run(nullptr, &g_state);
-    static const char *const outcomes[] = {"cancelled", "failed", "stopped", "complete"};
-    printf("result %d (%s)\n", result, outcomes[result + 1 < 0 || result + 1 > 3 ? 2 : result + 1]);
-    std::string logs = g_state.dest_path;
+    int result = walk_pages();
+    if (result == -2) {
+        printf("result none (the wizard ended without installing)\n");
+    } else {
+        static const char *const outcomes[] = {"cancelled", "failed", "stopped", "complete"};
+        printf("result %d (%s)\n", result,
+               outcomes[result + 1 < 0 || result + 1 > 3 ? 2 : result + 1]);
+        std::string logs = g_state.dest_path;
+        fflush(stdout);
+        print_log(logs, "Uninstal.log");
+        print_log(logs, "InsErr.log");
+    }
+    if (platform_ui_view.ended) printf("wizard ended with %d\n", platform_ui_view.result);
+    platform_ui_view.log[0] = 0;
+    wizard_destroy(nullptr, &g_state);
+    const char *open = strstr(platform_ui_view.log, "open ");
+    if (open) {
+        std::string line(open + 5, strcspn(open + 5, "\n"));
+        size_t bar = line.find('|');
+        printf("launch %s in \"%s\"\n", line.substr(0, bar).c_str(),
+               bar == std::string::npos ? "" : line.substr(bar + 1).c_str());
+    }
     fflush(stdout);
-    print_log(logs, "Uninstal.log");
-    print_log(logs, "InsErr.log");
-    fflush(stdout);
-    release_member_table(&g_state);
-    release_script(&g_state);
     platform_ui_reset();
     platform_posix_set_root(nullptr);
     return result == RUN_COMPLETE ? 0 : 2;
