@@ -47,14 +47,15 @@ HBITMAP bitmap_from_packed(const unsigned char *dib, size_t size, HPALETTE *pale
 
 HPALETTE make_palette(const BITMAPINFOHEADER *header, int *count) {
     int n = header->biBitCount <= 8 ? 1 << header->biBitCount : 0;
-    if (header->biClrUsed != 0) n = (int)header->biClrUsed;
+    // The checks allow no more than 256 used colours; the bound stands here all the same.
+    if (header->biClrUsed != 0)
+        n = header->biClrUsed > BMP_MAX_COLOURS ? (int)BMP_MAX_COLOURS : (int)header->biClrUsed;
     *count = n;
     if (n == 0) return nullptr;
     struct {
         WORD version, entries;
         PALETTEENTRY entry[BMP_MAX_COLOURS];
     } logical;
-    if (n > (int)BMP_MAX_COLOURS) n = BMP_MAX_COLOURS;
     const RGBQUAD *table = reinterpret_cast<const RGBQUAD *>(
         reinterpret_cast<const BYTE *>(header) + BMP_INFO_HEADER_SIZE);
     logical.version = 0x300;
