@@ -12,10 +12,13 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 src=$(dirname "$here")
 runs=${1:-3}
-export KV_E2E_WORK=$(mktemp -d /tmp/kvbench-wizard-XXXXXX)
+export KV_E2E_WORK=$src/build/bench-wizard # in the tree: nothing else cleans it away meanwhile
+rm -rf "$KV_E2E_WORK"
+mkdir -p "$KV_E2E_WORK"
 trap 'rm -rf "$KV_E2E_WORK"' EXIT
 export KV_SETUP_EXE=$src/build/mingw-x86_64/setup.exe KV_ROBOT_EXE=$src/build/mingw-x86_64/kvrobot.exe
-kvpack=$src/build/native/kvpack
+kvpack=$src/build/native-release/kvpack # packing is not timed: the release build only saves time
+[ -x "$kvpack" ] || kvpack=$src/build/native/kvpack
 demo_exe=$src/build/mingw-x86_64/demo.exe
 . "$src/tests/e2e/e2e_lib.sh"
 
@@ -84,7 +87,8 @@ for i in range(2000):
         f.write('\n'.join(lines) + '\n')
 PY
 sed -i -e '/^welcome=/d' -e '/^\tshowwelcome\r\?$/d' \
-    -e 's/^\t"Voorbeeld".*$/\t"Koppen", [source]include\\*.h, [dest]\\include\\*.*, overwrite_always/' \
+    -e 's/^\tdir02=.*$/&\n\tdir03="[dest]\\include"/' \
+    -e 's/^\t"Voorbeeld".*$/\t"Koppen", [source]include\\*.h, [dir03]\\*.*, overwrite_always/' \
     "$payload/setup.txt"
 echo "payload: $(find "$payload" -type f ! -name setup.txt | wc -l) files," \
     "$(du -sm --apparent-size "$payload" | cut -f1) MB"
