@@ -44,3 +44,10 @@ target_link_libraries(kvuninst PRIVATE kv_core comctl32)
 target_link_options(kvuninst PRIVATE -static -s -mwindows)
 set_source_files_properties(resources/uninstall.rc PROPERTIES OBJECT_DEPENDS
   "${PROJECT_SOURCE_DIR}/resources/pictures/program.ico")
+
+# The painting on real GDI, checked by its pixels under Wine (tests/e2e/paint_windows.sh).
+add_executable(kvpaintprobe tests/e2e/paint_probe.cpp src/shell/win32/wizard_paint.cpp
+  src/shell/win32/bitmap_load.cpp resources/setup.rc)
+target_include_directories(kvpaintprobe PRIVATE resources)
+target_link_libraries(kvpaintprobe PRIVATE kv_core gdi32)
+target_link_options(kvpaintprobe PRIVATE -static -s -mconsole)

@@ -262,10 +262,14 @@ CROSS = [
 ]
 
 
+# The step rows are painted white: the strip's cells share that ground, so an icon shows no box.
+ROW_GROUND = WHITE
+
+
 def hourglass(frame):
     """One 16x16 frame: the sand runs from the top bulb to the bottom one over frames 0..7,
     then the glass turns over (frames 8 and 9 show it lying and upside down half-way)."""
-    c = Canvas(16, 16, SILVER)
+    c = Canvas(16, 16, ROW_GROUND)
     if frame == 8:  # on its side
         c.rect(1, 4, 1, 11, OLIVE)
         c.rect(14, 4, 14, 11, OLIVE)
@@ -294,7 +298,7 @@ def hourglass(frame):
         c.set(7, 8, YELLOW)  # the falling stream
         c.set(8, 9, YELLOW)
     if frame == 9:  # upside down again: turned, sand on top
-        c2 = Canvas(16, 16, SILVER)
+        c2 = Canvas(16, 16, ROW_GROUND)
         for y in range(16):
             c2.px[y] = list(c.px[15 - y])
         return c2
@@ -303,14 +307,14 @@ def hourglass(frame):
 
 def step_strip():
     """106: 13 cells of 16x16: pending dot, tick, cross, then ten hourglass frames."""
-    strip = Canvas(16 * 13, 16, SILVER)
-    dot = Canvas(16, 16, SILVER)
+    strip = Canvas(16 * 13, 16, ROW_GROUND)
+    dot = Canvas(16, 16, ROW_GROUND)
     dot.disc(8, 8, 4.5, NAVY)
     dot.disc(8, 8, 3.5, BLUE)
     dot.set(6, 6, WHITE)
-    tick = Canvas(16, 16, SILVER)
+    tick = Canvas(16, 16, ROW_GROUND)
     tick.art(0, 3, TICK, {"#": GREEN})
-    cross = Canvas(16, 16, SILVER)
+    cross = Canvas(16, 16, ROW_GROUND)
     cross.art(3, 3, CROSS, {"#": RED})
     for k, cell in enumerate([dot, tick, cross] + [hourglass(f) for f in range(10)]):
         strip.paste(16 * k, 0, cell)

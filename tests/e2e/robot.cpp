@@ -37,6 +37,8 @@
 //   close-window                      post a close request to the current window (its close box)
 //   tree-select-parent ID             select the parent of the selected item of a tree control
 //   expect-text-prefix ID "text"      wait until a control's text starts with the given one
+//   snapshot NAME                     make the file snapshot.NAME and wait until the host (a
+//                                     screenshot script) has taken its picture and removed it
 //   mark                              restart the clock (start restarts it too)
 //   print-elapsed LABEL               print the milliseconds since the clock's restart (for
 //                                     benchmarks; the waits poll every 50 ms)
@@ -706,6 +708,21 @@ static int do_expect_text_prefix(int id, const char *wanted) {
     return ROBOT_OK;
 }
 
+static int do_snapshot(const char *name) {
+    char path[MAX_PATH];
+    snprintf(path, sizeof path, "snapshot.%s", name);
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return fail("snapshot %s: cannot make %s", name, path);
+    CloseHandle(file);
+    say("snapshot %s", name);
+    DWORD start = GetTickCount();
+    while (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
+        if (GetTickCount() - start > g_robot.timeout_ms) return fail("snapshot %s not taken", name);
+        Sleep(POLL_MS);
+    }
+    return ROBOT_OK;
+}
+
 // Runs one script line. ROBOT_OK, ROBOT_MISMATCH or ROBOT_BAD_SCRIPT.
 static int run_line(char *line) {
     char *words[MAX_ARGS + 1];
@@ -781,6 +798,7 @@ static int run_line(char *line) {
         return do_tree_select_parent(id);
     if (!strcmp(verb, "expect-text-prefix") && count == 3 && has_id)
         return do_expect_text_prefix(id, words[2]);
+    if (!strcmp(verb, "snapshot") && count == 2) return do_snapshot(words[1]);
     return ROBOT_BAD_SCRIPT;
 }
 

@@ -3,10 +3,12 @@
 # template prefix, switches it from the null graphics driver to X11 on a private Xvfb display
 # (unmanaged windows, so closing ones do not linger), runs setup.exe or a robot flow, and after
 # DELAY seconds grabs the whole screen. A flow that should be pictured at some page ends with a
-# long "sleep" there.
+# long "sleep" there. With --snapshots the flow decides instead: each "snapshot NAME" of the
+# flow is answered with a picture DIR/NAME.png (OUT.png is then the screen at the flow's end),
+# and the robot's exit status becomes the script's.
 #
-# Usage: screenshot.sh OUT.png [--flow FLOW-FILE] [--delay SECONDS] [--args "SETUP ARGS"]
-#                      [EXTRA-FILE...]
+# Usage: screenshot.sh OUT.png [--flow FLOW-FILE [--snapshots DIR]] [--delay SECONDS]
+#                      [--args "SETUP ARGS"] [EXTRA-FILE...]
 # Environment as for run_flow.sh (KV_E2E_WORK with a template prefix, KV_SETUP_EXE, KV_ROBOT_EXE).
 set -euo pipefail
 . "$(dirname "$0")/e2e_lib.sh"
@@ -16,12 +18,14 @@ shift
 flow=""
 delay=5
 setup_args=""
+snapshots=""
 extras=()
 while [ $# -gt 0 ]; do
     case $1 in
     --flow) flow=$(realpath "$2"); shift 2 ;;
     --delay) delay=$2; shift 2 ;;
     --args) setup_args=$2; shift 2 ;;
+    --snapshots) snapshots=$(realpath -m "$2"); shift 2 ;;
     *) extras+=("$(realpath "$1")"); shift ;;
     esac
 done
@@ -59,8 +63,31 @@ REG
 "$KV_WINE64" regedit /S 'C:\kvtest\x11.reg' >/dev/null 2>&1
 kv_stop_wine
 
+# The dialogs' own bitmap fonts ("MS Sans Serif"), so the pages have the size they are made for.
+if [ -d /usr/share/wine/fonts ]; then
+    cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+fi
+
 cd "$work"
-if [ -n "$flow" ]; then
+if [ -n "$snapshots" ]; then
+    mkdir -p "$snapshots"
+    "$KV_WINE64" kvrobot.exe flow.txt >"$run/robot.log" 2>/dev/null &
+    robot=$!
+    while kill -0 "$robot" 2>/dev/null; do
+        for request in "$work"/snapshot.*; do
+            [ -e "$request" ] || continue
+            sleep 0.3 # the last paint messages of the page
+            import -window root -display ":$display" "$snapshots/${request##*/snapshot.}.png"
+            rm -f "$request"
+        done
+        sleep 0.05
+    done
+    status=0
+    wait "$robot" || status=$?
+    import -window root -display ":$display" "$out"
+    cat "$run/robot.log"
+    exit "$status"
+elif [ -n "$flow" ]; then
     "$KV_WINE64" kvrobot.exe flow.txt >"$run/robot.log" 2>/dev/null &
 else
     # shellcheck disable=SC2086 # the setup arguments are meant to split

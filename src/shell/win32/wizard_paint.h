@@ -7,8 +7,9 @@
 
 struct installer_state;
 
-// Loads the banner picture the script names (a BMP member) into banner_bitmap and
-// banner_palette of state; both stay null when there is none or it is unusable.
+// Loads the banner picture the script names (a BMP member: bitmap16 below 8 bits per pixel
+// when the script has it, else bitmap) into banner_bitmap and banner_palette of state, freeing
+// any earlier ones; both stay null when there is none or it fails the checks (the gradient).
 void load_banner(HWND dialog, installer_state *state);
 // Frees banner_bitmap and banner_palette of state.
 void release_banner(installer_state *state);
