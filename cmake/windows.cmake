@@ -51,3 +51,9 @@ target_link_libraries(kvuninst PRIVATE kv_core comctl32)
 target_link_options(kvuninst PRIVATE -static -s -mwindows)
 set_source_files_properties(resources/uninstall.rc PROPERTIES OBJECT_DEPENDS
   "${PROJECT_SOURCE_DIR}/resources/pictures/program.ico")
+
+# Both resource scripts pull in the shared version resource and manifest.
+set(KV_RC_SHARED ${PROJECT_SOURCE_DIR}/resources/version_info.rc
+  ${PROJECT_SOURCE_DIR}/resources/korvex.manifest ${PROJECT_BINARY_DIR}/generated/kv_version.h)
+set_property(SOURCE resources/setup.rc resources/uninstall.rc APPEND PROPERTY OBJECT_DEPENDS
+  ${KV_RC_SHARED})
