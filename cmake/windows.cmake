@@ -61,10 +61,11 @@ set_property(SOURCE resources/setup.rc resources/uninstall.rc APPEND PROPERTY OB
 # The stub's linker map, for scripts/stub_size.py (what each object contributes).
 target_link_options(setup PRIVATE -Wl,-Map=${CMAKE_BINARY_DIR}/setup.map)
 
-# The stubs' size: the i686 setup.exe is held within 64 KiB (scripts/stub_size.py shows what
+# The stubs' size (the goal: the i686 setup.exe within 64 KiB; scripts/stub_size.py shows what
 # each section and object costs). Each snprintf goes to our bounded formatter instead of
-# MinGW's floating-point one (stdio_override.cpp, globbed into setup); unused functions and
-# data are dropped; no unwind tables, as nothing throws.
+# MinGW's floating-point one (stdio_override.cpp, globbed into setup); unused functions are
+# dropped; no unwind tables, as nothing throws. Not -fdata-sections: with it the linker put the
+# 200 KB of zeroed buffers into .data, stored in the file, instead of .bss.
 target_sources(kvuninst PRIVATE src/shell/win32/stdio_override.cpp)
 foreach(kv_target kv_core kv_platform_win32 setup kvuninst)
   target_compile_options(${kv_target} PRIVATE -ffunction-sections
@@ -74,8 +75,10 @@ target_link_options(setup PRIVATE -Wl,--gc-sections)
 target_link_options(kvuninst PRIVATE -Wl,--gc-sections)
 # Link-time optimisation across the core and the stubs' own code: inlining and dropping what
 # the stubs never call, where a static library alone keeps whole objects.
+# KV_STUB_LTO=OFF keeps each object's own size visible in setup.map for scripts/stub_size.py.
+option(KV_STUB_LTO "Link-time optimisation for the stubs" ON)
 set_property(TARGET kv_core kv_platform_win32 setup kvuninst PROPERTY
-  INTERPROCEDURAL_OPTIMIZATION TRUE)
+  INTERPROCEDURAL_OPTIMIZATION ${KV_STUB_LTO})
 # The archive model's vector helpers return a vector by value; i686 without SSE warns that
 # this ABI differs from an SSE build. Every caller is compiled with the same flags.
 target_link_options(kv_core INTERFACE -Wno-psabi)
