@@ -51,3 +51,34 @@ add_executable(kvpaintprobe tests/e2e/paint_probe.cpp src/shell/win32/wizard_pai
 target_include_directories(kvpaintprobe PRIVATE resources)
 target_link_libraries(kvpaintprobe PRIVATE kv_core gdi32)
 target_link_options(kvpaintprobe PRIVATE -static -s -mconsole)
+
+# Both resource scripts pull in the shared version resource and manifest.
+set(KV_RC_SHARED ${PROJECT_SOURCE_DIR}/resources/version_info.rc
+  ${PROJECT_SOURCE_DIR}/resources/korvex.manifest ${PROJECT_BINARY_DIR}/generated/kv_version.h)
+set_property(SOURCE resources/setup.rc resources/uninstall.rc APPEND PROPERTY OBJECT_DEPENDS
+  ${KV_RC_SHARED})
+
+# The stub's linker map, for scripts/stub_size.py (what each object contributes).
+target_link_options(setup PRIVATE -Wl,-Map=${CMAKE_BINARY_DIR}/setup.map)
+
+# The stubs' size (the goal: the i686 setup.exe within 64 KiB; scripts/stub_size.py shows what
+# each section and object costs). Each snprintf goes to our bounded formatter instead of
+# MinGW's floating-point one (stdio_override.cpp, globbed into setup); unused functions are
+# dropped; no unwind tables, as nothing throws. Not -fdata-sections: with it the linker put the
+# 200 KB of zeroed buffers into .data, stored in the file, instead of .bss.
+target_sources(kvuninst PRIVATE src/shell/win32/stdio_override.cpp)
+foreach(kv_target kv_core kv_platform_win32 setup kvuninst)
+  target_compile_options(${kv_target} PRIVATE -ffunction-sections
+    -fno-asynchronous-unwind-tables -fno-unwind-tables)
+endforeach()
+target_link_options(setup PRIVATE -Wl,--gc-sections)
+target_link_options(kvuninst PRIVATE -Wl,--gc-sections)
+# Link-time optimisation across the core and the stubs' own code: inlining and dropping what
+# the stubs never call, where a static library alone keeps whole objects.
+# KV_STUB_LTO=OFF keeps each object's own size visible in setup.map for scripts/stub_size.py.
+option(KV_STUB_LTO "Link-time optimisation for the stubs" ON)
+set_property(TARGET kv_core kv_platform_win32 setup kvuninst PROPERTY
+  INTERPROCEDURAL_OPTIMIZATION ${KV_STUB_LTO})
+# The archive model's vector helpers return a vector by value; i686 without SSE warns that
+# this ABI differs from an SSE build. Every caller is compiled with the same flags.
+target_link_options(kv_core INTERFACE -Wno-psabi)

@@ -11,6 +11,7 @@ packages=(
     wine wine64 xvfb imagemagick fonts-wine  # end-to-end tests and screenshots
     osslsigncode openssl                     # signed installers
     liblnk-utils                             # lnkinfo: an independent reader of link files
+    icoutils libimage-exiftool-perl          # wrestool, exiftool: independent PE resource readers
 )
 
 if [ "${1:-}" = --list ]; then

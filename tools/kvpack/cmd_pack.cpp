@@ -6,6 +6,7 @@
 #include "kvpack.h"
 #include "kvpack_archive.h"
 #include "kvpack_signature.h"
+#include "kvpack_stub_version.h"
 #include "kvpack_lint.h"
 #include "kvpack_os.h"
 #include "kvpack_threads.h"
@@ -219,17 +220,6 @@ int lint_script(const std::vector<member_source> &members, int strict) {
     return 0;
 }
 
-// The stub to use when none was named: beside kvpack, else in the build tree.
-fs::path default_stub() {
-    char self[1024] = "";
-    if (platform_module_path(self, sizeof self)) {
-        fs::path beside = kvp_text_path(self).parent_path() / "setup.exe";
-        std::error_code ec;
-        if (fs::is_regular_file(beside, ec)) return beside;
-    }
-    return fs::path(KVPACK_SOURCE_DIR) / "build" / "mingw-i686" / "setup.exe";
-}
-
 int load_stub(const fs::path &path, std::vector<unsigned char> *stub) {
     FILE *f = kvp_open(path, "rb");
     if (!f) return kvp_fail("stub %s cannot be opened", kvp_path_display(path).c_str());
@@ -437,7 +427,7 @@ int cmd_pack(int argc, char **argv) {
 
     std::vector<unsigned char> stub;
     if (!o.bare) {
-        const fs::path stub_path = o.has_stub ? o.stub : default_stub();
+        const fs::path stub_path = o.has_stub ? o.stub : kvp_default_stub();
         kvp_signature signature;
         if (kvp_find_signature(stub_path, &signature) == 1)
             return kvp_fail("stub %s is signed: pack first, then sign the installer (a signature "

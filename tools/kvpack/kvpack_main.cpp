@@ -2,6 +2,7 @@
 // each command is one cmd_<name>.cpp with its own --help, listed in the table below.
 #include "kvpack.h"
 #include "kvpack_os.h"
+#include "kvpack_stub_version.h"
 
 #include <cstdio>
 #include <cstring>
@@ -33,7 +34,9 @@ const kvp_command commands[] = {
 void usage(FILE *out) {
     fputs("usage: kvpack COMMAND [OPTIONS] [ARGS]\n\ncommands:\n", out);
     for (const kvp_command &c : commands) fprintf(out, "  %-10s %s\n", c.name, c.summary);
-    fputs("\n'kvpack COMMAND --help' describes a command.\n", out);
+    fputs("\n'kvpack COMMAND --help' describes a command; 'kvpack --version' shows the\n"
+          "versions of kvpack and of its default stub.\n",
+          out);
 }
 
 } // namespace
@@ -48,6 +51,7 @@ int main(int argc, char **argv) {
         usage(stdout);
         return 0;
     }
+    if (!strcmp(argv[1], "--version")) return kvp_print_version();
     for (const kvp_command &c : commands)
         if (!strcmp(argv[1], c.name)) return c.run(argc - 1, argv + 1);
     return kvp_fail("unknown command '%s' (try kvpack --help)", argv[1]);

@@ -7,6 +7,14 @@
 #include <objidl.h>
 #include <shlobj.h>
 
+// The three ids, spelled here: libuuid keeps every id it knows in one object, and taking
+// these three from it would put some 35 KB of others into the stub.
+namespace {
+const GUID shell_link_class = {0x00021401, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const GUID shell_link_interface = {0x000214EE, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const GUID persist_file_interface = {0x0000010B, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+} // namespace
+
 struct platform_link {
     IShellLinkA *shell_link;
 };
@@ -39,8 +47,8 @@ void platform_com_stop(void) {
 int32_t platform_link_create(platform_link **out) {
     *out = nullptr;
     IShellLinkA *shell_link = nullptr;
-    HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                      IID_IShellLinkA, (void **)&shell_link);
+    HRESULT result = CoCreateInstance(shell_link_class, nullptr, CLSCTX_INPROC_SERVER,
+                                      shell_link_interface, (void **)&shell_link);
     if (FAILED(result)) return result;
     platform_link *link =
         static_cast<platform_link *>(HeapAlloc(GetProcessHeap(), 0, sizeof *link));
@@ -64,7 +72,7 @@ void platform_link_set(platform_link *link, const platform_link_properties *p) {
 int32_t platform_link_save(platform_link *link, const char *path, int *attempted) {
     *attempted = 0;
     IPersistFile *persist = nullptr;
-    HRESULT result = link->shell_link->QueryInterface(IID_IPersistFile, (void **)&persist);
+    HRESULT result = link->shell_link->QueryInterface(persist_file_interface, (void **)&persist);
     if (FAILED(result)) return result;
     // A path that does not convert whole is refused: saving what fitted would write, and
     // record, another file.
