@@ -54,6 +54,14 @@ kv_finish_run() {
     exit "$2"
 }
 
+# check DESCRIPTION COMMAND...: runs the command, prints ok or FAIL with the description, and
+# records a failure in the script's status (which it hands to kv_finish_run).
+check() {
+    local what=$1
+    shift
+    if "$@"; then echo "ok   $what"; else echo "FAIL $what"; status=1; fi
+}
+
 kv_elapsed() { # seconds since $1 (from date +%s.%N), two decimals
     awk -v a="$1" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f", b - a }'
 }

@@ -16,11 +16,6 @@ kv_prepare_run "$run"
 export TZ=UTC # the dates the list shows come from the files' times, taken here in UTC
 
 status=0
-check() { # check DESCRIPTION COMMAND...: runs the command, reports and records a failure
-    local what=$1
-    shift
-    if "$@"; then echo "ok   $what"; else echo "FAIL $what"; status=1; fi
-}
 robot() { # robot NAME: runs the flow in $work/NAME.txt and records whether it passed
     (cd "$work" && timeout 120 "$KV_WINE64" kvrobot.exe "$1.txt") >"$run/$1.log" 2>>"$run/wine.log" ||
         true

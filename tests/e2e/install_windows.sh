@@ -18,11 +18,6 @@ kv_stage_demo "$demo" "$product"
 kv_pack_demo "$kvpack" "$product"
 
 status=0
-check() { # check DESCRIPTION COMMAND...: runs the command, reports and records a failure
-    local what=$1
-    shift
-    if "$@"; then echo "ok   $what"; else echo "FAIL $what"; status=1; fi
-}
 
 # First run: a fresh install, unattended, with the option boxes as the script ticks them.
 kv_setup_silent "$run/first.log" # into the script's default folder, C:\Korvex Demo

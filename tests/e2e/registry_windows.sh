@@ -23,11 +23,6 @@ dest="$WINEPREFIX/drive_c/Korvex Demo"
 keys=(.kvd KorvexDemo.Document .kvt KorvexDemo.Tekst)
 
 status=0
-check() { # check DESCRIPTION COMMAND...: runs the command, reports and records a failure
-    local what=$1
-    shift
-    if "$@"; then echo "ok   $what"; else echo "FAIL $what"; status=1; fi
-}
 wine_reg() { timeout 60 "$KV_WINE64" reg "$@" 2>>"$run/wine.log" | tr -d '\r'; }
 # The default value of a key as reg query prints it, or "missing".
 default_of() { wine_reg query "HKCR\\$1" /ve | sed -n 's/^ *(Default) *REG_SZ *//p' | grep . || echo missing; }

@@ -23,11 +23,6 @@ cp "$KV_LINKREAD_EXE" "$work/kvlinkread.exe"
 kv_pack_demo "$kvpack" "$product"
 
 status=0
-check() { # check DESCRIPTION COMMAND...: runs the command, reports and records a failure
-    local what=$1
-    shift
-    if "$@"; then echo "ok   $what"; else echo "FAIL $what"; status=1; fi
-}
 
 # The prefix's profile (C:\users\NAME), which the simulation is told to use too.
 user=$(ls "$WINEPREFIX/drive_c/users" | grep -vx Public | head -n 1)

@@ -18,11 +18,6 @@ kv_prepare_run "$run"
 uninst="$(dirname "$KV_SETUP_EXE")/kvuninst.exe"
 
 status=0
-check() { # check DESCRIPTION COMMAND...: runs the command, reports and records a failure
-    local what=$1
-    shift
-    if "$@"; then echo "ok   $what"; else echo "FAIL $what"; status=1; fi
-}
 field() { exiftool -s3 -"$2" "$1"; } # field FILE TAG: one value of the version resource
 
 for pair in "$KV_SETUP_EXE:installer" "$uninst:uninstaller"; do

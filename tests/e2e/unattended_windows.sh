@@ -28,11 +28,6 @@ drive="$WINEPREFIX/drive_c"
 dest="$drive/Elders"
 
 status=0
-check() { # check DESCRIPTION COMMAND...: runs the command, reports and records a failure
-    local what=$1
-    shift
-    if "$@"; then echo "ok   $what"; else echo "FAIL $what"; status=1; fi
-}
 setup() { # setup ARGUMENTS...: runs setup.exe with them; its exit code in $code
     code=0
     (cd "$work" && timeout 120 "$KV_WINE64" setup.exe "$@") >>"$run/setup.log" 2>>"$run/wine.log" ||

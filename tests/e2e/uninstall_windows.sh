@@ -30,11 +30,6 @@ grep -q '^extrareg01=.*,true' "$product/setup.txt"
 kv_pack_demo "$kvpack" "$product"
 
 status=0
-check() { # check DESCRIPTION COMMAND...: runs the command, reports and records a failure
-    local what=$1
-    shift
-    if "$@"; then echo "ok   $what"; else echo "FAIL $what"; status=1; fi
-}
 dest="$WINEPREFIX/drive_c/Korvex Demo"
 user=$(ls "$WINEPREFIX/drive_c/users" | grep -vx Public | head -n 1)
 programs="$WINEPREFIX/drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
