@@ -2,7 +2,8 @@
 # A signed installer: the demo packed behind the real stub and signed afterwards with
 # osslsigncode and a throw-away certificate made here. The signature verifies, the packer
 # lists, verifies and extracts the signed file (its record walk ends where the certificate
-# table begins), refuses to pack onto a signed stub, and reports a file changed after signing.
+# table begins), refuses to pack onto a signed stub, and reports a file changed after signing;
+# under Wine the signed setup.exe installs unattended and /X lists exactly its members.
 # Usage: signed_windows.sh NATIVE-KVPACK DEMO-FOLDER
 # Environment: KV_E2E_WORK, KV_SETUP_EXE, KV_DEMO_EXE.
 set -euo pipefail
@@ -50,5 +51,26 @@ echo extra >>appended.exe
 check "bytes appended after signing are reported" fails "$kvpack" verify appended.exe
 check "both reports say the signature no longer covers the file" \
     test "$(grep -c 'signature no longer covers the file' "$run/check.log")" = 2
+
+# Under Wine: the signed installer as setup.exe in a fresh prefix.
+signed="$run/signed.exe"
+wine_run="$KV_E2E_WORK/runs/signed_windows_wine"
+kv_prepare_run "$wine_run"
+cp "$signed" "$work/setup.exe"
+kv_setup_silent "$wine_run/setup.log"
+check "the signed installer installs (/S exits 0)" test "$setup_code" = 0
+check "its files are there" cmp -s "$WINEPREFIX/drive_c/Korvex Demo/license.txt" \
+    "$run/product/license.txt"
+cat >"$work/list.txt" <<'FLOW'
+start setup.exe /X
+wait-window "Korvex - Bestanden uitpakken"
+expect-list-count 1035 6
+click 2
+wait-gone
+expect-exit 0
+FLOW
+check "/X lists exactly the six members" kv_robot "$work/list.txt" "$wine_run/robot.log"
+kv_stop_wine
+[ "$status" = 0 ] && [ "${KV_E2E_KEEP:-0}" != 1 ] && rm -rf "$wine_run"
 
 kv_finish_run "$run" "$status"
