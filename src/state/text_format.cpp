@@ -22,7 +22,7 @@ void put_repeat(sink *s, char c, int count) {
     for (; count > 0; count--) put(s, c);
 }
 
-struct spec {
+struct conversion {
     bool left, zero, plus, space, alt;
     int width;     // 0 when none
     int precision; // -1 when none
@@ -30,7 +30,8 @@ struct spec {
 
 // Writes text of length n within the field: padded with spaces (or zeros after prefix for
 // numbers with the '0' flag), on the left unless '-' is given.
-void put_field(sink *s, const spec &f, const char *prefix, const char *text, int n, int zeros) {
+void put_field(sink *s, const conversion &f, const char *prefix, const char *text, int n,
+               int zeros) {
     const int plen = (int)strlen(prefix);
     const int pad = f.width > plen + zeros + n ? f.width - plen - zeros - n : 0;
     if (!f.left && !f.zero) put_repeat(s, ' ', pad);
@@ -41,7 +42,7 @@ void put_field(sink *s, const spec &f, const char *prefix, const char *text, int
     if (f.left) put_repeat(s, ' ', pad);
 }
 
-void put_number(sink *s, spec f, uint64_t value, bool negative, unsigned base, bool upper,
+void put_number(sink *s, conversion f, uint64_t value, bool negative, unsigned base, bool upper,
                 bool is_signed) {
     char digits[24]; // 2^64 in octal has 22 digits
     int n = 0;
@@ -76,7 +77,7 @@ int text_vformat(char *out, size_t cap, const char *format, va_list args) {
             continue;
         }
         const char *start = p++;
-        spec f = {false, false, false, false, false, 0, -1};
+        conversion f = {false, false, false, false, false, 0, -1};
         for (;; p++) {
             if (*p == '-')
                 f.left = true;
