@@ -1,7 +1,8 @@
 #!/bin/bash
 # The uninstaller on its real Win32 backend, under Wine. The demo product, shipping kvuninst.exe
 # as a member copied into the destination and with its extra registration ticked in its own copy
-# of the script, is installed unattended (setup.exe /S) with its links and file types. Then: kvuninst.exe beside a log of another folder refuses and touches nothing;
+# of the script, and its entry in Windows' list of installed programs, is installed unattended
+# (setup.exe /S) with its links and file types. Then: kvuninst.exe beside a log of another folder refuses and touches nothing;
 # answered "Nee" it removes nothing; with /S it removes every file, folder, link and key of the
 # demo, keeps a file the user added with its folder, says so with a non-zero exit code, and its
 # copy in the temporary folder removes kvuninst.exe once it has ended; installed anew, it
@@ -25,6 +26,8 @@ cp "$KV_UNINSTALL_EXE" "$product/kvuninst.exe"
 awk '{ print } /^copy_files\r?$/ { block = 1 }
      block && /^\{\r?$/ { print "\t\"Verwijderprogramma\", [source]kvuninst.exe, [dest]\\*.*, overwrite_always\r"; block = 0 }' \
     "$demo/setup.txt" | sed 's/^\(extrareg01=.*\),false/\1,true/' >"$product/setup.txt"
+# And its entry in Windows' list of installed programs, which the uninstaller removes too.
+printf 'uninstall="Korvex Demo","[dest]\\kvuninst.exe","Korvex","1.0"\r\n' >>"$product/setup.txt"
 grep -q 'kvuninst.exe' "$product/setup.txt"
 grep -q '^extrareg01=.*,true' "$product/setup.txt"
 kv_pack_demo "$kvpack" "$product"
@@ -45,9 +48,10 @@ install() { # install LOG
     check "kvuninst.exe installed" test -s "$dest/kvuninst.exe"
     check "links made" test -s "$desktop/Korvex Demo.lnk"
 }
-keys_left() { # the demo's keys still in HKEY_CLASSES_ROOT
-    for k in "${keys[@]}"; do
-        if timeout 60 "$KV_WINE64" reg query "HKCR\\$k" >/dev/null 2>>"$run/wine.log"; then
+keys_left() { # the demo's keys still in HKEY_CLASSES_ROOT, and its entry in the list of programs
+    for k in "${keys[@]}" "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Korvex Demo"; do
+        case $k in HKLM*) key=$k ;; *) key="HKCR\\$k" ;; esac
+        if timeout 60 "$KV_WINE64" reg query "$key" >/dev/null 2>>"$run/wine.log"; then
             echo "$k"
         fi
     done
@@ -65,7 +69,7 @@ robot() { # robot FLOW-FILE LOG
 }
 
 install "$run/install1.log"
-check "keys made" test "$(keys_left | wc -l)" = 4
+check "keys and the uninstall entry made" test "$(keys_left | wc -l)" = 5
 
 # Beside the log of another folder: refused, nothing touched.
 mkdir -p "$work/elders"
@@ -83,7 +87,7 @@ expect-exit 3
 FLOW
 robot "$work/no.txt" "$run/no.log"
 check "after No: demo.exe stays" test -s "$dest/demo.exe"
-check "after No: keys stay" test "$(keys_left | wc -l)" = 4
+check "after No: keys stay" test "$(keys_left | wc -l)" = 5
 
 # /S with a file the user added: everything of the demo goes, the user's file and its folders
 # stay, and the exit code says that something stayed.
