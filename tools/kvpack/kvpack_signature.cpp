@@ -32,13 +32,13 @@ int read_at(FILE *f, int64_t offset, unsigned char *out, size_t size) {
 }
 
 // Hashes bytes [from, to) of f into s; 1 when all were read.
-int hash_range(FILE *f, int64_t from, int64_t to, kvp_sha256 *s) {
+int hash_range(FILE *f, int64_t from, int64_t to, lza_sha256 *s) {
     if (!kvp_seek(f, from)) return 0;
     std::vector<unsigned char> portion(1 << 16);
     while (from < to) {
         size_t want = (size_t)(to - from < (int64_t)portion.size() ? to - from : portion.size());
         if (fread(portion.data(), 1, want, f) != want) return 0;
-        kvp_sha256_add(s, portion.data(), want);
+        lza_sha256_add(s, portion.data(), want);
         from += (int64_t)want;
     }
     return 1;
@@ -96,8 +96,8 @@ int kvp_signature_covers(const std::filesystem::path &file, const kvp_signature 
                                 : "the signature's table does not fit the file";
         return 0;
     }
-    kvp_sha256 s;
-    kvp_sha256_start(&s);
+    lza_sha256 s;
+    lza_sha256_start(&s);
     std::vector<unsigned char> table((size_t)sig.table_size);
     int read = hash_range(f, 0, sig.checksum_offset, &s) &&
                hash_range(f, sig.checksum_offset + 4, sig.directory_offset, &s) &&
@@ -106,7 +106,7 @@ int kvp_signature_covers(const std::filesystem::path &file, const kvp_signature 
     fclose(f);
     if (!read) return *why = "cannot be read", -1;
     unsigned char digest[32];
-    kvp_sha256_finish(&s, digest);
+    lza_sha256_finish(&s, digest);
 
     // The signed digest stands in the blob as an OCTET STRING of 32 bytes; looking for it avoids
     // parsing the whole PKCS#7 structure.
