@@ -396,16 +396,24 @@ int cmd_simulate(int argc, char **argv) {
         return simulate_uninstall(root, folder, REGISTRY_FILE);
     }
 
+    // From here on every path the run names stays inside the root; the one file outside it
+    // that the run may read is its archive.
     std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(root) / "c", ec);
-    if (ec || !platform_posix_set_root(std::filesystem::absolute(root).string().c_str()))
+    std::filesystem::path absolute_root = std::filesystem::absolute(root, ec);
+    if (!ec) std::filesystem::create_directories(absolute_root, ec);
+    if (ec || !platform_posix_set_root(absolute_root.string().c_str()) ||
+        !platform_posix_make_folders("C:\\") ||
+        !platform_posix_allow_host_file(g_state.archive_path))
         return kvp_fail("simulate: cannot use %s as the root", root);
 
-    std::string registry = (std::filesystem::path(root) / REGISTRY_FILE).string();
+    std::string registry = (absolute_root / REGISTRY_FILE).string();
     int bad_line = 0;
-    if (platform_posix_registry_load(registry.c_str(), &bad_line) < 0)
+    if (platform_posix_registry_load(registry.c_str(), &bad_line) < 0) {
+        platform_posix_set_root(nullptr);
+        if (!bad_line) return kvp_fail("simulate: %s cannot be read", registry.c_str());
         return kvp_fail("simulate: %s:%d: not a .reg file of HKEY_CLASSES_ROOT", registry.c_str(),
                         bad_line);
+    }
 
     platform_ui_reset();
     platform_ui.message_box = on_message;
