@@ -1,6 +1,8 @@
 # Native (Linux) build: the POSIX backend, the packer, tests, benchmarks and fuzzers.
 add_library(kv_platform_posix STATIC
   src/platform/posix/platform_posix.cpp
+  src/platform/posix/platform_posix_paths.cpp
+  src/platform/posix/platform_posix_faults.cpp
   src/platform/posix/platform_posix_ui.cpp
   src/platform/posix/platform_posix_registry.cpp
   src/platform/posix/platform_posix_list.cpp

@@ -193,6 +193,9 @@ int copy_member(platform_window *window, installer_state *state, const member_ro
         return copy_failed("CopyFile(2)", error, "Couldn't find packfile '%s'",
                            state->archive_path);
     }
+    // A decode that fails on a failed platform call could not read the archive: that call's
+    // error is the one to log, not the code of damaged data.
+    platform_set_last_error(PLATFORM_OK);
     decode_outcome outcome = decode_member(window, state, archive, member, &sink);
     uint32_t error = platform_last_error();
     lza_stream_close(archive);
@@ -207,6 +210,9 @@ int copy_member(platform_window *window, installer_state *state, const member_ro
     case DECODE_CANCELLED:
         return 1; // the step ends; what was there stays
     case DECODE_UNREADABLE:
+        if (error)
+            return copy_failed("ReadFile", error, "Couldn't read packfile '%s'",
+                               state->archive_path);
         return copy_failed("CopyFile(3)", ERROR_INVALID_DATA_CODE, "Couldn't unpack '%s'",
                            member->name);
     case DECODE_WRITE_FAILED:

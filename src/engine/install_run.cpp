@@ -59,7 +59,9 @@ int set_up_run(platform_window *window, installer_state *state) {
     drain_messages(window);
     if (make_path(state->dest_path, sizeof state->dest_path) == MAKE_PATH_FAILED) {
         show_step_error(state, KW_CREATEFOLDERS);
-        if (step_breaks(state, KW_CREATEFOLDERS)) return STEP_FAILED;
+        // Unattended, nobody reads the message and no log can hold it: the run stops here
+        // rather than register classes and shortcuts for files that cannot be there.
+        if (state->unattended || step_breaks(state, KW_CREATEFOLDERS)) return STEP_FAILED;
     }
     create_uninstall_log(state);
     create_error_log(state);

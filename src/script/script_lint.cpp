@@ -598,6 +598,99 @@ void check_folders(lint_run *run) {
     }
 }
 
+// ---- Paths that leave their base -------------------------------------------------------------
+// A path the script names is read after its placeholders are expanded, with [dest] kept as the
+// word itself, so that [dir01]\..\x is judged by where dir01 leads. Windows resolves ".." before
+// the file is made: a path that climbs above its base lands beside it, and one that starts
+// neither at a placeholder nor at a drive or share lands where the installer's current folder
+// happens to be.
+
+const char DEST_WORD[] = "[dest]";
+
+// 1 when the backslash- or slash-separated parts of text climb above where they start.
+int climbs_out(const char *text) {
+    int depth = 0;
+    for (const char *p = text; *p;) {
+        size_t n = strcspn(p, "\\/");
+        if (n == 2 && p[0] == '.' && p[1] == '.') {
+            if (--depth < 0) return 1;
+        } else if (n > 0 && !(n == 1 && p[0] == '.')) {
+            depth++;
+        }
+        p += n;
+        if (*p) p++;
+    }
+    return 0;
+}
+
+// Checks a copy target or folder (what names it, and the value as written) against [dest].
+void check_based_path(lint_run *run, int ln, const char *what, const char *value) {
+    char expanded[FIELD_CAPACITY];
+    text_copy(run->state.dest_path, sizeof run->state.dest_path, DEST_WORD);
+    expand_placeholders(&run->state, value, expanded, sizeof expanded);
+    run->state.dest_path[0] = 0;
+    const char *t = expanded;
+    int drive = ((t[0] | 0x20) >= 'a' && (t[0] | 0x20) <= 'z' && t[1] == ':');
+    int separator = t[0] == '\\' || t[0] == '/';
+    if (!strncmp(t, DEST_WORD, sizeof DEST_WORD - 1)) {
+        if (climbs_out(t + sizeof DEST_WORD - 1))
+            add(run, ln,
+                "%s '%s' climbs out of [dest] with '..': Windows resolves it to a place outside "
+                "the destination folder (a warning: a folder beside it, [dest]\\..\\Shared, "
+                "may be meant)",
+                what, show(value).text);
+    } else if (!t[0] || t[0] == '[' || drive || (separator && (t[1] == '\\' || t[1] == '/'))) {
+        return; // an undefined folder (reported elsewhere), a drive or a share
+    } else {
+        add(run, ln,
+            "%s '%s' is %s: Windows puts it %s the installer's current folder, which the "
+            "installer does not choose; start it at [dest], a folder placeholder or a drive",
+            what, show(value).text, separator ? "rooted" : "relative",
+            separator ? "on the drive of" : "below");
+    }
+}
+
+// Copy targets, folder keys and shortcut groups that leave their base.
+void check_path_bases(lint_run *run) {
+    char line[FIELD_CAPACITY], field[FIELD_CAPACITY];
+    for (int n = 0;; n++) {
+        int32_t pos = list_line(&run->state, KW_COPY_FILES, n, line, sizeof line);
+        if (pos <= 0) break;
+        if (!line[0] || !take_field(line, 2, field, sizeof field)) continue;
+        unquote(field);
+        check_based_path(run, line_at(run, pos), "the target", field);
+    }
+    for (uint32_t k = 0; k < SCRIPT_FOLDER_KEYS; k++) {
+        int32_t at = script_find_key(run->text, KW_DIR01 + k);
+        char raw[FIELD_CAPACITY];
+        if (at < 0 || !get_value(&run->state, KW_DIR01 + k, raw, sizeof raw)) continue;
+        check_based_path(run, line_at(run, at - 1), word_of(KW_DIR01 + k), raw);
+    }
+    // A group and the link's name below it are joined to the special folder as they stand.
+    const struct {
+        uint32_t key;
+        const char *folder;
+    } groups[] = {{KW_PROGRAM_GROUP, "the Start menu's Programs folder"},
+                  {KW_DESKTOP_SHORTCUT, "the desktop"}};
+    for (auto &g : groups) {
+        for (int n = 0;; n++) {
+            int32_t pos = list_line(&run->state, g.key, n, line, sizeof line);
+            if (pos <= 0) break;
+            char group[FIELD_CAPACITY], name[FIELD_CAPACITY], joined[2 * FIELD_CAPACITY];
+            if (!take_field(line, 1, name, sizeof name)) continue;
+            take_field(line, 0, group, sizeof group);
+            unquote(group);
+            unquote(name);
+            snprintf(joined, sizeof joined, "%s\\%s", group, name);
+            if (climbs_out(joined))
+                add(run, line_at(run, pos),
+                    "the shortcut '%s' climbs out of %s with '..': Windows makes it outside "
+                    "that folder, where the user does not look for it",
+                    show(joined).text, g.folder);
+        }
+    }
+}
+
 // The uninstall line (this product's addition): what the registry step refuses, and scripts in
 // which it never writes the entry or writes it before the size is known.
 void check_uninstall(lint_run *run) {
@@ -687,6 +780,7 @@ int script_lint(const char *text, size_t size, const lint_member *members, int m
             check_members(run);
             check_folders(run);
             check_uninstall(run);
+            check_path_bases(run);
         }
     }
     int result = run->out_of_memory ? -1 : run->count;

@@ -14,12 +14,13 @@ TEST(posix_paths, DrivesAndNetworkNamesMapIntoTheRoot) {
     };
     const row rows[] = {
         {"/sim", "C:\\Prog\\a.txt", "/sim/c/Prog/a.txt"},
-        {"/sim/", "d:\\", "/sim/d/"},
+        {"/sim/", "d:\\", "/sim/d"},
         {"/sim", "C:", "/sim/c"},
         {"/sim", "C:rel", "/sim/c/rel"},
         {"/sim", "\\\\server\\share\\x", "/sim/unc/server/share/x"},
-        {"/sim", "/tmp/setup.pck", "/tmp/setup.pck"},
-        {"/sim", "rel\\dir", "rel/dir"},
+        {"/sim", "/sim/setup.pck", "/sim/setup.pck"},       // a host path below the root
+        {"/sim", "/tmp/setup.pck", "/sim/c/tmp/setup.pck"}, // any other is a Windows path
+        {"/sim", "rel\\dir", "/sim/c/rel/dir"},
         {"", "C:\\Prog", "C:/Prog"},
         {"", "/tmp/a\\b", "/tmp/a/b"},
     };

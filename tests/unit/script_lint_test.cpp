@@ -136,6 +136,15 @@ TEST(ScriptLint, EachMistakeDrawsItsFinding) {
         {"folders\n{\n", "folders\n{ // the folders\n", "folders", 1, "glued to dir01"},
         {"steps\n", "stepz\n", "stepz", 0, "no steps list"},
         {"install_steps\n", "", "steps", 0, "no install_steps list"},
+        {"[dest]\\*.*", "[dest]\\..\\..\\*.*", "\"Program\"", 0, "climbs out of [dest]"},
+        {"[dir01]\\*.*", "[dir01]\\..\\..\\*.*", "\"Docs\", [source]", 0, "climbs out of [dest]"},
+        {"dir01=\"[dest]\\Docs\"", "dir01=\"[dest]\\.\\..\\Docs\"", "dir01=", 0,
+         "dir01 '[dest]\\.\\..\\Docs' climbs out"},
+        {"[dest]\\*.*", "\\Temp\\*.*", "\"Program\"", 0, "is rooted"},
+        {"[dest]\\*.*", "Temp/*.*", "\"Program\"", 0, "is relative"},
+        {"\t\"Demo\",\"Demo.lnk\"", "\t\"..\\..\\Startup\",\"Demo.lnk\"", "Demo.lnk", 0,
+         "climbs out of the Start menu's Programs folder"},
+        {"\"Readme.lnk\"", "\"..\\..\\Readme.lnk\"", "Readme.lnk", 0, "climbs out of the Start"},
     };
     for (auto &c : cases) {
         std::string script = CLEAN;

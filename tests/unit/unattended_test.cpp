@@ -167,6 +167,13 @@ TEST_F(unattended_test, RunsAskNothingAndTellByTheirExitCode) {
     }
     SetUp(); // the fixture's own TearDown follows
 
+    // A destination that cannot be made (below a file) stops the run even though its copy step
+    // goes on after failures: nothing is installed, and exit code 2 is the only report.
+    write_text("C:\\Blok", "a file");
+    EXPECT_EQ(install("/S /D=C:\\Blok\\Sub"), UNATTENDED_STOPPED);
+    EXPECT_FALSE(exists("C:\\Blok\\Sub"));
+    EXPECT_EQ(read_text("C:\\Blok"), "a file");
+
     EXPECT_EQ(install("/S", 0, 0), UNATTENDED_NO_SCRIPT);
     EXPECT_FALSE(exists(dflt));
     EXPECT_EQ(install("/S /D=" + std::string(PATH_CAPACITY, 'd')), UNATTENDED_BAD_DESTINATION);

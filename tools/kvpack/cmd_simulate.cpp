@@ -38,6 +38,9 @@ const char usage[] =
     "Windows (C:\\... paths, CR LF). Prints each page passed (its group, the Back and Next\n"
     "captions and states, the folder and the boxes), each step row as it changes, every message\n"
     "box and question with the answer given, the run's result, both logs and the launch.\n"
+    "Nothing outside DIR is touched: paths resolve as Windows resolves them (.. stops at a\n"
+    "drive's root, rooted and relative paths start at the simulated current folder C:\\),\n"
+    "and a link inside DIR that leads out of it is refused as access denied.\n"
     "HKEY_CLASSES_ROOT is DIR/registry.reg, in the registry editor's own format (regedit can\n"
     "import it): read before the run when it exists, written after it. The script's uninstall\n"
     "entry goes there too, under HKEY_CURRENT_USER (HKEY_LOCAL_MACHINE with --elevated).\n"
@@ -396,16 +399,24 @@ int cmd_simulate(int argc, char **argv) {
         return simulate_uninstall(root, folder, REGISTRY_FILE);
     }
 
+    // From here on every path the run names stays inside the root; the one file outside it
+    // that the run may read is its archive.
     std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(root) / "c", ec);
-    if (ec || !platform_posix_set_root(std::filesystem::absolute(root).string().c_str()))
+    std::filesystem::path absolute_root = std::filesystem::absolute(root, ec);
+    if (!ec) std::filesystem::create_directories(absolute_root, ec);
+    if (ec || !platform_posix_set_root(absolute_root.string().c_str()) ||
+        !platform_posix_make_folders("C:\\") ||
+        !platform_posix_allow_host_file(g_state.archive_path))
         return kvp_fail("simulate: cannot use %s as the root", root);
 
-    std::string registry = (std::filesystem::path(root) / REGISTRY_FILE).string();
+    std::string registry = (absolute_root / REGISTRY_FILE).string();
     int bad_line = 0;
-    if (platform_posix_registry_load(registry.c_str(), &bad_line) < 0)
+    if (platform_posix_registry_load(registry.c_str(), &bad_line) < 0) {
+        platform_posix_set_root(nullptr);
+        if (!bad_line) return kvp_fail("simulate: %s cannot be read", registry.c_str());
         return kvp_fail("simulate: %s:%d: not a .reg file of HKEY_CLASSES_ROOT", registry.c_str(),
                         bad_line);
+    }
 
     platform_ui_reset();
     platform_ui.message_box = on_message;

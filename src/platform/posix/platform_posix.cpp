@@ -17,8 +17,6 @@
 #include <ctime>
 #include <unistd.h>
 
-platform_fault_plan platform_faults;
-
 namespace {
 
 thread_local uint32_t last_error;
@@ -35,6 +33,7 @@ uint32_t from_errno(int e) {
     case EPERM:
     case EROFS:
     case EISDIR:
+    case ELOOP: // a link put in the way after the path was checked
         return PLATFORM_ERROR_ACCESS_DENIED;
     case EEXIST:
         return PLATFORM_ERROR_ALREADY_EXISTS;
@@ -64,79 +63,37 @@ int fault_on_open(const char *path) {
     return 0;
 }
 
-// Counts one call of the kinds a sweep fails in turn; 1 (error set to code) when the plan says
-// this one fails.
-int fault_by_count(uint32_t code) {
-    if (++platform_faults.calls != platform_faults.fail_call) return 0;
-    last_error = code;
-    return 1;
+// 1 (the last error set) when the fault plan fails this call of kind call.
+int faulted(platform_call call) {
+    uint32_t error = platform_fault_point(call);
+    if (error) last_error = error;
+    return error != 0;
 }
 
-char posix_root[PLATFORM_NATIVE_PATH_CAPACITY]; // "" when drive letters are not mapped
-
-// A Windows path turned native for one call; an empty text when it does not fit, which the
-// calls then report as an invalid name.
-struct native_path {
-    char text[PLATFORM_NATIVE_PATH_CAPACITY];
-    explicit native_path(const char *path) {
-        if (!platform_posix_native_path(path, text, sizeof text))
-            last_error = PLATFORM_ERROR_INVALID_NAME;
+// The place of path for one call, released when it goes out of scope. ok() is 0 (error set)
+// when the path cannot be used; a missing folder on the way is left to the call to report.
+struct resolved {
+    platform_posix_place place;
+    int usable;
+    resolved(const char *path, int flags)
+        : usable(platform_posix_place_open(path, flags, &place)) {}
+    ~resolved() { platform_posix_place_close(&place); }
+    int ok() const { return usable; }
+    // 1 when the folder holding the last part is there; else 0 with "path not found" set.
+    int folder_there() const {
+        if (place.dir >= 0 || place.dir == AT_FDCWD) return 1;
+        last_error = PLATFORM_ERROR_PATH_NOT_FOUND;
+        return 0;
     }
-    int ok() const { return text[0] != 0; }
+    int no_follow() const { return place.nofollow ? AT_SYMLINK_NOFOLLOW : 0; }
+    int query(struct stat *st) const {
+        return folder_there() && fstatat(place.dir, place.name, st, no_follow()) == 0;
+    }
 };
 
-} // namespace
-
-int platform_posix_set_root(const char *dir) {
-    size_t n = dir ? strlen(dir) : 0;
-    if (n >= sizeof posix_root) return 0;
-    while (n > 1 && dir[n - 1] == '/') n--; // "ROOT/" and "ROOT" map alike
-    memcpy(posix_root, dir ? dir : "", n);
-    posix_root[n] = 0;
-    return 1;
-}
-
-int platform_posix_native_path(const char *path, char *out, size_t cap) {
-    if (!out || cap == 0) return 0;
-    out[0] = 0;
-    if (!path || !path[0]) return 0;
-    size_t used = 0;
-    const char *rest = path;
-    auto put = [&](const char *text, size_t n) {
-        if (used + n >= cap) return 0;
-        memcpy(out + used, text, n);
-        used += n;
-        return 1;
-    };
-    if (posix_root[0]) {
-        char drive = path[0];
-        if (((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z')) && path[1] == ':') {
-            char lower[2] = {(char)(drive | 0x20), 0};
-            if (!put(posix_root, strlen(posix_root)) || !put("/", 1) || !put(lower, 1))
-                return out[0] = 0;
-            rest = path + 2;
-            if (rest[0] && rest[0] != '\\' && rest[0] != '/' && !put("/", 1)) return out[0] = 0;
-        } else if (path[0] == '\\' && path[1] == '\\') {
-            if (!put(posix_root, strlen(posix_root)) || !put("/unc/", 5)) return out[0] = 0;
-            rest = path + 2;
-        }
-    }
-    for (; *rest; rest++) {
-        char c = *rest == '\\' ? '/' : *rest;
-        if (!put(&c, 1)) return out[0] = 0;
-    }
-    out[used] = 0;
-    return 1;
-}
-
-struct platform_file {
-    int fd;
-    int faulty; // reads and writes obey the fault plan's byte budgets
-};
-
-// The error of a failed open or folder creation at native path: Win32 tells a missing file
-// (2) from a missing folder on the way to it (3), where POSIX says ENOENT for both.
-static uint32_t error_at(const char *native, int e) {
+// The error of a failed open or folder creation at a host path (no root): Win32 tells a missing
+// file (2) from a missing folder on the way to it (3), where POSIX says ENOENT for both.
+uint32_t error_at(const char *native, int e) {
     if (e != ENOENT) return from_errno(e);
     char parent[PLATFORM_NATIVE_PATH_CAPACITY];
     snprintf(parent, sizeof parent, "%s", native);
@@ -151,16 +108,18 @@ static uint32_t error_at(const char *native, int e) {
                                                          : PLATFORM_ERROR_PATH_NOT_FOUND;
 }
 
-static platform_file *wrap(int fd, const char *path, const char *native) {
-    if (fd < 0) {
-        last_error = error_at(native, errno);
-        return nullptr;
-    }
-    platform_file *f = new platform_file{fd, 0};
-    const char *target = platform_faults.limit_path;
-    f->faulty = target && target[0] && strstr(path, target);
-    return f;
+// The Win32 error of a failed call on place: inside the root the walk has checked the folder,
+// so a missing name is a missing file.
+uint32_t error_of(const platform_posix_place &place, int e) {
+    return place.dir == AT_FDCWD ? error_at(place.native, e) : from_errno(e);
 }
+
+} // namespace
+
+struct platform_file {
+    int fd;
+    int faulty; // reads and writes obey the fault plan's byte budgets
+};
 
 uint32_t platform_last_error(void) {
     return last_error;
@@ -188,6 +147,8 @@ void platform_init(void *) {} // the simulation's program path is set by its dri
 
 int platform_module_path(char *out, size_t cap) {
     if (!out || cap == 0) return 0;
+    out[0] = 0;
+    if (faulted(PLATFORM_CALL_MODULE_PATH)) return 0;
     ssize_t n = readlink("/proc/self/exe", out, cap - 1);
     if (n < 0) {
         out[0] = 0;
@@ -198,33 +159,45 @@ int platform_module_path(char *out, size_t cap) {
     return 1;
 }
 
-// Opens path with flags, refusing folders as Win32 does. Null on failure, error set.
-static platform_file *open_file(const char *path, int flags) {
-    if (fault_on_open(path) || fault_by_count(PLATFORM_ERROR_ACCESS_DENIED)) return nullptr;
-    native_path native(path);
-    if (!native.ok()) return nullptr;
-    struct stat st;
-    if (stat(native.text, &st) == 0 && S_ISDIR(st.st_mode)) { // Win32 cannot open a folder
-        last_error = PLATFORM_ERROR_ACCESS_DENIED;
+// Opens path with flags as call, refusing folders and anything but a plain file as Win32 does
+// (a pipe or device in the simulated drives must not hang or feed the run). Null on failure,
+// error set.
+static platform_file *open_file(const char *path, int flags, platform_call call) {
+    if (fault_on_open(path) || faulted(call)) return nullptr;
+    resolved at(path, PLATFORM_POSIX_FOLLOW_LAST |
+                          (flags == O_RDONLY ? (int)PLATFORM_POSIX_HOST_READ : 0));
+    if (!at.ok() || !at.folder_there()) return nullptr;
+    int extra = O_CLOEXEC | O_NONBLOCK | (at.place.nofollow ? O_NOFOLLOW : 0);
+    int fd = openat(at.place.dir, at.place.name, flags | extra, 0644);
+    if (fd < 0) {
+        last_error = error_of(at.place, errno);
         return nullptr;
     }
-    return wrap(open(native.text, flags | O_CLOEXEC, 0644), path, native.text);
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        close(fd);
+        last_error = PLATFORM_ERROR_ACCESS_DENIED; // Win32 cannot open a folder as a file
+        return nullptr;
+    }
+    const char *target = platform_faults.limit_path;
+    return new platform_file{fd, target && target[0] && strstr(path, target)};
 }
 
 platform_file *platform_open_read(const char *path) {
-    return open_file(path, O_RDONLY);
+    return open_file(path, O_RDONLY, PLATFORM_CALL_OPEN_READ);
 }
 
 platform_file *platform_create_write(const char *path) {
-    return open_file(path, O_WRONLY | O_CREAT | O_TRUNC);
+    return open_file(path, O_WRONLY | O_CREAT | O_TRUNC, PLATFORM_CALL_CREATE_WRITE);
 }
 
 platform_file *platform_open_update(const char *path) {
-    return open_file(path, O_RDWR | O_CREAT);
+    return open_file(path, O_RDWR | O_CREAT, PLATFORM_CALL_OPEN_UPDATE);
 }
 
 platform_file *platform_open_append(const char *path) {
-    platform_file *f = open_file(path, O_WRONLY);
+    platform_file *f = open_file(path, O_WRONLY, PLATFORM_CALL_OPEN_APPEND);
     if (f && lseek(f->fd, 0, SEEK_END) < 0) {
         last_error = from_errno(errno);
         platform_close(f);
@@ -238,7 +211,7 @@ long platform_read(platform_file *f, void *buffer, size_t size) {
         last_error = PLATFORM_ERROR_INVALID_HANDLE;
         return -1;
     }
-    if (fault_by_count(PLATFORM_ERROR_READ_FAULT)) return -1;
+    if (faulted(PLATFORM_CALL_READ)) return -1;
     if (f->faulty && platform_faults.read_budget >= 0) {
         if ((int64_t)size > platform_faults.read_budget) size = (size_t)platform_faults.read_budget;
         if (size == 0) return 0; // the file seems to end here: a short read
@@ -257,7 +230,7 @@ long platform_write(platform_file *f, const void *buffer, size_t size) {
         last_error = PLATFORM_ERROR_INVALID_HANDLE;
         return -1;
     }
-    if (fault_by_count(PLATFORM_ERROR_WRITE_FAULT)) return 0;
+    if (faulted(PLATFORM_CALL_WRITE)) return 0;
     size_t allowed = size;
     if (f->faulty && platform_faults.write_budget >= 0 &&
         (int64_t)allowed > platform_faults.write_budget)
@@ -277,16 +250,29 @@ long platform_write(platform_file *f, const void *buffer, size_t size) {
 }
 
 int platform_seek(platform_file *f, int64_t offset) {
-    if (!f || offset < 0 || lseek(f->fd, (off_t)offset, SEEK_SET) < 0) {
+    if (!f || offset < 0) {
         last_error = PLATFORM_ERROR_INVALID_PARAMETER;
+        return 0;
+    }
+    if (faulted(PLATFORM_CALL_SEEK)) return 0;
+    if (lseek(f->fd, (off_t)offset, SEEK_SET) < 0) {
+        last_error = from_errno(errno);
         return 0;
     }
     return 1;
 }
 
 int64_t platform_file_size(platform_file *f) {
+    if (!f) {
+        last_error = PLATFORM_ERROR_INVALID_HANDLE;
+        return -1;
+    }
+    if (faulted(PLATFORM_CALL_FILE_SIZE)) return -1;
     struct stat st;
-    if (!f || fstat(f->fd, &st) != 0) return -1;
+    if (fstat(f->fd, &st) != 0) {
+        last_error = from_errno(errno);
+        return -1;
+    }
     return (int64_t)st.st_size;
 }
 
@@ -296,40 +282,50 @@ void platform_close(platform_file *f) {
     delete f;
 }
 
+// The attributes of path: 1 with *st filled when it exists, else 0 with the error set (a link
+// out of the simulated drives is refused, never looked through).
+static int attributes(const char *path, struct stat *st) {
+    if (faulted(PLATFORM_CALL_ATTRIBUTES)) return 0;
+    resolved at(path, PLATFORM_POSIX_FOLLOW_LAST);
+    if (!at.ok()) return 0;
+    if (at.query(st)) return 1;
+    if (at.place.dir != -1) last_error = error_of(at.place, errno);
+    return 0;
+}
+
 int platform_path_exists(const char *path) {
-    native_path native(path);
     struct stat st;
-    return native.ok() && stat(native.text, &st) == 0;
+    return attributes(path, &st);
 }
 
 int platform_is_folder(const char *path) {
-    native_path native(path);
     struct stat st;
-    return native.ok() && stat(native.text, &st) == 0 && S_ISDIR(st.st_mode);
+    return attributes(path, &st) && S_ISDIR(st.st_mode);
 }
 
 int platform_make_folder(const char *path) {
-    if (fault_on_open(path) || fault_by_count(PLATFORM_ERROR_ACCESS_DENIED)) return 0;
-    native_path native(path);
-    if (!native.ok()) return 0;
-    if (mkdir(native.text, 0755) == 0) return 1;
-    last_error = error_at(native.text, errno);
+    if (fault_on_open(path) || faulted(PLATFORM_CALL_MAKE_FOLDER)) return 0;
+    resolved at(path, 0);
+    if (!at.ok() || !at.folder_there()) return 0;
+    if (mkdirat(at.place.dir, at.place.name, 0755) == 0) return 1;
+    last_error = error_of(at.place, errno);
     return 0;
 }
 
 int platform_delete_file(const char *path) {
-    native_path native(path);
-    if (!native.ok()) return 0;
-    if (unlink(native.text) == 0) return 1;
+    if (faulted(PLATFORM_CALL_DELETE_FILE)) return 0;
+    resolved at(path, 0);
+    if (!at.ok() || !at.folder_there()) return 0;
+    if (unlinkat(at.place.dir, at.place.name, 0) == 0) return 1;
     last_error = from_errno(errno);
     return 0;
 }
 
 int platform_move_replace(const char *source, const char *target) {
-    if (fault_by_count(PLATFORM_ERROR_ACCESS_DENIED)) return 0;
-    native_path from(source), to(target);
-    if (!from.ok() || !to.ok()) return 0;
-    if (rename(from.text, to.text) == 0) return 1;
+    if (faulted(PLATFORM_CALL_MOVE)) return 0;
+    resolved from(source, 0), to(target, 0);
+    if (!from.ok() || !to.ok() || !from.folder_there() || !to.folder_there()) return 0;
+    if (renameat(from.place.dir, from.place.name, to.place.dir, to.place.name) == 0) return 1;
     last_error = from_errno(errno);
     return 0;
 }
@@ -351,17 +347,21 @@ void platform_local_time(platform_time *out) {
 }
 
 int platform_free_space(const char *root, uint64_t *free_bytes) {
+    if (faulted(PLATFORM_CALL_FREE_SPACE)) return 0;
     if (platform_faults.free_space == -2) return 0;
     if (platform_faults.free_space >= 0) {
         *free_bytes = (uint64_t)platform_faults.free_space;
         return 1;
     }
-    native_path native(root);
+    resolved at(root, PLATFORM_POSIX_FOLLOW_LAST);
+    if (!at.ok() || !at.folder_there()) return 0;
+    int fd = openat(at.place.dir, at.place.name,
+                    O_PATH | O_CLOEXEC | (at.place.nofollow ? O_NOFOLLOW : 0));
     struct statvfs vs;
-    if (!native.ok() || statvfs(native.text, &vs) != 0) {
-        last_error = from_errno(errno);
-        return 0;
-    }
+    int known = fd >= 0 && fstatvfs(fd, &vs) == 0;
+    if (!known) last_error = error_of(at.place, errno);
+    if (fd >= 0) close(fd);
+    if (!known) return 0;
     *free_bytes = (uint64_t)vs.f_bavail * (uint64_t)vs.f_frsize;
     return 1;
 }

@@ -2,6 +2,7 @@
 // entries (letters compared without regard to case, a new entry after its equals), with a
 // selection flag and a number per entry. Every list item id addresses this one list.
 #include "platform/posix/platform_posix_list.h"
+#include "platform/posix/platform_faults.h"
 
 #include <cstring>
 #include <string>
@@ -60,6 +61,7 @@ void platform_list_set_extent(platform_window *, int item, int pixels) {
 }
 
 int platform_list_add(platform_window *, int item, const char *text) {
+    if (platform_fault_point(PLATFORM_CALL_LIST_ADD)) return -1; // the list's memory ran out
     platform_list_view.item = item;
     platform_list_view.adds++;
     std::vector<fake_entry> &list = entries();
@@ -71,6 +73,7 @@ int platform_list_add(platform_window *, int item, const char *text) {
 }
 
 int platform_list_set_data(platform_window *, int, int index, int64_t data) {
+    if (platform_fault_point(PLATFORM_CALL_LIST_SET_DATA)) return 0;
     if (!valid(index)) return 0;
     entries()[(size_t)index].data = data;
     return 1;

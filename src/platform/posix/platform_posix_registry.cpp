@@ -2,13 +2,19 @@
 // HKEY_LOCAL_MACHINE) and its .reg file form.
 #include "platform/platform.h"
 #include "platform/platform_registry.h"
+#include "platform/posix/platform_faults.h"
+#include "platform/posix/platform_posix_paths.h"
 #include "platform/posix/platform_posix_registry.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 platform_registry_fault_plan platform_registry_faults = {nullptr, 0, 0};
 int platform_posix_elevated = 0;
@@ -145,7 +151,11 @@ void bury(reg_node *node) {
 
 } // namespace
 
-uint32_t platform_reg_open(platform_key *parent, const char *name, int access, platform_key **key) {
+namespace {
+
+// The store's own operations, which loading a .reg file uses as well: the fault points are
+// in the calls of the seam below.
+uint32_t store_open(platform_key *parent, const char *name, int access, platform_key **key) {
     *key = nullptr;
     reg_node *node = parent_node(parent);
     if (!node) return PLATFORM_ERROR_KEY_DELETED;
@@ -161,7 +171,7 @@ uint32_t platform_reg_open(platform_key *parent, const char *name, int access, p
     return PLATFORM_OK;
 }
 
-uint32_t platform_reg_create(platform_key *parent, const char *name, platform_key **key) {
+uint32_t store_create(platform_key *parent, const char *name, platform_key **key) {
     *key = nullptr;
     reg_node *node = parent_node(parent);
     if (!node) return PLATFORM_ERROR_KEY_DELETED;
@@ -179,7 +189,7 @@ uint32_t platform_reg_create(platform_key *parent, const char *name, platform_ke
     return PLATFORM_OK;
 }
 
-uint32_t platform_reg_set_default(platform_key *key, const char *text) {
+uint32_t store_set_default(platform_key *key, const char *text) {
     reg_node *node = parent_node(key);
     if (!node) return PLATFORM_ERROR_KEY_DELETED;
     if (key && !(key->rights & MAY_WRITE)) return PLATFORM_ERROR_ACCESS_DENIED;
@@ -189,7 +199,7 @@ uint32_t platform_reg_set_default(platform_key *key, const char *text) {
     return PLATFORM_OK;
 }
 
-uint32_t platform_reg_enum_subkey(platform_key *key, uint32_t index, char *name, size_t cap) {
+uint32_t store_enum_subkey(platform_key *key, uint32_t index, char *name, size_t cap) {
     reg_node *node = parent_node(key);
     if (!node) return PLATFORM_ERROR_KEY_DELETED;
     if (key && !(key->rights & MAY_ENUMERATE)) return PLATFORM_ERROR_ACCESS_DENIED;
@@ -201,7 +211,7 @@ uint32_t platform_reg_enum_subkey(platform_key *key, uint32_t index, char *name,
     return PLATFORM_OK;
 }
 
-uint32_t platform_reg_delete(platform_key *parent, const char *name) {
+uint32_t store_delete(platform_key *parent, const char *name) {
     reg_node *node = parent_node(parent);
     if (!node) return PLATFORM_ERROR_KEY_DELETED;
     if (uint32_t e = injected(PLATFORM_REG_OP_DELETE, node, name)) return e;
@@ -219,6 +229,36 @@ uint32_t platform_reg_delete(platform_key *parent, const char *name) {
         break;
     }
     return PLATFORM_OK;
+}
+
+} // namespace
+
+// Each call of the seam passes its fault point, then does what the store does.
+uint32_t platform_reg_open(platform_key *parent, const char *name, int access, platform_key **key) {
+    *key = nullptr;
+    if (uint32_t e = platform_fault_point(PLATFORM_CALL_REG_OPEN)) return e;
+    return store_open(parent, name, access, key);
+}
+
+uint32_t platform_reg_create(platform_key *parent, const char *name, platform_key **key) {
+    *key = nullptr;
+    if (uint32_t e = platform_fault_point(PLATFORM_CALL_REG_CREATE)) return e;
+    return store_create(parent, name, key);
+}
+
+uint32_t platform_reg_set_default(platform_key *key, const char *text) {
+    if (uint32_t e = platform_fault_point(PLATFORM_CALL_REG_SET)) return e;
+    return store_set_default(key, text);
+}
+
+uint32_t platform_reg_enum_subkey(platform_key *key, uint32_t index, char *name, size_t cap) {
+    if (uint32_t e = platform_fault_point(PLATFORM_CALL_REG_ENUM)) return e;
+    return store_enum_subkey(key, index, name, cap);
+}
+
+uint32_t platform_reg_delete(platform_key *parent, const char *name) {
+    if (uint32_t e = platform_fault_point(PLATFORM_CALL_REG_DELETE)) return e;
+    return store_delete(parent, name);
 }
 
 void platform_reg_close(platform_key *key) {
@@ -370,7 +410,7 @@ void delete_tree(platform_key *root, reg_node *node) {
     while (!node->children.empty()) {
         reg_node *last = node->children.back().get();
         delete_tree(root, last);
-        platform_reg_delete(root, full_name(last).c_str());
+        store_delete(root, full_name(last).c_str());
     }
 }
 
@@ -408,11 +448,11 @@ int apply_text(const std::string &text) {
             }
             platform_key *root = platform_reg_root(hive), *key = nullptr;
             if (remove) {
-                if (platform_reg_open(root, name.c_str(), PLATFORM_KEY_READ, &key) == 0) {
+                if (store_open(root, name.c_str(), PLATFORM_KEY_READ, &key) == 0) {
                     delete_tree(root, key->node);
-                    platform_reg_delete(root, name.c_str());
+                    store_delete(root, name.c_str());
                 }
-            } else if (platform_reg_create(root, name.c_str(), &key) == 0) {
+            } else if (store_create(root, name.c_str(), &key) == 0) {
                 current = key->node;
             } else {
                 return number;
@@ -442,6 +482,26 @@ int apply_text(const std::string &text) {
     return 0;
 }
 
+// Opens the .reg file at the host path native_path with flags, as a stream of mode, through the
+// backend's resolver: with a root set the file must lie below it, and a link planted as the
+// file or on its way cannot lead out of it. Null when it cannot be opened; *missing is then 1
+// when it is simply not there.
+FILE *open_reg_file(const char *native_path, int flags, const char *mode, int *missing) {
+    *missing = 0;
+    platform_posix_place place;
+    if (!platform_posix_place_open(native_path,
+                                   PLATFORM_POSIX_FOLLOW_LAST | PLATFORM_POSIX_HOST_PATH, &place))
+        return nullptr;
+    int fd = place.dir == -1 ? -1
+                             : openat(place.dir, place.name,
+                                      flags | O_CLOEXEC | (place.nofollow ? O_NOFOLLOW : 0), 0644);
+    *missing = place.missing || (fd < 0 && errno == ENOENT);
+    platform_posix_place_close(&place);
+    FILE *f = fd >= 0 ? fdopen(fd, mode) : nullptr;
+    if (fd >= 0 && !f) close(fd);
+    return f;
+}
+
 } // namespace
 
 void platform_posix_registry_reset(void) {
@@ -457,8 +517,9 @@ void platform_posix_registry_reset(void) {
 int platform_posix_registry_load(const char *native_path, int *bad_line) {
     platform_posix_registry_reset();
     if (bad_line) *bad_line = 0;
-    FILE *f = fopen(native_path, "rb");
-    if (!f) return 0;
+    int missing = 0;
+    FILE *f = open_reg_file(native_path, O_RDONLY, "rb", &missing);
+    if (!f) return missing ? 0 : -1;
     std::string bytes;
     char portion[4096];
     size_t got;
@@ -485,7 +546,8 @@ int platform_posix_registry_save(const char *native_path) {
         bytes += (char)(u & 0xFF);
         bytes += (char)(u >> 8);
     }
-    FILE *f = fopen(native_path, "wb");
+    int missing = 0;
+    FILE *f = open_reg_file(native_path, O_WRONLY | O_CREAT | O_TRUNC, "wb", &missing);
     if (!f) return 0;
     size_t written = fwrite(bytes.data(), 1, bytes.size(), f);
     int closed = fclose(f) == 0; // always closed, even after a short write
@@ -524,7 +586,8 @@ reg_node *writable_node(platform_key *key, uint32_t *error) {
 } // namespace
 
 uint32_t platform_reg_set_text(platform_key *key, const char *name, const char *text) {
-    if (!name || !name[0]) return platform_reg_set_default(key, text);
+    if (uint32_t e = platform_fault_point(PLATFORM_CALL_REG_SET)) return e;
+    if (!name || !name[0]) return store_set_default(key, text);
     uint32_t error = 0;
     reg_node *node = writable_node(key, &error);
     if (node) set_named_value(node, name, quoted(text ? text : ""));
@@ -532,6 +595,7 @@ uint32_t platform_reg_set_text(platform_key *key, const char *name, const char *
 }
 
 uint32_t platform_reg_set_number(platform_key *key, const char *name, uint32_t number) {
+    if (uint32_t e = platform_fault_point(PLATFORM_CALL_REG_SET)) return e;
     if (!name || !name[0]) return PLATFORM_ERROR_INVALID_PARAMETER; // the default is text here
     uint32_t error = 0;
     reg_node *node = writable_node(key, &error);
@@ -542,5 +606,6 @@ uint32_t platform_reg_set_number(platform_key *key, const char *name, uint32_t n
 }
 
 int platform_process_elevated(void) {
+    if (platform_fault_point(PLATFORM_CALL_ELEVATION)) return 0; // a failed query: not elevated
     return platform_posix_elevated;
 }

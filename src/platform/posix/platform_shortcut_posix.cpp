@@ -2,15 +2,14 @@
 // (the layout a Wine prefix gives it), and a link object that writes the shell's binary link
 // format, so that a simulated install leaves links any Windows reader understands.
 #include "platform/platform.h"
+#include "platform/posix/platform_faults.h"
 #include "platform/posix/platform_posix_paths.h"
 #include "platform/posix/platform_shortcut_posix.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 platform_shortcut_fault_plan platform_shortcut_faults = {0, 0, 0, 0, 0};
@@ -46,24 +45,6 @@ const char *profile_name() {
     return "user";
 }
 
-// Creates the native folder of Windows path and every level above it, under the simulated
-// drives only. 1 when it is there.
-int make_native_folders(const char *path) {
-    char native[PLATFORM_NATIVE_PATH_CAPACITY];
-    if (!platform_posix_native_path(path, native, sizeof native)) return 0;
-    if (native[1] == ':') return 0; // no simulated drives: there is no profile to use
-    for (char *p = native + 1;; p++) {
-        if (*p != '/' && *p) continue;
-        char kept = *p;
-        *p = 0;
-        if (mkdir(native, 0755) != 0 && errno != EEXIST) return 0;
-        *p = kept;
-        if (!kept) break;
-    }
-    struct stat st;
-    return stat(native, &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 } // namespace
 
 struct platform_link {
@@ -87,6 +68,7 @@ int platform_posix_set_user(const char *name) {
 int platform_special_folder_path(int folder, char *out, size_t cap) {
     if (!out || cap == 0) return 0;
     out[0] = 0;
+    if (platform_fault_point(PLATFORM_CALL_SPECIAL_FOLDER)) return 0;
     if (platform_shortcut_faults.missing_folder == folder + 1) return 0;
     const char *below;
     if (folder == PLATFORM_FOLDER_DESKTOP)
@@ -98,12 +80,14 @@ int platform_special_folder_path(int folder, char *out, size_t cap) {
     char path[LINK_TEXT_CAPACITY];
     snprintf(path, sizeof path, "C:\\users\\%s%s", profile_name(), below);
     // The profile exists on Windows before any installer runs: make it on first use.
-    if (strlen(path) >= cap || !make_native_folders(path)) return 0;
+    if (strlen(path) >= cap || !platform_posix_make_folders(path)) return 0;
     copy_text(out, cap, path);
     return 1;
 }
 
 int32_t platform_com_start(void) {
+    if (uint32_t e = platform_fault_point(PLATFORM_CALL_COM_START))
+        return platform_hresult_from_error(e);
     if (platform_shortcut_faults.com_start < 0) return platform_shortcut_faults.com_start;
     platform_posix_com_depth++;
     return PLATFORM_S_OK;
@@ -115,6 +99,8 @@ void platform_com_stop(void) {
 
 int32_t platform_link_create(platform_link **out) {
     *out = nullptr;
+    if (uint32_t e = platform_fault_point(PLATFORM_CALL_LINK_CREATE))
+        return platform_hresult_from_error(e);
     if (platform_shortcut_faults.link_create < 0) return platform_shortcut_faults.link_create;
     *out = new platform_link();
     return PLATFORM_S_OK;
@@ -132,6 +118,8 @@ int32_t platform_link_save(platform_link *link, const char *path, int *attempted
     *attempted = 0;
     if (platform_shortcut_faults.persist < 0) return platform_shortcut_faults.persist;
     *attempted = 1;
+    if (uint32_t e = platform_fault_point(PLATFORM_CALL_LINK_SAVE))
+        return platform_hresult_from_error(e);
     if (platform_shortcut_faults.save < 0) return platform_shortcut_faults.save;
     if (strlen(path) >= PLATFORM_LINK_PATH_LIMIT) return PLATFORM_E_FILENAME_TOO_LONG;
     // The header keeps the target's size, as the shell reads it when the link is saved.
