@@ -20,8 +20,9 @@ enum platform_node_kind : int {
     PLATFORM_NODE_MISSING = 0,       // nothing of that name, or a folder on the way is missing
     PLATFORM_NODE_FILE = 1,          // a plain file
     PLATFORM_NODE_FOLDER = 2,        // a real folder
-    PLATFORM_NODE_LINK = 3,          // a link (symbolic link, junction, other reparse point)
-                                     // opened as itself: removing it removes the link only
+    PLATFORM_NODE_LINK = 3,          // a link (symbolic link, junction: a reparse point that
+                                     // names another place) opened as itself: removing it
+                                     // removes the link only
     PLATFORM_NODE_FOLLOWED_LINK = 4, // a link that this system resolves whatever it is asked
                                      // (Wine's Unix symlinks): nothing done to it can stop at the
                                      // link, so it is not opened

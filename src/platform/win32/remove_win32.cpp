@@ -126,7 +126,13 @@ int platform_node_open(const char *root, const char *path, platform_node **node)
     }
     made->handle = handle;
     *node = made;
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return PLATFORM_NODE_LINK;
+    // A link is a reparse point that names another place (symbolic link, junction); others,
+    // such as a cloud drive's placeholders, are the files and folders they look like.
+    FILE_ATTRIBUTE_TAG_INFO tag;
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+        (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag) ||
+         IsReparseTagNameSurrogate(tag.ReparseTag)))
+        return PLATFORM_NODE_LINK;
     return info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? PLATFORM_NODE_FOLDER
                                                             : PLATFORM_NODE_FILE;
 }
