@@ -50,6 +50,13 @@ uint32_t fill_entry(platform_key *key, const entry_value *values, int count) {
     return 0;
 }
 
+// The UninstallString of uninstaller: its path in quotes, into command (COMMAND_CAPACITY).
+void quoted_command(const char *uninstaller, char *command) {
+    text_copy(command, COMMAND_CAPACITY, "\"");
+    text_append(command, COMMAND_CAPACITY, uninstaller);
+    text_append(command, COMMAND_CAPACITY, "\"");
+}
+
 // The display name and the expanded uninstaller of the script's uninstall line. 1 when read;
 // 0 when the script has none; -1 when the uninstaller does not fit.
 int read_listing(installer_state *state, char *name, char *uninstaller) {
@@ -97,9 +104,7 @@ int register_uninstall_entry(int root, const uninstall_listing *entry) {
     append_uninstall_record(LOG_KIND_REG, full);
 
     char command[COMMAND_CAPACITY], quiet[COMMAND_CAPACITY];
-    text_copy(command, sizeof command, "\"");
-    text_append(command, sizeof command, entry->uninstaller);
-    text_append(command, sizeof command, "\"");
+    quoted_command(entry->uninstaller, command);
     text_copy(quiet, sizeof quiet, command);
     text_append(quiet, sizeof quiet, " /S");
     const entry_value values[] = {
@@ -137,12 +142,11 @@ int uninstall_entry_step(installer_state *state) {
 int uninstall_entry_seal(installer_state *state) {
     char name[SCRIPT_EXPAND_CAPACITY], uninstaller[SCRIPT_EXPAND_CAPACITY];
     unsigned char digest[32];
-    if (read_listing(state, name, uninstaller) <= 0 || !name[0] || strchr(name, '\\') ||
-        strlen(name) > UNINSTALL_NAME_MAX || !uninstall_log_digest(digest))
-        return 1;
-    // Only an entry that names this install's uninstaller vouches for its log: whether this run
-    // wrote it or an earlier install into the same folder did, the log beside it is this one.
-    char key_name[PATH_CAPACITY], command[UNINSTALL_COMMAND_CAPACITY];
+    if (read_listing(state, name, uninstaller) <= 0 || !uninstall_log_digest(digest)) return 1;
+    // Only an entry whose UninstallString is the one this install writes vouches for its log:
+    // whether this run wrote it or an earlier install into the same folder did, the log beside
+    // its uninstaller is this one. (Another product's entry of the same name is left alone.)
+    char key_name[PATH_CAPACITY], command[UNINSTALL_COMMAND_CAPACITY], ours[COMMAND_CAPACITY];
     text_copy(key_name, sizeof key_name, UNINSTALL_PARENT_KEY "\\");
     text_append(key_name, sizeof key_name, name);
     platform_key *parent =
@@ -152,7 +156,8 @@ int uninstall_entry_seal(installer_state *state) {
     if (platform_reg_open(parent, key_name, PLATFORM_KEY_READ, &key) != 0) return 1;
     uint32_t status = platform_reg_get_text(key, "UninstallString", command, sizeof command);
     platform_reg_close(key);
-    if (status != 0 || !uninstall_command_names(command, uninstaller)) return 1;
+    quoted_command(uninstaller, ours);
+    if (status != 0 || strcmp(command, ours) != 0) return 1;
 
     char text[UNINSTALL_DIGEST_TEXT_CAPACITY];
     uninstall_digest_text(digest, text);
