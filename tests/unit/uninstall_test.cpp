@@ -172,6 +172,34 @@ TEST_F(uninstall_test, PathsBelowAFolder) {
         EXPECT_EQ(uninstall_path_below(r.path, r.folder), r.below) << r.path << " in " << r.folder;
 }
 
+// What decides whether a key points into the installation: the program its command or icon
+// names, below the destination.
+TEST(uninstall_commands, TheProgramACommandOrIconNames) {
+    struct row {
+        const char *text, *program;
+        int below; // the program lies below C:\Prog
+    } rows[] = {
+        {"\"C:\\Prog\\app.exe\" \"%1\"", "C:\\Prog\\app.exe", 1},
+        {"C:\\Prog\\app.exe \"%1\"", "C:\\Prog\\app.exe", 1},
+        {"C:\\Prog Files\\app.exe /p %1", "C:\\Prog Files\\app.exe", 0},
+        {"C:\\Prog\\My App\\app.exe,-101", "C:\\Prog\\My App\\app.exe", 1},
+        {"  \"C:\\Prog\\a,1.exe\",1", "C:\\Prog\\a,1.exe", 1},
+        {"C:\\Prog\\app.exe,x", "C:\\Prog\\app.exe,x", 1},
+        {"C:\\Prog\\..\\windows\\notepad.exe %1", "C:\\Prog\\..\\windows\\notepad.exe", 0},
+        {"\"C:\\windows\\system32\\notepad.exe\" \"%1\"", "C:\\windows\\system32\\notepad.exe", 0},
+        {"%SystemRoot%\\system32\\shell32.dll,-152", "%SystemRoot%\\system32\\shell32.dll", 0},
+        {",0", "", 0},
+        {"\"C:\\Prog\\open", "C:\\Prog\\open", 1},
+    };
+    for (const row &r : rows) {
+        char program[UNINSTALL_COMMAND_CAPACITY];
+        uninstall_command_program(r.text, program, sizeof program);
+        EXPECT_STREQ(program, r.program) << r.text;
+        EXPECT_EQ(uninstall_path_below(program, "C:\\Prog"), r.below) << r.text;
+        EXPECT_EQ(uninstall_command_names(r.text, r.program), r.program[0] != 0) << r.text;
+    }
+}
+
 TEST_F(uninstall_test, RecordsAreUndoneNewestFirstAndEverythingGoes) {
     write_log({"[FILE]",   "C:\\Prog\\InsErr.log",
                "[FOLDER]", "C:\\Prog\\Docs",
