@@ -2,7 +2,6 @@
 #include "engine/uninstall_entry.h"
 
 #include "engine/install_log.h"
-#include "archive/lza_sha256.h"
 #include "engine/registry.h"
 #include "platform/platform.h"
 #include "platform/platform_registry.h"
