@@ -9,8 +9,13 @@
 //   3. the kind asked for never stands at a text position (as a header line or record text),
 //      so the scan, which skips the line after a matching kind, cannot fall out of step.
 // When any of them fails the append scans the file line by line as the uninstaller reads it.
+//
+// Every byte written to Uninstal.log also goes into a running SHA-256, which the install keeps
+// in the product's uninstall entry once the run has ended: a log changed afterwards, or by
+// anyone else during the run, no longer matches it.
 #include "engine/install_log.h"
 
+#include "archive/lza_sha256.h"
 #include "platform/platform.h"
 
 #include <cstdarg>
@@ -37,6 +42,22 @@ struct log_index {
 };
 
 log_index uninstall_index;
+
+// What this run wrote to Uninstal.log, hashed as it went out.
+struct log_digest {
+    lza_sha256 sha;
+    int known; // 1: the log was created by this run and every write said what it wrote
+};
+
+log_digest uninstall_written;
+
+// Writes size bytes of data to Uninstal.log and hashes what went out. 1 when written whole.
+int write_hashed(platform_file *file, const char *data, size_t size) {
+    long n = platform_write(file, data, size);
+    if (n > 0) lza_sha256_add(&uninstall_written.sha, data, (size_t)n);
+    if (n < 0) uninstall_written.known = 0; // how much went out is not known
+    return n == (long)size;
+}
 
 uint64_t key_hash(const char *key) {
     uint64_t h = 14695981039346656037ull;
@@ -230,11 +251,11 @@ int write_record(platform_file *file, const char *kind, const char *text) {
         memcpy(record + a, "\r\n", 2);
         memcpy(record + a + 2, text, b);
         memcpy(record + a + 2 + b, "\r\n", 2);
-        ok = write_all(file, record, a + b + 4);
+        ok = write_hashed(file, record, a + b + 4);
         platform_free(record);
     } else {
-        ok = write_all(file, kind, a) && write_all(file, "\r\n", 2) && write_all(file, text, b) &&
-             write_all(file, "\r\n", 2);
+        ok = write_hashed(file, kind, a) && write_hashed(file, "\r\n", 2) &&
+             write_hashed(file, text, b) && write_hashed(file, "\r\n", 2);
     }
     log_index *index = &uninstall_index;
     int64_t size = platform_file_size(file);
@@ -267,9 +288,15 @@ int index_lookup(const char *path, int64_t size, const char *kind, const char *t
 int create_uninstall_log(installer_state *state) {
     char path[LOG_PATH_CAPACITY], first[LOG_TITLE_CAPACITY], rest[LOG_PATH_CAPACITY + 32];
     index_clear(&uninstall_index);
+    uninstall_written.known = 0;
     snprintf(rest, sizeof rest, "[DEFFOLDER]\r\n%s\r\n", state->dest_path);
     platform_file *file = create_log(state, UNINSTALL_NAME, "UninstallLog", rest, path, first);
     if (!file) return 0;
+    lza_sha256_start(&uninstall_written.sha); // the header went out whole, in one write
+    lza_sha256_add(&uninstall_written.sha, first, strlen(first));
+    lza_sha256_add(&uninstall_written.sha, "\r\n", 2);
+    lza_sha256_add(&uninstall_written.sha, rest, strlen(rest));
+    uninstall_written.known = 1;
     int64_t size = platform_file_size(file);
     platform_close(file);
 
@@ -334,7 +361,14 @@ int append_error_format(const char *format, ...) {
     return append_error_line(message);
 }
 
+int uninstall_log_digest(unsigned char digest[32]) {
+    lza_sha256 copy = uninstall_written.sha; // the run may go on writing after this look
+    lza_sha256_finish(&copy, digest);
+    return uninstall_written.known;
+}
+
 void reset_logs(void) {
     index_clear(&uninstall_index);
+    uninstall_written.known = 0;
     log_folder[0] = 0;
 }

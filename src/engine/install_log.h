@@ -41,5 +41,9 @@ int append_error_line(const char *text);
 // append_error_line of the printf-style format with its arguments (cut to
 // LOG_MESSAGE_CAPACITY - 1 bytes).
 int append_error_format(const char *format, ...) __attribute__((format(printf, 1, 2)));
+// The SHA-256 of every byte this run wrote to Uninstal.log since creating it, into digest: once
+// the run has ended, the digest of the finished log as it should stand. 1 when the log was
+// created by this run and every write said how much it wrote; 0 when not.
+int uninstall_log_digest(unsigned char digest[32]);
 // Forgets log_folder and frees the memory that keeps appends fast (tests, process end).
 void reset_logs(void);

@@ -7,6 +7,7 @@
 #include "engine/install_log.h"
 #include "engine/registry.h"
 #include "engine/shortcuts.h"
+#include "engine/uninstall_entry.h"
 #include "platform/platform.h"
 #include "script/script.h"
 #include "state/installer_state.h"
@@ -143,6 +144,9 @@ int install_run(platform_window *window, installer_state *state) {
         drain_messages(window);
         result = next_install_step(window, state);
     }
+    // However the run ended, nothing more is recorded: the log is final, and the entry in the
+    // list of installed programs now vouches for it.
+    uninstall_entry_seal(state);
     platform_stop_timer(window, ANIMATION_TIMER);
     return result;
 }

@@ -5,12 +5,18 @@
 //      running uninstaller's own file and the destination folder once it is empty;
 //   2. a record is acted on only when it names a path strictly below the destination, the
 //      Start menu's Programs folder or the desktop, or a key directly below HKEY_CLASSES_ROOT
-//      that Windows does not depend on (protected_keys.h); every other record is refused;
-//   3. a folder is removed only when empty: what the user added keeps its folder;
-//   4. records are undone newest first, so the files of a folder go before the folder.
+//      that Windows does not depend on (protected_keys.h), or the product's entry in the list
+//      of installed programs; every other record is refused;
+//   3. nothing is acted on before the log has passed uninstall_check_log, and a record only
+//      when uninstall_checks.h proves it the product's: no link on its way, a shell link on
+//      the desktop and in the Start menu, a key that points into the installation;
+//   4. a folder is removed only when empty: what the user added keeps its folder;
+//   5. records are undone newest first, so the files of a folder go before the folder.
 #include "engine/uninstall.h"
 
+#include "archive/lza_sha256.h"
 #include "engine/registry.h"
+#include "engine/uninstall_checks.h"
 #include "engine/uninstall_entry.h"
 #include "platform/platform.h"
 #include "platform/platform_registry.h"
@@ -26,25 +32,11 @@ namespace {
 const char LOG_NAME[] = "Uninstal.log";
 const char LOG_FIRST_LINE[] = "UninstallLog created: ";
 const char DEFFOLDER_LINE[] = "[DEFFOLDER]";
-const char CLASSES_ROOT[] = "HKEY_CLASSES_ROOT\\";
-
-char lower(char c) {
-    return c >= 'A' && c <= 'Z' ? (char)(c + ('a' - 'A')) : c;
-}
-
-// Compares n bytes ignoring ASCII case, as Windows compares paths and key names.
-int same_text_n(const char *a, const char *b, size_t n) {
-    for (size_t i = 0; i < n; i++) {
-        if (lower(a[i]) != lower(b[i])) return 0;
-        if (!a[i]) return 1;
-    }
-    return 1;
-}
 
 // 1 when both paths are the same text ignoring case.
 int same_path(const char *a, const char *b) {
     size_t n = strlen(a);
-    return n == strlen(b) && same_text_n(a, b, n);
+    return n == strlen(b) && uninstall_same_text(a, b, n);
 }
 
 // Length of path without its trailing backslashes.
@@ -73,48 +65,33 @@ int is_below_root(const char *folder) {
     return first && first > folder && first[1] != 0;
 }
 
-// The key name of a "[REG]" text, or null when the text names another root.
-const char *classes_key(const char *text) {
-    size_t n = sizeof CLASSES_ROOT - 1;
-    return strlen(text) > n && same_text_n(text, CLASSES_ROOT, n) ? text + n : nullptr;
+// The folder of area in plan; "" when it is not available.
+const char *area_folder(const uninstall_plan *plan, int area) {
+    return area == UNINSTALL_AREA_DESTINATION ? plan->folder
+           : area == UNINSTALL_AREA_PROGRAMS  ? plan->places.programs
+           : area == UNINSTALL_AREA_DESKTOP   ? plan->places.desktop
+                                              : "";
 }
 
-// The root and key path of a "[REG]" text naming the product's entry in Windows' list of
-// installed programs (HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER, then the uninstall key and one
-// more level); null when the text names any other key.
-const char *list_entry_key(const char *text, int *root) {
-    static const struct {
-        const char *prefix;
-        int root;
-    } roots[] = {{"HKEY_LOCAL_MACHINE\\", PLATFORM_HKEY_LOCAL_MACHINE},
-                 {"HKEY_CURRENT_USER\\", PLATFORM_HKEY_CURRENT_USER}};
-    for (const auto &r : roots) {
-        size_t n = strlen(r.prefix), parent = sizeof UNINSTALL_PARENT_KEY - 1;
-        if (strlen(text) <= n + parent + 1 || !same_text_n(text, r.prefix, n)) continue;
-        const char *key = text + n;
-        if (!same_text_n(key, UNINSTALL_PARENT_KEY, parent) || key[parent] != '\\') continue;
-        const char *name = key + parent + 1;
-        if (!name[0] || strchr(name, '\\')) return nullptr;
-        *root = r.root;
-        return key;
-    }
-    return nullptr;
-}
-
-// 1 when entry may be acted on: a path strictly below the destination or a special folder, a
-// key directly below HKEY_CLASSES_ROOT that is not protected, or the product's entry in the
-// list of installed programs; 0 when it must be refused.
-int entry_permitted(const uninstall_plan *plan, const uninstall_entry *entry) {
+// 1 when entry may be acted on, with entry->area set for a path: a path strictly below the
+// destination or a special folder, a key directly below HKEY_CLASSES_ROOT that is not
+// protected, or an entry of the list of installed programs; 0 when it must be refused.
+int entry_permitted(const uninstall_plan *plan, uninstall_entry *entry) {
+    entry->area = UNINSTALL_AREA_NONE;
     if (entry->kind == UNINSTALL_REG) {
         int root;
-        if (list_entry_key(entry->text, &root)) return 1;
-        const char *name = classes_key(entry->text);
+        if (uninstall_listing_key(entry->text, &root)) return 1;
+        const char *name = uninstall_classes_key(entry->text);
         return name && !is_protected_class_key(name);
     }
-    const uninstall_places *places = &plan->places;
-    return uninstall_path_below(entry->text, plan->folder) ||
-           (places->programs[0] && uninstall_path_below(entry->text, places->programs)) ||
-           (places->desktop[0] && uninstall_path_below(entry->text, places->desktop));
+    for (int area = UNINSTALL_AREA_DESTINATION; area <= UNINSTALL_AREA_DESKTOP; area++) {
+        const char *folder = area_folder(plan, area);
+        if (folder[0] && uninstall_path_below(entry->text, folder)) {
+            entry->area = area;
+            return 1;
+        }
+    }
+    return 0;
 }
 
 // The uninstall_kind of a kind line, or -1 for any other line.
@@ -216,6 +193,18 @@ void stayed_line(int outcome, uint32_t error, int kind, const char *text, char *
     case UNINSTALL_REFUSED:
         snprintf(out, cap, "Geweigerd, buiten de installatie: %s", text);
         break;
+    case UNINSTALL_REFUSED_BEHIND_LINK:
+        snprintf(out, cap, "Geweigerd, via een koppeling: %s", text);
+        break;
+    case UNINSTALL_REFUSED_LINK:
+        snprintf(out, cap, "Geweigerd, een koppeling: %s", text);
+        break;
+    case UNINSTALL_REFUSED_NOT_SHORTCUT:
+        snprintf(out, cap, "Geweigerd, geen snelkoppeling: %s", text);
+        break;
+    case UNINSTALL_REFUSED_NOT_OURS:
+        snprintf(out, cap, "Geweigerd, niet van deze installatie: %s", text);
+        break;
     case UNINSTALL_KEPT_FOR_RETRY:
         snprintf(out, cap, "Bewaard om later opnieuw te verwijderen: %s", text);
         break;
@@ -231,36 +220,19 @@ void stayed_line(int outcome, uint32_t error, int kind, const char *text, char *
     }
 }
 
-// Removes the file of entry; its outcome.
-void remove_file(uninstall_entry *entry) {
-    if (!platform_path_exists(entry->text)) {
-        entry->outcome = UNINSTALL_ABSENT;
-    } else if (platform_remove_file(entry->text)) {
-        entry->outcome = UNINSTALL_REMOVED;
-    } else {
-        entry->outcome = UNINSTALL_FAILED;
-        entry->error = platform_last_error();
-    }
-}
-
-// Removes a folder when empty. UNINSTALL_REMOVED, _ABSENT, _NOT_EMPTY or _FAILED (*error set).
-int remove_empty_folder(const char *path, uint32_t *error) {
-    if (!platform_path_exists(path)) return UNINSTALL_ABSENT;
-    if (!platform_is_folder(path)) {
-        *error = PLATFORM_ERROR_DIRECTORY;
-        return UNINSTALL_FAILED;
-    }
-    if (platform_remove_folder(path)) return UNINSTALL_REMOVED;
-    *error = platform_last_error();
-    return *error == PLATFORM_ERROR_DIR_NOT_EMPTY ? UNINSTALL_NOT_EMPTY : UNINSTALL_FAILED;
+// Removes the file or folder of entry below its area's folder; its outcome.
+void remove_path(const uninstall_plan *plan, uninstall_entry *entry) {
+    entry->outcome =
+        uninstall_remove_below(area_folder(plan, entry->area), entry->text, entry->kind,
+                               entry->area != UNINSTALL_AREA_DESTINATION, &entry->error);
 }
 
 // Deletes the key of entry with its subkeys; its outcome (a missing key is absent).
 void remove_key(uninstall_entry *entry) {
     int root = PLATFORM_HKEY_CLASSES_ROOT;
-    const char *listed = list_entry_key(entry->text, &root);
+    const char *listed = uninstall_listing_key(entry->text, &root);
     uint32_t error = listed ? delete_key_tree(platform_reg_root(root), listed)
-                            : delete_key_tree(nullptr, classes_key(entry->text));
+                            : delete_key_tree(nullptr, uninstall_classes_key(entry->text));
     if (error == PLATFORM_OK) {
         entry->outcome = UNINSTALL_REMOVED;
     } else if (error == PLATFORM_ERROR_FILE_NOT_FOUND) {
@@ -274,14 +246,16 @@ void remove_key(uninstall_entry *entry) {
 // 1 when outcome leaves something behind that the report names.
 int outcome_stays(int outcome) {
     return outcome == UNINSTALL_NOT_EMPTY || outcome == UNINSTALL_FAILED ||
-           outcome == UNINSTALL_REFUSED || outcome == UNINSTALL_KEPT_FOR_RETRY;
+           outcome >= UNINSTALL_REFUSED_BEHIND_LINK || outcome == UNINSTALL_REFUSED ||
+           outcome == UNINSTALL_KEPT_FOR_RETRY;
 }
 
 } // namespace
 
 int uninstall_path_below(const char *path, const char *folder) {
     size_t n = trimmed_length(folder);
-    if (n == 0 || !same_text_n(path, folder, n) || path[n] != '\\' || !path[n + 1]) return 0;
+    if (n == 0 || !uninstall_same_text(path, folder, n) || path[n] != '\\' || !path[n + 1])
+        return 0;
     const char *rest = path + n + 1;
     if (strpbrk(rest, "/:*?\"<>|")) return 0;
     for (const char *begin = rest;;) {
@@ -314,6 +288,10 @@ int uninstall_read(uninstall_plan *plan, const char *folder, const uninstall_pla
     size_t size = 0;
     plan->text = read_whole(plan->log_path, &size, message, cap);
     if (!plan->text) return 0;
+    lza_sha256 sha; // of the bytes as they stand, before the lines are cut
+    lza_sha256_start(&sha);
+    lza_sha256_add(&sha, plan->text, size);
+    lza_sha256_finish(&sha, plan->log_digest);
     size_t bad = 0;
     long count = split_lines(plan->text, size, nullptr, nullptr, &bad);
     char **lines = nullptr;
@@ -338,7 +316,8 @@ int uninstall_read(uninstall_plan *plan, const char *folder, const uninstall_pla
             strcmp(lines[1], DEFFOLDER_LINE) != 0) {
             fail_message(message, cap, "Het bestand %s is geen verwijderlog (de kop ontbreekt).%s",
                          plan->log_path, "");
-        } else if (trimmed_length(lines[2]) != n || !same_text_n(lines[2], plan->folder, n)) {
+        } else if (trimmed_length(lines[2]) != n ||
+                   !uninstall_same_text(lines[2], plan->folder, n)) {
             fail_message(message, cap,
                          "Het verwijderlog hoort bij de map %s, niet bij %s waarin dit programma "
                          "staat.",
@@ -379,20 +358,20 @@ int uninstall_read(uninstall_plan *plan, const char *folder, const uninstall_pla
 }
 
 int uninstall_perform(uninstall_plan *plan, uninstall_progress_fn progress, void *context) {
+    if (!plan->log_checked) return UNINSTALL_EXIT_BAD_LOG;
+    uninstall_judge_keys(plan); // while every key the log names still stands
     int stays = 0;
     for (size_t done = 0; done < plan->count; done++) {
         uninstall_entry *entry = &plan->entries[plan->count - 1 - done];
-        if (entry->outcome != UNINSTALL_REFUSED) {
-            if (entry->kind == UNINSTALL_REG) {
+        if (entry->outcome < 0) {
+            if (entry->kind == UNINSTALL_REG)
                 remove_key(entry);
-            } else if (entry->kind == UNINSTALL_FOLDER) {
-                entry->outcome = remove_empty_folder(entry->text, &entry->error);
-            } else if (same_path(entry->text, plan->log_path) ||
-                       (plan->self_path[0] && same_path(entry->text, plan->self_path))) {
+            else if (entry->kind == UNINSTALL_FILE &&
+                     (same_path(entry->text, plan->log_path) ||
+                      (plan->self_path[0] && same_path(entry->text, plan->self_path))))
                 entry->outcome = UNINSTALL_DEFERRED;
-            } else {
-                remove_file(entry);
-            }
+            else
+                remove_path(plan, entry);
         }
         stays |= outcome_stays(entry->outcome);
         if (progress) progress(context, entry, done + 1, plan->count);
@@ -403,22 +382,25 @@ int uninstall_perform(uninstall_plan *plan, uninstall_progress_fn progress, void
     int failed = 0;
     for (size_t i = 0; i < plan->count; i++) failed |= plan->entries[i].outcome == UNINSTALL_FAILED;
     int self_below = plan->self_path[0] && uninstall_path_below(plan->self_path, plan->folder);
+    uint32_t error = 0;
     plan->log_state = failed ? UNINSTALL_KEPT_FOR_RETRY : UNINSTALL_ABSENT;
-    if (!failed && self_below && !plan->keep_self && platform_path_exists(plan->self_path) &&
-        !platform_remove_file(plan->self_path))
-        stays = 1;
-    if (!failed && platform_path_exists(plan->log_path)) {
-        plan->log_state =
-            platform_remove_file(plan->log_path) ? UNINSTALL_REMOVED : UNINSTALL_FAILED;
-        if (plan->log_state == UNINSTALL_FAILED) plan->log_error = platform_last_error();
-    }
+    if (!failed && self_below && !plan->keep_self)
+        stays |= outcome_stays(
+            uninstall_remove_below(plan->folder, plan->self_path, UNINSTALL_FILE, 0, &error));
+    if (!failed)
+        plan->log_state = uninstall_remove_below(plan->folder, plan->log_path, UNINSTALL_FILE, 0,
+                                                 &plan->log_error);
     stays |= outcome_stays(plan->log_state);
     plan->folder_error = 0;
     long held = platform_folder_entry_count(plan->folder);
     if (held < 0 && !platform_path_exists(plan->folder)) {
         plan->folder_state = UNINSTALL_ABSENT;
     } else if (held == 0) {
-        plan->folder_state = remove_empty_folder(plan->folder, &plan->folder_error);
+        char parent[PATH_CAPACITY]; // the folder holding the destination: "C:", "\\server\share"
+        text_copy(parent, sizeof parent, plan->folder);
+        *strrchr(parent, '\\') = 0; // there is one: the destination is below a drive or share
+        plan->folder_state =
+            uninstall_remove_below(parent, plan->folder, UNINSTALL_FOLDER, 0, &plan->folder_error);
     } else if (held == 1 && self_below && plan->keep_self &&
                platform_path_exists(plan->self_path)) {
         plan->folder_state = UNINSTALL_DEFERRED; // goes with the uninstaller's file
@@ -454,9 +436,21 @@ size_t uninstall_report(const uninstall_plan *plan, char *out, size_t cap) {
 }
 
 void uninstall_describe(const uninstall_entry *entry, char *out, size_t cap) {
-    static const char *const verbs[] = {"Verwijderd", "Was al weg", "Bewaard (niet leeg)",
-                                        "Mislukt",    "Geweigerd",  "Als laatste"};
-    int outcome = entry->outcome >= 0 && entry->outcome <= UNINSTALL_DEFERRED ? entry->outcome : 3;
+    static const char *const verbs[] = {
+        "Verwijderd",
+        "Was al weg",
+        "Bewaard (niet leeg)",
+        "Mislukt",
+        "Geweigerd",
+        "Als laatste",
+        "Mislukt", // the log's own state, never a record's
+        "Geweigerd (via een koppeling)",
+        "Geweigerd (een koppeling)",
+        "Geweigerd (geen snelkoppeling)",
+        "Geweigerd (niet van deze installatie)",
+    };
+    int outcome =
+        entry->outcome >= 0 && entry->outcome <= UNINSTALL_REFUSED_NOT_OURS ? entry->outcome : 3;
     if (outcome == UNINSTALL_FAILED)
         snprintf(out, cap, "%s (fout %u): %s", verbs[outcome], (unsigned)entry->error, entry->text);
     else

@@ -1,10 +1,13 @@
 // The uninstaller's core: reads the Uninstal.log an install run left in the destination folder
 // and removes what it names, newest record first: files (shortcuts among them), registry keys
 // under HKEY_CLASSES_ROOT with their subkeys, folders that are empty, then the log and the
-// destination folder when empty. It never touches what the log does not name, and a record
-// naming anything outside the destination, the Start menu's Programs folder or the desktop, or
-// a registry key outside HKEY_CLASSES_ROOT, is refused and reported instead. What could not be
-// removed is collected in a report for the user; the exit code says whether anything was left.
+// destination folder when empty. It never touches what the log does not name, and removes only
+// what is provably the product's: a record naming anything outside the destination, the Start
+// menu's Programs folder or the desktop, reached through a link, on the desktop or in the Start
+// menu but no shell link, or a key that no longer points into the installation, is refused and
+// reported instead; and a log changed after the install sealed it is refused whole. What could
+// not be removed is collected in a report for the user; the exit code says whether anything
+// was left.
 #pragma once
 
 #include "engine/install_log.h"
@@ -36,13 +39,29 @@ enum uninstall_outcome : int {
     UNINSTALL_REFUSED = 4,        // outside what an uninstaller may touch: left alone
     UNINSTALL_DEFERRED = 5,       // the running uninstaller or the log: removed at the very end
     UNINSTALL_KEPT_FOR_RETRY = 6, // the log (and uninstaller) after a failed removal: kept
+    UNINSTALL_REFUSED_BEHIND_LINK = 7,  // a folder on the way is a link: what it names is elsewhere
+    UNINSTALL_REFUSED_LINK = 8,         // a link that cannot be removed without what it points at,
+                                        // or a link on the desktop or in the Start menu
+    UNINSTALL_REFUSED_NOT_SHORTCUT = 9, // on the desktop or in the Start menu, but no shell link
+    UNINSTALL_REFUSED_NOT_OURS = 10,    // a key that no longer points into the installation, or
+                                        // the entry of another program
+};
+
+// Where a path record lies: the folder below which it may be removed.
+enum uninstall_area : int {
+    UNINSTALL_AREA_NONE = -1,       // a registry record, or a refused one
+    UNINSTALL_AREA_DESTINATION = 0, // the destination folder: files, folders and links
+    UNINSTALL_AREA_PROGRAMS = 1,    // the Start menu's Programs folder: shell links and folders
+    UNINSTALL_AREA_DESKTOP = 2,     // the desktop: shell links and folders
 };
 
 struct uninstall_entry {
     int kind;         // uninstall_kind
     const char *text; // the record's text line (a path, or HKEY_CLASSES_ROOT\name)
-    int outcome;      // uninstall_outcome once performed; UNINSTALL_REFUSED from the reading on
+    int outcome;      // uninstall_outcome once decided; -1 before; UNINSTALL_REFUSED from reading
     uint32_t error;   // the system error of UNINSTALL_FAILED
+    int area;         // uninstall_area of a path record
+    int proven;       // 1: a key shown to be the product's before anything was removed
 };
 
 enum : size_t {
@@ -72,8 +91,10 @@ struct uninstall_plan {
     char self_path[PATH_CAPACITY];    // the running uninstaller's file; "" when none
     int keep_self;                    // 1: the self file cannot be removed by this process
     uninstall_places places;
-    char *text;               // the log's bytes, lines cut in place; owned
-    uninstall_entry *entries; // records in the order of the log; owned
+    unsigned char log_digest[32]; // SHA-256 of the log's bytes as read
+    int log_checked;              // 1 once uninstall_check_log accepted the log
+    char *text;                   // the log's bytes, lines cut in place; owned
+    uninstall_entry *entries;     // records in the order of the log; owned
     size_t count;
     size_t refused; // records refused while reading
     int log_state;  // outcome of the log itself after uninstall_perform
@@ -89,12 +110,23 @@ struct uninstall_plan {
 // another folder (compared ignoring case and trailing backslashes). Release the plan in any case.
 int uninstall_read(uninstall_plan *plan, const char *folder, const uninstall_places *places,
                    char *message, size_t cap);
+// Checks the log read into plan against the product's entries in Windows' list of installed
+// programs that name the uninstaller plan->self_path (set it first): where such entries carry a
+// digest of the finished log (those under HKEY_LOCAL_MACHINE first: only administrators can
+// write there; else those under HKEY_CURRENT_USER), one of them must be the digest of this log.
+// 1 when the log may be used (also when no entry carries a digest: an install from before
+// digests, or one that made no entry); 0 with a Dutch message when it was changed after the
+// install, and then nothing may be done.
+int uninstall_check_log(uninstall_plan *plan, char *message, size_t cap);
 // Removes the records in reverse order, then the log and the destination folder when empty.
 // The self file is left when keep_self is set (its folder too then, reported as deferred);
 // otherwise removed with the log. When a removal failed (a file in use), the log and the self
 // file stay (log_state UNINSTALL_KEPT_FOR_RETRY), so that a second run can finish the work.
-// progress (may be null) sees each record after its removal. The exit code: UNINSTALL_EXIT_OK or
-// UNINSTALL_EXIT_INCOMPLETE.
+// Before anything is removed every key record is judged: a class or extension key only while it
+// points into the destination, an entry of the list of installed programs only while it names
+// plan->self_path; the others are refused. progress (may be null) sees each record after its
+// removal. The exit code: UNINSTALL_EXIT_OK or UNINSTALL_EXIT_INCOMPLETE; UNINSTALL_EXIT_BAD_LOG
+// with nothing done when uninstall_check_log has not accepted the log.
 int uninstall_perform(uninstall_plan *plan, uninstall_progress_fn progress, void *context);
 // The Dutch report of what stayed (one line per record and for the destination folder) into
 // out (capacity cap); "" when everything went. The number of lines.

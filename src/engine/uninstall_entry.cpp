@@ -14,6 +14,10 @@ namespace {
 
 enum : size_t { COMMAND_CAPACITY = PATH_CAPACITY + 8 }; // a quoted path and " /S"
 
+char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? (char)(c + ('a' - 'A')) : c;
+}
+
 const char *root_name(int root) {
     return root == PLATFORM_HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
 }
@@ -43,6 +47,21 @@ uint32_t fill_entry(platform_key *key, const entry_value *values, int count) {
         return status;
     }
     return 0;
+}
+
+// The UninstallString of uninstaller: its path in quotes, into command (COMMAND_CAPACITY).
+void quoted_command(const char *uninstaller, char *command) {
+    text_copy(command, COMMAND_CAPACITY, "\"");
+    text_append(command, COMMAND_CAPACITY, uninstaller);
+    text_append(command, COMMAND_CAPACITY, "\"");
+}
+
+// The display name and the expanded uninstaller of the script's uninstall line. 1 when read;
+// 0 when the script has none; -1 when the uninstaller does not fit.
+int read_listing(installer_state *state, char *name, char *uninstaller) {
+    if (!get_value(state, KW_UNINSTALL, name, SCRIPT_EXPAND_CAPACITY)) return 0;
+    get_field(state, KW_UNINSTALL, 1, uninstaller, SCRIPT_EXPAND_CAPACITY);
+    return expand_placeholders(state, uninstaller, uninstaller, SCRIPT_EXPAND_CAPACITY) ? 1 : -1;
 }
 
 } // namespace
@@ -84,9 +103,7 @@ int register_uninstall_entry(int root, const uninstall_listing *entry) {
     append_uninstall_record(LOG_KIND_REG, full);
 
     char command[COMMAND_CAPACITY], quiet[COMMAND_CAPACITY];
-    text_copy(command, sizeof command, "\"");
-    text_append(command, sizeof command, entry->uninstaller);
-    text_append(command, sizeof command, "\"");
+    quoted_command(entry->uninstaller, command);
     text_copy(quiet, sizeof quiet, command);
     text_append(quiet, sizeof quiet, " /S");
     const entry_value values[] = {
@@ -109,12 +126,9 @@ int register_uninstall_entry(int root, const uninstall_listing *entry) {
 int uninstall_entry_step(installer_state *state) {
     char name[SCRIPT_EXPAND_CAPACITY], uninstaller[SCRIPT_EXPAND_CAPACITY];
     char publisher[SCRIPT_EXPAND_CAPACITY], version[SCRIPT_EXPAND_CAPACITY];
-    if (!get_value(state, KW_UNINSTALL, name, sizeof name)) return 1;
-    get_field(state, KW_UNINSTALL, 1, uninstaller, sizeof uninstaller);
-    if (!expand_placeholders(state, uninstaller, uninstaller, sizeof uninstaller)) {
-        append_error_format("Field Too Long! (%s)", uninstaller);
-        return 0;
-    }
+    int listed = read_listing(state, name, uninstaller);
+    if (listed < 0) append_error_format("Field Too Long! (%s)", uninstaller);
+    if (listed <= 0) return listed == 0;
     get_field(state, KW_UNINSTALL, 2, publisher, sizeof publisher);
     get_field(state, KW_UNINSTALL, 3, version, sizeof version);
     uninstall_listing entry = {name,    uninstaller,      publisher,
@@ -122,4 +136,78 @@ int uninstall_entry_step(installer_state *state) {
     int root =
         platform_process_elevated() ? PLATFORM_HKEY_LOCAL_MACHINE : PLATFORM_HKEY_CURRENT_USER;
     return register_uninstall_entry(root, &entry);
+}
+
+int uninstall_entry_seal(installer_state *state) {
+    char name[SCRIPT_EXPAND_CAPACITY], uninstaller[SCRIPT_EXPAND_CAPACITY];
+    unsigned char digest[32];
+    if (read_listing(state, name, uninstaller) <= 0 || !uninstall_log_digest(digest)) return 1;
+    // Only an entry whose UninstallString is the one this install writes vouches for its log:
+    // whether this run wrote it or an earlier install into the same folder did, the log beside
+    // its uninstaller is this one. (Another product's entry of the same name is left alone.)
+    char key_name[PATH_CAPACITY], command[UNINSTALL_COMMAND_CAPACITY], ours[COMMAND_CAPACITY];
+    text_copy(key_name, sizeof key_name, UNINSTALL_PARENT_KEY "\\");
+    text_append(key_name, sizeof key_name, name);
+    platform_key *parent =
+                     platform_reg_root(platform_process_elevated() ? PLATFORM_HKEY_LOCAL_MACHINE
+                                                                   : PLATFORM_HKEY_CURRENT_USER),
+                 *key = nullptr;
+    if (platform_reg_open(parent, key_name, PLATFORM_KEY_READ, &key) != 0) return 1;
+    uint32_t status = platform_reg_get_text(key, "UninstallString", command, sizeof command);
+    platform_reg_close(key);
+    quoted_command(uninstaller, ours);
+    if (status != 0 || strcmp(command, ours) != 0) return 1;
+
+    char text[UNINSTALL_DIGEST_TEXT_CAPACITY];
+    uninstall_digest_text(digest, text);
+    status = platform_reg_create(parent, key_name, &key);
+    if (status == 0) {
+        status = platform_reg_set_text(key, UNINSTALL_DIGEST_VALUE, text);
+        platform_reg_close(key);
+    }
+    if (status == 0) return 1;
+    append_error_format("RegSetValueEx(7) Failed: %u ('%s'='%s')", (unsigned)status,
+                        UNINSTALL_DIGEST_VALUE, text);
+    return 0;
+}
+
+void uninstall_digest_text(const unsigned char digest[32],
+                           char out[UNINSTALL_DIGEST_TEXT_CAPACITY]) {
+    static const char HEX[] = "0123456789abcdef";
+    for (int i = 0; i < 32; i++) {
+        out[2 * i] = HEX[digest[i] >> 4];
+        out[2 * i + 1] = HEX[digest[i] & 15];
+    }
+    out[64] = 0;
+}
+
+size_t uninstall_command_program(const char *command, char *out, size_t cap) {
+    const char *p = command, *end;
+    while (*p == ' ' || *p == '\t') p++;
+    if (*p == '"') {
+        end = strchr(++p, '"');
+        if (!end) end = p + strlen(p);
+    } else {
+        end = p;
+        while (*end && *end != '"' && !(*end == ' ' && (end[1] == '/' || end[1] == '%'))) end++;
+        const char *comma = end; // an icon's index at the end: ",1" or ",-101"
+        while (comma > p && comma[-1] != ',') comma--;
+        const char *digit = comma > p && *comma == '-' ? comma + 1 : comma;
+        if (comma > p && digit < end && strspn(digit, "0123456789") >= (size_t)(end - digit))
+            end = comma - 1;
+        while (end > p && (end[-1] == ' ' || end[-1] == '\t')) end--;
+    }
+    size_t n = (size_t)(end - p) < cap ? (size_t)(end - p) : cap - 1;
+    memcpy(out, p, n);
+    out[n] = 0;
+    return n;
+}
+
+int uninstall_command_names(const char *command, const char *path) {
+    char program[UNINSTALL_COMMAND_CAPACITY];
+    size_t n = uninstall_command_program(command, program, sizeof program);
+    if (n == 0 || n != strlen(path)) return 0;
+    for (size_t i = 0; i < n; i++)
+        if (lower(program[i]) != lower(path[i])) return 0;
+    return 1;
 }

@@ -2,7 +2,9 @@
 // line, the registry step writes the standard uninstall key (display name, the uninstaller's
 // plain and quiet command, install folder, icon, publisher, version, size, and no modify or
 // repair), machine-wide when the process is elevated and for the user otherwise, and records it
-// in Uninstal.log with its full root so that the uninstaller removes it as well.
+// in Uninstal.log with its full root so that the uninstaller removes it as well. Once the run
+// has ended it seals the entry with the digest of the finished log, which the uninstaller
+// checks before trusting the log; and it says which file a command names, for both sides.
 #pragma once
 
 #include <cstddef>
@@ -13,8 +15,13 @@ struct installer_state;
 // Where Windows looks for the entries, below HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER.
 #define UNINSTALL_PARENT_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
 
+// The entry's value holding the SHA-256 of the finished Uninstal.log, as lower-case hex.
+#define UNINSTALL_DIGEST_VALUE "KorvexLogDigest"
+
 enum : size_t {
     UNINSTALL_NAME_MAX = 255, // the display name is the entry's key: one level of a key name
+    UNINSTALL_DIGEST_TEXT_CAPACITY = 65, // 64 hex digits and the NUL
+    UNINSTALL_COMMAND_CAPACITY = 1024,   // a command or icon text read back from the registry
 };
 
 // The entry as the script gives it, its fields unquoted and the uninstaller expanded.
@@ -40,3 +47,19 @@ int uninstall_entry_step(installer_state *state);
 int register_uninstall_entry(int root, const uninstall_listing *entry);
 // EstimatedSize: bytes in KB, rounded up, held to 32 bits; 0 for no bytes.
 uint32_t uninstall_size_kb(int64_t bytes);
+// Seals the entry of the script's uninstall line under this process's root (as
+// uninstall_entry_step chose it) with the digest of what this run wrote to Uninstal.log, when
+// the entry exists and its UninstallString names the script's uninstaller. Called once the run
+// has ended, when the log is final. 1 when sealed or there is nothing to seal (no uninstall
+// line, no entry, no log of this run); 0 when writing the value failed (logged).
+int uninstall_entry_seal(installer_state *state);
+// The 64 lower-case hex digits of a SHA-256 digest into out.
+void uninstall_digest_text(const unsigned char digest[32],
+                           char out[UNINSTALL_DIGEST_TEXT_CAPACITY]);
+// The program a command or icon text names into out (capacity cap, cut): the text inside the
+// first quotes when it begins with one, else the text up to the first argument (" /", " %", a
+// quote) without an icon index at its end (",1"), trailing blanks dropped. Its length.
+size_t uninstall_command_program(const char *command, char *out, size_t cap);
+// 1 when command names the file path (compared ignoring case, as Windows compares paths), 0
+// when it names another file or nothing.
+int uninstall_command_names(const char *command, const char *path);

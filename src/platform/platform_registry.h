@@ -66,3 +66,13 @@ uint32_t platform_reg_set_number(platform_key *key, const char *name, uint32_t n
 // 1 when the process runs with an administrator's full rights (elevated), so that keys under
 // HKEY_LOCAL_MACHINE may be written; 0 otherwise.
 int platform_process_elevated(void);
+
+// Reading, for the uninstaller's proof that a key is the product's.
+enum : uint32_t { PLATFORM_ERROR_INVALID_DATA = 13 }; // a value that is not text
+// The text value called name (empty: the default value) of key into out (capacity cap), as
+// stored (REG_SZ or REG_EXPAND_SZ, not expanded). 0; 2 when there is no such value; 234 when it
+// does not fit (out holds ""); 13 for a value of another type; or another error.
+uint32_t platform_reg_get_text(platform_key *key, const char *name, char *out, size_t cap);
+// How many subkeys and values (the default value counted when it is set) key holds. 0, or the
+// error.
+uint32_t platform_reg_counts(platform_key *key, uint32_t *subkeys, uint32_t *values);

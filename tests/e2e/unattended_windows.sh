@@ -47,7 +47,8 @@ for f in demo.exe license.txt Documentatie/readme.txt Documentatie/Voorbeelden/v
 done
 check "InsErr.log holds its time line only" test "$(errors "$dest/InsErr.log")" = ""
 
-# The uninstall entry, under the root that the [REG] record names (HKLM when elevated).
+# The uninstall entry, under the root that the [REG] record names (HKLM when elevated), sealed
+# with the digest of the finished log.
 key=$(tr -d '\r' <"$dest/Uninstal.log" | grep -A1 -x '\[REG\]' | grep 'CurrentVersion\\Uninstall' || true)
 check "[REG] record of the uninstall entry" test -n "$key"
 case "$key" in
@@ -66,6 +67,7 @@ printf '%s\n' \
     "DisplayVersion    REG_SZ    1.0" \
     "EstimatedSize    REG_DWORD    $(printf '0x%x' "$kb")" \
     "InstallLocation    REG_SZ    C:\\Elders" \
+    "KorvexLogDigest    REG_SZ    $(sha256sum <"$dest/Uninstal.log" | cut -c1-64)" \
     "NoModify    REG_DWORD    0x1" \
     "NoRepair    REG_DWORD    0x1" \
     "Publisher    REG_SZ    Korvex" \

@@ -42,7 +42,13 @@ struct uninstall_test : engine_test {
         for (const std::string &line : records) text += line + "\r\n";
         write_text(std::string(DEST) + "\\Uninstal.log", text);
     }
-    int read() { return uninstall_read(&plan, DEST, &places, message, sizeof message); }
+    // Reads the log and, as the uninstaller does next, checks it against the entries that name
+    // self (none here unless a test sets one up).
+    int read(const char *self = "") {
+        if (!uninstall_read(&plan, DEST, &places, message, sizeof message)) return 0;
+        text_copy(plan.self_path, sizeof plan.self_path, self);
+        return uninstall_check_log(&plan, message, sizeof message);
+    }
     int perform() {
         return uninstall_perform(
             &plan,
@@ -58,10 +64,30 @@ struct uninstall_test : engine_test {
         uninstall_report(&plan, out, sizeof out);
         return out;
     }
-    void make_key(const char *name) {
+    // A key of HKEY_CLASSES_ROOT, with its default value when one is given.
+    void make_key(const char *name, const char *value = nullptr) {
         platform_key *key = nullptr;
         ASSERT_EQ(platform_reg_create(nullptr, name, &key), 0u);
+        if (value) {
+            EXPECT_EQ(platform_reg_set_text(key, "", value), 0u);
+        }
         platform_reg_close(key);
+    }
+    // An entry of the user's list of installed programs whose UninstallString is command.
+    void make_listing(const char *name, const char *command) {
+        platform_key *key = nullptr;
+        std::string path = std::string(UNINSTALL_PARENT_KEY "\\") + name;
+        ASSERT_EQ(
+            platform_reg_create(platform_reg_root(PLATFORM_HKEY_CURRENT_USER), path.c_str(), &key),
+            0u);
+        EXPECT_EQ(platform_reg_set_text(key, "UninstallString", command), 0u);
+        platform_reg_close(key);
+    }
+    // A file that begins as a shell link does.
+    void write_link(const std::string &path) {
+        make_native_folder(path.substr(0, path.rfind('\\')));
+        write_text(path, std::string("\x4c\0\0\0\x01\x14\x02\0\0\0\0\0\xc0\0\0\0\0\0\0\x46", 20) +
+                             std::string(56, '\0'));
     }
     bool key_exists(const char *name) {
         platform_key *key = nullptr;
@@ -146,6 +172,34 @@ TEST_F(uninstall_test, PathsBelowAFolder) {
         EXPECT_EQ(uninstall_path_below(r.path, r.folder), r.below) << r.path << " in " << r.folder;
 }
 
+// What decides whether a key points into the installation: the program its command or icon
+// names, below the destination.
+TEST(uninstall_commands, TheProgramACommandOrIconNames) {
+    struct row {
+        const char *text, *program;
+        int below; // the program lies below C:\Prog
+    } rows[] = {
+        {"\"C:\\Prog\\app.exe\" \"%1\"", "C:\\Prog\\app.exe", 1},
+        {"C:\\Prog\\app.exe \"%1\"", "C:\\Prog\\app.exe", 1},
+        {"C:\\Prog Files\\app.exe /p %1", "C:\\Prog Files\\app.exe", 0},
+        {"C:\\Prog\\My App\\app.exe,-101", "C:\\Prog\\My App\\app.exe", 1},
+        {"  \"C:\\Prog\\a,1.exe\",1", "C:\\Prog\\a,1.exe", 1},
+        {"C:\\Prog\\app.exe,x", "C:\\Prog\\app.exe,x", 1},
+        {"C:\\Prog\\..\\windows\\notepad.exe %1", "C:\\Prog\\..\\windows\\notepad.exe", 0},
+        {"\"C:\\windows\\system32\\notepad.exe\" \"%1\"", "C:\\windows\\system32\\notepad.exe", 0},
+        {"%SystemRoot%\\system32\\shell32.dll,-152", "%SystemRoot%\\system32\\shell32.dll", 0},
+        {",0", "", 0},
+        {"\"C:\\Prog\\open", "C:\\Prog\\open", 1},
+    };
+    for (const row &r : rows) {
+        char program[UNINSTALL_COMMAND_CAPACITY];
+        uninstall_command_program(r.text, program, sizeof program);
+        EXPECT_STREQ(program, r.program) << r.text;
+        EXPECT_EQ(uninstall_path_below(program, "C:\\Prog"), r.below) << r.text;
+        EXPECT_EQ(uninstall_command_names(r.text, r.program), r.program[0] != 0) << r.text;
+    }
+}
+
 TEST_F(uninstall_test, RecordsAreUndoneNewestFirstAndEverythingGoes) {
     write_log({"[FILE]",   "C:\\Prog\\InsErr.log",
                "[FOLDER]", "C:\\Prog\\Docs",
@@ -160,22 +214,20 @@ TEST_F(uninstall_test, RecordsAreUndoneNewestFirstAndEverythingGoes) {
                "[REG]",    "HKEY_CLASSES_ROOT\\Prog.Document",
                "[REG]",    "HKEY_CURRENT_USER\\" UNINSTALL_PARENT_KEY "\\Prog"});
     for (const char *file :
-         {"C:\\Prog\\InsErr.log", "C:\\Prog\\app.exe", "C:\\Prog\\Docs\\Extra\\a.txt",
-          "C:\\users\\u\\Start Menu\\Programs\\Prog\\App.lnk", "C:\\users\\u\\Desktop\\App.lnk"}) {
+         {"C:\\Prog\\InsErr.log", "C:\\Prog\\app.exe", "C:\\Prog\\Docs\\Extra\\a.txt"}) {
         std::string path = file;
         make_native_folder(path.substr(0, path.rfind('\\')));
         write_text(path, "x");
     }
-    make_key(".prg");
-    make_key("Prog.Document\\shell\\open\\command");
+    write_link("C:\\users\\u\\Start Menu\\Programs\\Prog\\App.lnk");
+    write_link("C:\\users\\u\\Desktop\\App.lnk");
+    make_key(".prg", "Prog.Document");
+    make_key("Prog.Document\\shell\\open\\command", "\"C:\\Prog\\app.exe\" \"%1\"");
     make_key("Other.Document");
-    platform_key *listed = nullptr; // the product's entry in the list of installed programs
-    ASSERT_EQ(platform_reg_create(platform_reg_root(PLATFORM_HKEY_CURRENT_USER),
-                                  UNINSTALL_PARENT_KEY "\\Prog", &listed),
-              0u);
-    platform_reg_close(listed);
+    // The product's entry in the list of installed programs names the running uninstaller.
+    make_listing("Prog", "\"C:\\Prog\\kvuninst.exe\"");
 
-    ASSERT_EQ(read(), 1) << message;
+    ASSERT_EQ(read("C:\\Prog\\kvuninst.exe"), 1) << message;
     EXPECT_EQ(plan.refused, 0u);
     EXPECT_EQ(perform(), UNINSTALL_EXIT_OK);
     std::vector<std::string> expected = {
@@ -296,7 +348,7 @@ TEST_F(uninstall_test, WhatStaysIsReportedAndTheExitCodeSaysSo) {
              {"C:\\Prog\\app.exe", "C:\\Prog\\Docs\\a.txt", "C:\\Prog\\kvuninst.exe"})
             write_text(file, "x");
         if (r.user_file) write_text("C:\\Prog\\Docs\\mine.txt", "mine");
-        make_key("Prog.Document\\DefaultIcon");
+        make_key("Prog.Document\\DefaultIcon", "C:\\Prog\\app.exe,0");
         platform_remove_faults.busy = r.busy;
         platform_registry_faults = {r.reg, PLATFORM_REG_OP_DELETE, 0};
 

@@ -42,12 +42,16 @@ int simulate_uninstall(const char *root, const std::string &dest, const char *re
     char message[UNINSTALL_MESSAGE_CAPACITY];
     printf("uninstall %s\n", dest.c_str());
     int code = UNINSTALL_EXIT_BAD_LOG;
-    if (!uninstall_read(&plan, dest.c_str(), &places, message, sizeof message)) {
-        printf("message [Verwijderen onmogelijk] %s\n", message);
-    } else {
+    int ok = uninstall_read(&plan, dest.c_str(), &places, message, sizeof message);
+    if (ok) {
         text_copy(plan.self_path, sizeof plan.self_path, plan.folder);
         text_append(plan.self_path, sizeof plan.self_path, "\\");
         text_append(plan.self_path, sizeof plan.self_path, UNINSTALLER_NAME);
+        ok = uninstall_check_log(&plan, message, sizeof message);
+    }
+    if (!ok) {
+        printf("message [Verwijderen onmogelijk] %s\n", message);
+    } else {
         code = uninstall_perform(&plan, on_progress, nullptr);
         static char report[UNINSTALL_REPORT_CAPACITY];
         if (uninstall_report(&plan, report, sizeof report)) {

@@ -609,3 +609,36 @@ int platform_process_elevated(void) {
     if (platform_fault_point(PLATFORM_CALL_ELEVATION)) return 0; // a failed query: not elevated
     return platform_posix_elevated;
 }
+
+uint32_t platform_reg_get_text(platform_key *key, const char *name, char *out, size_t cap) {
+    if (cap == 0) return PLATFORM_ERROR_MORE_DATA;
+    out[0] = 0;
+    reg_node *node = parent_node(key);
+    if (!node) return PLATFORM_ERROR_KEY_DELETED;
+    if (uint32_t e = injected(PLATFORM_REG_OP_OPEN, node, nullptr)) return e;
+    std::string text;
+    if (!name || !name[0]) {
+        if (!node->has_default) return PLATFORM_ERROR_FILE_NOT_FOUND;
+        text = node->default_value;
+    } else {
+        const std::string *line = nullptr;
+        for (const std::string &value : node->other_values)
+            if (compare_names(value_name_of(value), name) == 0) line = &value;
+        if (!line) return PLATFORM_ERROR_FILE_NOT_FOUND;
+        size_t at = 1; // past the quoted name as written, then its =
+        while (at < line->size() && (*line)[at] != '"') at += (*line)[at] == '\\' ? 2 : 1;
+        if (!unquoted(*line, at + 2, &text)) return PLATFORM_ERROR_INVALID_DATA;
+    }
+    if (text.size() >= cap) return PLATFORM_ERROR_MORE_DATA;
+    memcpy(out, text.c_str(), text.size() + 1);
+    return PLATFORM_OK;
+}
+
+uint32_t platform_reg_counts(platform_key *key, uint32_t *subkeys, uint32_t *values) {
+    *subkeys = *values = 0;
+    reg_node *node = parent_node(key);
+    if (!node) return PLATFORM_ERROR_KEY_DELETED;
+    *subkeys = (uint32_t)node->children.size();
+    *values = (uint32_t)node->other_values.size() + (node->has_default ? 1u : 0u);
+    return PLATFORM_OK;
+}

@@ -1,5 +1,7 @@
-// POSIX backend of platform_remove.h: unlink, rmdir and a directory walk on the mapped paths,
-// answering with Win32's error codes.
+// POSIX backend of platform_remove.h: the mapped Windows path is walked from the root's folder
+// one name at a time with openat(O_NOFOLLOW), so no symbolic link below the root is entered,
+// and the last name is looked at, read and removed relative to its folder's descriptor, so what
+// was looked at is what goes. Answers with Win32's error codes.
 #include "platform/platform.h"
 #include "platform/platform_remove.h"
 #include "platform/posix/platform_posix_paths.h"
@@ -8,10 +10,21 @@
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 platform_remove_fault_plan platform_remove_faults;
+
+enum : size_t { NODE_PATH_CAPACITY = 1024 }; // the Windows path, for the in-use fault
+
+struct platform_node {
+    int folder;                    // descriptor of the folder that holds the name
+    int file;                      // descriptor of the file once read; -1 before
+    int kind;                      // platform_node_kind
+    char name[NAME_MAX + 1];       // the last name of the path
+    char path[NODE_PATH_CAPACITY]; // the Windows path as asked for (cut)
+};
 
 namespace {
 
@@ -35,41 +48,113 @@ uint32_t removal_error(int e) {
     }
 }
 
-// The native path of path into out; 0 (error set) when it cannot be mapped or is in use.
-int prepare(const char *path, char *out, size_t cap) {
-    const char *busy = platform_remove_faults.busy;
-    if (path && busy && busy[0] && strstr(path, busy)) {
-        platform_set_last_error(PLATFORM_ERROR_SHARING_VIOLATION);
-        return 0;
-    }
-    if (!platform_posix_native_path(path, out, cap)) {
-        platform_set_last_error(PLATFORM_ERROR_INVALID_NAME);
-        return 0;
-    }
-    return 1;
+// The kind of a node open could not be made: missing, behind a link, or failed (error set).
+int open_failure(int folder, const char *name, int e) {
+    struct stat st;
+    if (e == ELOOP || (e == ENOTDIR && fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                       S_ISLNK(st.st_mode)))
+        return PLATFORM_NODE_BEHIND_LINK;
+    if (e == ENOENT || e == ENOTDIR) return PLATFORM_NODE_MISSING;
+    platform_set_last_error(removal_error(e));
+    return PLATFORM_NODE_FAILED;
 }
 
 } // namespace
 
-int platform_remove_file(const char *path) {
-    char native[PLATFORM_NATIVE_PATH_CAPACITY];
-    if (!prepare(path, native, sizeof native)) return 0;
+int platform_node_open(const char *root, const char *path, platform_node **node) {
+    *node = nullptr;
+    size_t n = strlen(root);
+    while (n > 0 && root[n - 1] == '\\') n--;
+    char windows[NODE_PATH_CAPACITY], native[PLATFORM_NATIVE_PATH_CAPACITY];
+    if (n == 0 || strlen(path) <= n + 1 || path[n] != '\\' || n >= sizeof windows) {
+        platform_set_last_error(PLATFORM_ERROR_INVALID_PARAMETER);
+        return PLATFORM_NODE_FAILED;
+    }
+    memcpy(windows, root, n);
+    windows[n] = 0;
+    if (!platform_posix_native_path(windows, native, sizeof native)) {
+        platform_set_last_error(PLATFORM_ERROR_INVALID_NAME);
+        return PLATFORM_NODE_FAILED;
+    }
+    int folder = open(native, O_RDONLY | O_DIRECTORY | O_CLOEXEC); // the root: followed
+    if (folder < 0) {
+        if (errno == ENOENT) return PLATFORM_NODE_MISSING;
+        platform_set_last_error(removal_error(errno));
+        return PLATFORM_NODE_FAILED;
+    }
+
+    // Every name but the last is a folder entered without following it.
+    const char *name = path + n + 1;
+    for (const char *end; (end = strchr(name, '\\')) != nullptr; name = end + 1) {
+        char level[NAME_MAX + 1];
+        size_t length = (size_t)(end - name);
+        if (length == 0) continue; // a doubled backslash, as Windows reads it
+        if (length > NAME_MAX) {
+            close(folder);
+            platform_set_last_error(PLATFORM_ERROR_INVALID_NAME);
+            return PLATFORM_NODE_FAILED;
+        }
+        memcpy(level, name, length);
+        level[length] = 0;
+        int next = openat(folder, level, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0) {
+            int kind = open_failure(folder, level, errno);
+            close(folder);
+            return kind;
+        }
+        close(folder);
+        folder = next;
+    }
+    // The last name itself is looked at, never followed.
     struct stat st;
-    if (lstat(native, &st) == 0 && S_ISDIR(st.st_mode)) { // DeleteFileA refuses a folder
-        platform_set_last_error(PLATFORM_ERROR_ACCESS_DENIED);
+    size_t length = strlen(name);
+    if (length > NAME_MAX || fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        int kind = open_failure(folder, name, length > NAME_MAX ? ENAMETOOLONG : errno);
+        close(folder);
+        return kind;
+    }
+    platform_node *made = static_cast<platform_node *>(platform_alloc(1, sizeof *made));
+    if (!made) {
+        close(folder);
+        return PLATFORM_NODE_FAILED;
+    }
+    made->folder = folder;
+    made->file = -1;
+    made->kind = S_ISLNK(st.st_mode)   ? PLATFORM_NODE_LINK
+                 : S_ISDIR(st.st_mode) ? PLATFORM_NODE_FOLDER
+                                       : PLATFORM_NODE_FILE;
+    memcpy(made->name, name, length + 1);
+    size_t kept = strlen(path) < sizeof made->path ? strlen(path) : sizeof made->path - 1;
+    memcpy(made->path, path, kept); // zeroed by the allocation: ends in a NUL
+    *node = made;
+    return made->kind;
+}
+
+long platform_node_read(platform_node *node, void *buffer, size_t size) {
+    if (node->file < 0 && node->kind == PLATFORM_NODE_FILE)
+        node->file = openat(node->folder, node->name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    ssize_t got = node->file < 0 ? -1 : read(node->file, buffer, size);
+    if (got < 0) platform_set_last_error(removal_error(node->file < 0 ? EACCES : errno));
+    return (long)got;
+}
+
+int platform_node_remove(platform_node *node) {
+    const char *busy = platform_remove_faults.busy;
+    if (busy && busy[0] && strstr(node->path, busy)) {
+        platform_set_last_error(PLATFORM_ERROR_SHARING_VIOLATION);
         return 0;
     }
-    if (unlink(native) == 0) return 1;
+    int flags = node->kind == PLATFORM_NODE_FOLDER ? AT_REMOVEDIR : 0;
+    if (unlinkat(node->folder, node->name, flags) == 0) return 1;
     platform_set_last_error(removal_error(errno));
     return 0;
 }
 
-int platform_remove_folder(const char *path) {
-    char native[PLATFORM_NATIVE_PATH_CAPACITY];
-    if (!prepare(path, native, sizeof native)) return 0;
-    if (rmdir(native) == 0) return 1;
-    platform_set_last_error(removal_error(errno));
-    return 0;
+void platform_node_close(platform_node *node) {
+    if (!node) return;
+    if (node->file >= 0) close(node->file);
+    close(node->folder);
+    platform_free(node);
 }
 
 long platform_folder_entry_count(const char *path) {

@@ -102,3 +102,30 @@ int platform_process_elevated(void) {
     CloseHandle(token);
     return known ? elevation.TokenIsElevated != 0 : administrators_member();
 }
+
+uint32_t platform_reg_get_text(platform_key *key, const char *name, char *out, size_t cap) {
+    if (cap == 0) return ERROR_MORE_DATA;
+    out[0] = 0;
+    DWORD type = 0, size = (DWORD)cap - 1; // room for the NUL the stored text may lack
+    LONG result = RegQueryValueExA(key_of(key), name ? name : "", nullptr, &type,
+                                   reinterpret_cast<BYTE *>(out), &size);
+    if (result != ERROR_SUCCESS) {
+        out[0] = 0;
+        return (uint32_t)result;
+    }
+    if (type != REG_SZ && type != REG_EXPAND_SZ) {
+        out[0] = 0;
+        return ERROR_INVALID_DATA;
+    }
+    out[size] = 0;
+    return ERROR_SUCCESS;
+}
+
+uint32_t platform_reg_counts(platform_key *key, uint32_t *subkeys, uint32_t *values) {
+    DWORD keys = 0, named = 0;
+    LONG result = RegQueryInfoKeyA(key_of(key), nullptr, nullptr, nullptr, &keys, nullptr, nullptr,
+                                   &named, nullptr, nullptr, nullptr, nullptr);
+    *subkeys = keys;
+    *values = named;
+    return (uint32_t)result;
+}

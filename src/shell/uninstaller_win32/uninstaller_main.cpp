@@ -4,11 +4,12 @@
 // stayed. With /S it asks and shows nothing and says through its exit code whether anything
 // stayed (uninstall_exit).
 //
-// A running program cannot delete its own file. So at the end it copies itself into the
-// temporary folder and starts that copy with the flag /_KVCLEANUP=<its process id> <its path>;
-// the copy waits for the original to end, deletes its file and the destination folder when that
-// is empty, and marks itself for deletion at the next restart (where the user may: otherwise it
-// stays in the temporary folder for the system's clean-up).
+// A running program cannot delete its own file. So at the end it makes a new folder
+// kvuninst-<its process id> in the temporary folder, copies itself there and starts that copy
+// with the flag /_KVCLEANUP=<its process id> <its path>; the copy waits for the original to end,
+// deletes its file when that holds exactly the copy's own bytes, then the destination folder
+// when it is empty, and marks itself and its folder for deletion at the next restart. Run from
+// anywhere else (a line typed by hand) the copy deletes nothing and exits with 2.
 #include "engine/uninstall.h"
 #include "resource_ids.h"
 #include "shell/uninstaller_args.h"
@@ -118,24 +119,29 @@ INT_PTR CALLBACK uninstall_procedure(HWND dialog, UINT message, WPARAM wparam, L
     return FALSE;
 }
 
-// Starts a copy of this program in the temporary folder that removes self_path once this
-// process has ended. 1 when started.
+// Starts a copy of this program, in a folder of its own made now in the temporary folder, that
+// removes self_path once this process has ended. 1 when started.
 int start_cleanup_copy(const char *self_path) {
-    char temp[MAX_PATH], copy[MAX_PATH + 32], command[MAX_PATH * 2 + 64];
+    char temp[MAX_PATH], folder[MAX_PATH], copy[MAX_PATH + 16], command[MAX_PATH * 2 + 64];
     DWORD n = GetTempPathA(sizeof temp, temp);
-    if (n == 0 || n >= sizeof temp) return 0;
-    snprintf(copy, sizeof copy, "%skvuninst-%lu.exe", temp, (unsigned long)GetCurrentProcessId());
-    if (!CopyFileA(self_path, copy, FALSE)) return 0;
-    snprintf(command, sizeof command, "\"%s\" /_KVCLEANUP=%lu %s", copy,
-             (unsigned long)GetCurrentProcessId(), self_path);
+    DWORD id = GetCurrentProcessId();
+    if (n == 0 || n >= sizeof temp || !uninstaller_cleanup_folder(temp, id, folder, sizeof folder))
+        return 0;
+    // A folder made now, never one that was there: the copy proves by it who started it.
+    if (!CreateDirectoryA(folder, nullptr)) return 0;
+    snprintf(copy, sizeof copy, "%s\\kvuninst.exe", folder);
+    snprintf(command, sizeof command, "\"%s\" /_KVCLEANUP=%lu %s", copy, (unsigned long)id,
+             self_path);
     STARTUPINFOA startup;
     PROCESS_INFORMATION process;
     memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
     // Started in the temporary folder: a process's current folder cannot be removed.
-    if (!CreateProcessA(copy, command, nullptr, nullptr, FALSE, 0, nullptr, temp, &startup,
+    if (!CopyFileA(self_path, copy, TRUE) ||
+        !CreateProcessA(copy, command, nullptr, nullptr, FALSE, 0, nullptr, temp, &startup,
                         &process)) {
         DeleteFileA(copy);
+        RemoveDirectoryA(folder);
         return 0;
     }
     CloseHandle(process.hThread);
@@ -143,43 +149,32 @@ int start_cleanup_copy(const char *self_path) {
     return 1;
 }
 
-// 1 when both files exist with the same size: the flag names a copy of this program, not just
-// any file someone put on its command line.
-int same_size(const char *a, const char *b) {
-    WIN32_FILE_ATTRIBUTE_DATA da, db;
-    return GetFileAttributesExA(a, GetFileExInfoStandard, &da) &&
-           GetFileAttributesExA(b, GetFileExInfoStandard, &db) &&
-           !(db.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-           da.nFileSizeLow == db.nFileSizeLow && da.nFileSizeHigh == db.nFileSizeHigh;
-}
-
-// The temporary copy's work: waits for the original to end, deletes its file (only a file the
-// size of this program), its folder when that is empty now, and marks this copy for deletion at
-// the next restart. Always 0.
+// The temporary copy's work: waits for the original to end, removes its file (only an exact copy
+// of this program, and only when this copy runs from the folder the original made for it), its
+// folder when that is empty now, and marks this copy and its folder for deletion at the next
+// restart. 0 when the original's file went, 1 when it could not be removed, 2 when refused.
 int clean_up_after(const uninstaller_args *args) {
     enum : DWORD { WAIT_LIMIT_MS = 30000, RETRY_MS = 100, RETRIES = 50 };
+    char self[MAX_PATH], temp[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
+    DWORD t = GetTempPathA(sizeof temp, temp);
+    if (n == 0 || n >= sizeof self || t == 0 || t >= sizeof temp ||
+        !uninstaller_cleanup_place(args, self, temp))
+        return UNINSTALL_EXIT_BAD_LOG; // not started by an uninstaller: nothing is touched
     HANDLE original = OpenProcess(SYNCHRONIZE, FALSE, args->cleanup_process);
     if (original) {
         WaitForSingleObject(original, WAIT_LIMIT_MS);
         CloseHandle(original);
     }
-    const char *path = args->cleanup_path;
-    char self[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
-    if (n == 0 || n >= sizeof self || !same_size(self, path)) return 0; // not our original
-    for (DWORD i = 0;
-         i < RETRIES && !DeleteFileA(path) && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
-         i++)
+    int result = -1;
+    for (DWORD i = 0; i < RETRIES && (result = uninstaller_clean_up(args, self, temp)) < 0; i++)
         Sleep(RETRY_MS); // the loader may hold the file a moment after the process ended
-    char folder[PATH_CAPACITY];
-    text_copy(folder, sizeof folder, path);
-    char *slash = strrchr(folder, '\\');
-    if (slash) {
-        *slash = 0;
-        RemoveDirectoryA(folder); // fails, as it should, when anything is left in it
-    }
     MoveFileExA(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    return 0;
+    *strrchr(self, '\\') = 0; // its folder, which the original made: empty by then
+    MoveFileExA(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    return result > 0   ? UNINSTALL_EXIT_OK
+           : result < 0 ? UNINSTALL_EXIT_INCOMPLETE
+                        : UNINSTALL_EXIT_BAD_LOG;
 }
 
 } // namespace
@@ -208,13 +203,19 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
     memset(&places, 0, sizeof places);
     uninstall_find_places(&places);
     char message[UNINSTALL_MESSAGE_CAPACITY];
-    if (!uninstall_read(&run.plan, folder, &places, message, sizeof message)) {
+    // The log must be this folder's, and unchanged since the install sealed it, before anything
+    // is asked or done.
+    int usable = uninstall_read(&run.plan, folder, &places, message, sizeof message);
+    if (usable) {
+        text_copy(run.plan.self_path, sizeof run.plan.self_path, self);
+        run.plan.keep_self = 1;
+        usable = uninstall_check_log(&run.plan, message, sizeof message);
+    }
+    if (!usable) {
         if (!args.silent) MessageBoxA(nullptr, message, CAPTION_FAILED, MB_OK | MB_ICONERROR);
         uninstall_release(&run.plan);
         return UNINSTALL_EXIT_BAD_LOG;
     }
-    text_copy(run.plan.self_path, sizeof run.plan.self_path, self);
-    run.plan.keep_self = 1;
     if (args.title[0])
         text_copy(run.title, sizeof run.title, args.title);
     else

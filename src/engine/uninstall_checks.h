@@ -1,0 +1,37 @@
+// What proves a record of Uninstal.log to be the product's before the uninstaller acts on it: a
+// path reached from its area's folder without passing a link (on the desktop and in the Start
+// menu, moreover, a shell link by its bytes), and a key that still points into the destination
+// or names this very uninstaller. The core (uninstall.cpp) decides with these; the log's own
+// seal is checked by uninstall_check_log (uninstall.h).
+#pragma once
+
+#include "engine/uninstall.h"
+
+#include <cstddef>
+#include <cstdint>
+
+// 1 when a and b agree in their first n bytes ignoring ASCII case (or up to a common end), as
+// Windows compares paths and key names; 0 otherwise.
+int uninstall_same_text(const char *a, const char *b, size_t n);
+// The key name of a "[REG]" text naming a key directly below HKEY_CLASSES_ROOT, or null.
+const char *uninstall_classes_key(const char *text);
+// The key path (below its root, which goes into *root) of a "[REG]" text naming an entry of
+// Windows' list of installed programs (the uninstall key and one more level, under
+// HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER), or null for any other text.
+const char *uninstall_listing_key(const char *text, int *root);
+// 1 when head (size bytes) begins as a shell link file does: header size 0x4C and the link
+// class {00021401-0000-0000-C000-000000000046}; 0 otherwise.
+int uninstall_is_shell_link(const unsigned char *head, size_t size);
+// Removes the file or folder (kind UNINSTALL_FILE or UNINSTALL_FOLDER) that path names below
+// root, never through a link: a link below root refuses the record, a link at path itself is
+// removed as a link unless shortcuts_only (the desktop and the Start menu, where moreover a file
+// is removed only when it is a shell link). The uninstall_outcome; *error set for
+// UNINSTALL_FAILED.
+int uninstall_remove_below(const char *root, const char *path, int kind, int shortcuts_only,
+                           uint32_t *error);
+// Judges every key record of plan not decided yet, before anything is removed: a class while
+// its icon or a command names a file below the destination; an extension while its default
+// value names a class judged so (or it holds nothing at all); an entry of the list of installed
+// programs while its UninstallString names plan->self_path. Those shown to be the product's get
+// proven = 1, the others UNINSTALL_REFUSED_NOT_OURS; missing keys stay undecided (absent).
+void uninstall_judge_keys(uninstall_plan *plan);
