@@ -125,3 +125,15 @@ int kvp_signature_covers(const std::filesystem::path &file, const kvp_signature 
     *why = "the signed digest differs from the file's: the file was changed after signing";
     return 0;
 }
+
+int kvp_file_sha256(const std::filesystem::path &file, unsigned char digest[32]) {
+    FILE *f = kvp_open(file, "rb");
+    if (!f) return 0;
+    const int64_t size = size_of(f);
+    lza_sha256 s;
+    lza_sha256_start(&s);
+    const int read = size >= 0 && hash_range(f, 0, size, &s);
+    fclose(f);
+    lza_sha256_finish(&s, digest);
+    return read;
+}

@@ -25,3 +25,6 @@ int kvp_find_signature(const std::filesystem::path &file, kvp_signature *signatu
 // changed after signing; -1 (why set) when it cannot tell (another digest, unreadable file).
 int kvp_signature_covers(const std::filesystem::path &file, const kvp_signature &signature,
                          std::string *why);
+
+// The SHA-256 of the whole file: the digest a stub carries of its .pck. 1 when read.
+int kvp_file_sha256(const std::filesystem::path &file, unsigned char digest[32]);
