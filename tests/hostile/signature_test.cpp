@@ -120,9 +120,9 @@ struct signing {
         run(std::string(KVPACK_PATH) + " pack --quiet --stub " + dir("stub.exe") + " " + options +
             " -o " + out + " " + dir(product));
     }
-    void sign(const std::string &in, const std::string &out) {
-        run("osslsigncode sign -certs " + dir("cert.pem") + " -key " + dir("key.pem") + " -in " +
-            in + " -out " + out);
+    void sign(const std::string &in, const std::string &out, const std::string &options = "") {
+        run("osslsigncode sign " + options + "-certs " + dir("cert.pem") + " -key " +
+            dir("key.pem") + " -in " + in + " -out " + out);
     }
 };
 
@@ -151,6 +151,7 @@ TEST(HostileSignature, VerifyApprovesOnlySoundSignatures) {
     s.pack("", s.dir("setup.exe"), "product");
     s.pack("", s.dir("replaced.exe"), "replaced");
     s.sign(s.dir("setup.exe"), s.dir("signed.exe"));
+    s.sign(s.dir("signed.exe"), s.dir("nested.exe"), "-nest ");
     const bytes good = read_file(s.dir("signed.exe"));
     const bytes replaced = read_file(s.dir("replaced.exe"));
     const pe_layout l = layout_of(good);
@@ -213,6 +214,8 @@ TEST(HostileSignature, VerifyApprovesOnlySoundSignatures) {
          "signer:  CN=Korvex hostile test", "kvpack:", 0},
         {"good, chain checked", "signed.exe", "cert.pem", true, 0, "chain verified against",
          "not checked", 0},
+        {"a nested second signature", "nested.exe", "cert.pem", false, 0,
+         "1 more signature present, not verified", "kvpack:", 0},
         {"signer from another trust store", "signed.exe", "other-cert.pem", true, 1,
          "kvpack: " /* one line */, "signature verified", 1},
         {"one byte flipped in the signature value", "flipped.exe", "cert.pem", false, 1,
