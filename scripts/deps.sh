@@ -10,6 +10,7 @@ packages=(
     g++-mingw-w64-i686 g++-mingw-w64-x86-64  # the Windows stubs and packer
     wine wine64 xvfb imagemagick fonts-wine  # end-to-end tests and screenshots
     osslsigncode openssl                     # signed installers
+    libssl-dev                               # kvpack verify checks signatures with OpenSSL
     liblnk-utils                             # lnkinfo: an independent reader of link files
     icoutils libimage-exiftool-perl          # wrestool, exiftool: independent PE resource readers
 )

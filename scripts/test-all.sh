@@ -32,21 +32,24 @@ for preset in native native-release mingw-i686 mingw-x86_64; do
     phase "build $preset" cmake --build "${prefix}$preset" -j "$jobs"
 done
 
-# The packer patches the marker in place, so each stub must hold it exactly once.
+# The packer patches the markers in place (the records' offset, the .pck's digest), so each
+# stub must hold each of them exactly once.
 for arch in i686 x86_64; do
     stub="${prefix}mingw-$arch/setup.exe"
-    count=$(grep -a -o 'SelfExtractorIndex=00000000' "$stub" | wc -l)
-    echo "$stub: $(stat -c %s "$stub") bytes, marker found $count time(s)"
-    if [ "$count" != 1 ]; then
-        echo "test-all: $stub must hold the marker exactly once" >&2
-        exit 1
-    fi
+    for marker in 'SelfExtractorIndex=0\{8\}' 'SelfExtractorDigest=0\{64\}'; do
+        count=$(grep -a -o "$marker" "$stub" | wc -l)
+        echo "$stub: $(stat -c %s "$stub") bytes, marker ${marker%%=*} found $count time(s)"
+        if [ "$count" != 1 ]; then
+            echo "test-all: $stub must hold the marker ${marker%%=*} exactly once" >&2
+            exit 1
+        fi
+    done
 done
 
 # The i686 stub's size: scripts/stub_size.py shows what each section and object costs. The goal
 # is 64 KiB (65,536 bytes); until it is reached, the size reached so far is the limit, so the
-# stub can only shrink towards it. (89,600: the SHA-256 that seals the uninstall entry with the
-# digest of the finished log costs 2 KiB.)
+# stub can only shrink towards it. (89,600: the SHA-256 that ties a signed stub to its setup.pck
+# and seals the uninstall entry with the digest of the finished log costs 2 KiB.)
 stub_limit=89600
 stub_size=$(stat -c %s "${prefix}mingw-i686/setup.exe")
 echo "i686 stub: $stub_size bytes (limit $stub_limit, goal 65536)"

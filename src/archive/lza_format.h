@@ -5,9 +5,15 @@
 //   | stub image                    |                 +---------------------------+
 //   |   .data: "SelfExtractorIndex= |                 | record 0 | record 1 | ... |
 //   |           0001C000"           |                 +---------------------------+
+//   |          "SelfExtractorDigest=|                 digest marker: SHA-256 of the
+//   |           000...000" (64)     |                 whole setup.pck, 64 hex digits
 //   +-------------------------------+ <- 0x1C000
 //   | record 0 | record 1 | ...     |  runs to the end of the file
 //   +-------------------------------+
+//
+// The digest marker ties a separate setup.pck to its stub: a signature over setup.exe then
+// covers the archive too. All zeros (a stub packed before digests existed, or an archive
+// behind the stub) means there is no digest to check.
 //
 //   record: lza_header (24 bytes, little-endian) | name (name_length bytes, NUL included)
 //           | packed LZARI data (packed_size bytes)
@@ -27,6 +33,13 @@ enum : uint32_t {
 // The marker text in the stub's initialised data; eight hex digits follow the '='.
 #define LZA_MARKER_PREFIX "SelfExtractorIndex="
 enum : size_t { LZA_MARKER_PREFIX_LENGTH = 19, LZA_MARKER_DIGITS = 8 };
+// The digest marker beside it; 64 hex digits (upper case when written) follow the '='.
+#define LZA_DIGEST_MARKER_PREFIX "SelfExtractorDigest="
+enum : size_t {
+    LZA_DIGEST_MARKER_PREFIX_LENGTH = 20,
+    LZA_DIGEST_SIZE = 32, // SHA-256
+    LZA_DIGEST_DIGITS = 2 * LZA_DIGEST_SIZE,
+};
 
 // LZARI constants: the encoder and decoder must agree on every one.
 enum : uint32_t {

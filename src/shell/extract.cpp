@@ -247,10 +247,7 @@ int extract_start(platform_window *window) {
     const int stops[] = {EXTRACT_TAB_FIRST, EXTRACT_TAB_SECOND};
     platform_list_set_tabs(window, IDC_MEMBER_LIST, stops, 2);
     platform_list_set_extent(window, IDC_MEMBER_LIST, EXTRACT_LIST_EXTENT);
-    if (!locate_archive(&g_state)) {
-        platform_message_box(TEXT_NO_ARCHIVE, CAPTION_FATAL, PLATFORM_MB_ICONERROR);
-        return -1;
-    }
+    if (!wizard_locate_archive()) return -1;
     return extract_fill_list(window) > 0;
 }
 

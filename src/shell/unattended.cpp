@@ -107,6 +107,7 @@ int unattended_install_located(platform_window *window, installer_state *state,
     int result = install_run(window, state);
     release_script(state);
     release_member_table(state);
+    release_archive_guard(state);
     return unattended_exit_code(result, state->messages_logged);
 }
 
@@ -114,7 +115,9 @@ int unattended_install(platform_window *window, installer_state *state,
                        const unattended_command *command) {
     mark_unattended(state, command);
     if (command->dest_too_long) return UNATTENDED_BAD_DESTINATION;
-    if (!locate_archive(state)) return UNATTENDED_NO_ARCHIVE;
+    const int located = locate_archive(state);
+    if (located == LZA_LOCATE_MISSING) return UNATTENDED_NO_ARCHIVE;
+    if (located == LZA_LOCATE_CHANGED) return UNATTENDED_ARCHIVE_CHANGED;
     return unattended_install_located(window, state, command);
 }
 

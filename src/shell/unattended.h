@@ -22,6 +22,7 @@ enum unattended_exit : int {
     UNATTENDED_NO_SCRIPT = 4,       // the archive holds no setup.txt
     UNATTENDED_BAD_DESTINATION = 5, // /D= names a folder longer than a path may be
     UNATTENDED_NO_WINDOW = 6,       // the hidden dialog could not be made
+    UNATTENDED_ARCHIVE_CHANGED = 7, // setup.pck differs from the digest its stub carries
 };
 
 // The command line of an unattended install, parsed.

@@ -12,6 +12,7 @@
 #include "shell/page_text.h"
 #include "state/installer_state.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -97,13 +98,22 @@ void show_run_complete(platform_window *window, installer_state *state) {
     platform_beep();
 }
 
-// The archive. 1 when found; 0 when not (said so).
+// The archive. 1 when found; 0 when missing, or a .pck its stub's digest does not match
+// (said so, naming the file: the stub's signature vouches for no other).
 int locate_or_say(installer_state *state) {
-    if (!locate_archive(state)) {
+    const int located = locate_archive(state);
+    if (located == LZA_LOCATE_FOUND) return 1;
+    if (located == LZA_LOCATE_MISSING) {
         platform_message_box(TEXT_NO_ARCHIVE, CAPTION_FATAL, PLATFORM_MB_ICONERROR);
         return 0;
     }
-    return 1;
+    const char *name = state->archive_path;
+    for (const char *p = name; *p; p++)
+        if (*p == '\\' || *p == '/') name = p + 1;
+    char text[PATH_CAPACITY + sizeof TEXT_ARCHIVE_CHANGED];
+    snprintf(text, sizeof text, TEXT_ARCHIVE_CHANGED, name);
+    platform_message_box(text, CAPTION_FATAL, PLATFORM_MB_ICONERROR);
+    return 0;
 }
 
 // Script and pages. 1 when the wizard can go on; 0 when it must end (said so).
@@ -131,6 +141,7 @@ int wizard_start(void) {
 void wizard_release(void) {
     release_script(&g_state);
     release_member_table(&g_state);
+    release_archive_guard(&g_state);
 }
 
 int wizard_init(platform_window *window, installer_state *state,
@@ -366,4 +377,5 @@ void wizard_destroy(platform_window *window, installer_state *state) {
     if (state->choice_flags & CHOICE_LAUNCH) launch_installed_program(window, state);
     release_script(state);
     release_member_table(state);
+    release_archive_guard(state);
 }

@@ -15,6 +15,7 @@ struct installer_state;
 // Texts shown before any script is loaded; they have no script override.
 #define TEXT_NO_ARCHIVE "Geen installatiebestanden gevonden !"
 #define TEXT_NO_SCRIPT "SETUP.TXT niet gevonden"
+#define TEXT_ARCHIVE_CHANGED "Het archiefbestand %s is gewijzigd of beschadigd." // its name
 #define CAPTION_FATAL "Installatie onmogelijk"
 
 // How a dialog ends: cancelled or failed, and finished.
@@ -25,12 +26,14 @@ enum : int { WIZARD_CANCELLED = 0, WIZARD_FINISHED = 1 };
 enum : int { FRAME_MARGIN = 8 };
 
 // Start-up of the wizard without a window: locates the archive, loads setup.txt and counts the
-// pages, reporting a missing archive or script. 1 when the wizard can go on, 0 when it must end
-// (the message has been shown).
+// pages, reporting a missing or changed archive or a missing script. 1 when the wizard can go on, 0
+// when it must end (the message has been shown).
 int wizard_start(void);
-// At the wizard window's destruction: frees what the state record owns (script, member table).
+// At the wizard window's destruction: frees what the state record owns (script, member table,
+// the archive held open).
 void wizard_release(void);
-// The extract dialog's start-up check: the archive alone. 1 when found, 0 when it must end.
+// The extract dialog's start-up check: the archive alone, a missing or changed one reported.
+// 1 when found, 0 when it must end.
 int wizard_locate_archive(void);
 
 // Loads the banner picture at its place in the start-up (a painting of the platform's own).

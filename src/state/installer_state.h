@@ -52,6 +52,8 @@ struct installer_state {
     void *member_table;   // member table of the run, heap block
     void *banner_bitmap;  // platform bitmap handle or null
     void *banner_palette; // platform palette handle or null
+    void *archive_guard;  // the .pck checked against the stub's digest, held open (shared
+                          // for reading only) so it cannot change while it is read; or null
 
     // Unattended install (setup.exe /S): no window is shown and nothing is asked
     int32_t unattended;      // 0/1: the run's messages go to InsErr.log instead of a box

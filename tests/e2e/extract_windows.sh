@@ -122,6 +122,8 @@ printf 'naar een schijf\r\n' >"$hostile/zzzevil.txt"
     2>"$run/pack-hostile.log" # its script names members it lacks: warnings only
 # Same lengths, so every record keeps its place: "..\evil.txt" climbs, "C:\evil.txt" names a drive.
 perl -pi -e 's/zz_evil\.txt\0/..\\evil.txt\0/; s/zzzevil\.txt\0/C:\\evil.txt\0/' "$work/vijandig/setup.pck"
+# Whoever crafts both files writes no digest of the .pck into the stub (as before digests).
+perl -pi -e 's/(SelfExtractorDigest=)[0-9A-F]{64}/$1 . "0" x 64/e' "$work/vijandig/setup.exe"
 cat >"$work/hostile.txt" <<'FLOW'
 start vijandig\setup.exe /X
 wait-window "Korvex - Bestanden uitpakken"

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -123,16 +124,20 @@ TEST(Kvpack, PackListExtractVerify) {
 }
 
 // The marker's digits name the stub's size, where the records start; with --pck they read
-// 00000000 and the records go to the sibling .pck. The installer's locate agrees either way.
+// 00000000, the records go to the sibling .pck and the digest marker carries its SHA-256
+// (zeros otherwise, whatever the stub held). The installer's locate agrees either way.
 TEST(Kvpack, StubMarkerIsPatched) {
     temp_folder t;
     make_sources(t.file("src"));
     std::string stub_text = std::string("MZ stub image ") + std::string(300, 'x');
     stub_text += std::string(LZA_MARKER_PREFIX) + "0001C000";
     stub_text += '\0';
+    stub_text += std::string(LZA_DIGEST_MARKER_PREFIX) + std::string(64, 'A');
+    stub_text += '\0';
     stub_text += "tail of the image";
     write_text(t.file("stub.exe"), stub_text);
     const size_t marker_at = stub_text.find(LZA_MARKER_PREFIX);
+    const size_t digest_at = stub_text.find(LZA_DIGEST_MARKER_PREFIX);
 
     for (int pck : {0, 1}) {
         SCOPED_TRACE(pck ? "--pck" : "appended");
@@ -152,9 +157,17 @@ TEST(Kvpack, StubMarkerIsPatched) {
         else
             EXPECT_EQ(header_at(exe, stub_text.size()).magic, (uint32_t)LZA_MAGIC);
 
+        std::string digest(exe.begin() + (long)(digest_at + LZA_DIGEST_MARKER_PREFIX_LENGTH),
+                           exe.begin() + (long)(digest_at + LZA_DIGEST_MARKER_PREFIX_LENGTH + 64));
+        std::string expected_digest = pck ? sha256_hex(read_file(t.file("p.pck"))) : "";
+        for (char &c : expected_digest) c = (char)toupper((unsigned char)c);
+        EXPECT_EQ(digest, pck ? expected_digest : std::string(64, '0'));
+
         installer_state state = {};
         EXPECT_EQ(locate_archive_at(&state, out.c_str(), digits), 1);
         EXPECT_EQ(state.archive_offset, pck ? 0u : (uint32_t)stub_text.size());
+        EXPECT_EQ(lza_check_archive_digest(&state, digest.c_str()), 1);
+        release_archive_guard(&state);
         r = kvpack("verify --quiet " + out + " --against " + t.file("src"));
         EXPECT_EQ(r.code, 0) << r.output;
     }

@@ -3,6 +3,7 @@
 #include "state/installer_state.h"
 #include "test_support.h"
 
+#include <cctype>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -77,4 +78,43 @@ TEST(LocateArchive, BehindTheStubOrInThePck) {
 TEST(LocateArchive, MarkerIsInPlaceForThePacker) {
     EXPECT_EQ(strncmp(lza_marker, "SelfExtractorIndex=", 19), 0);
     EXPECT_EQ(strlen(lza_marker), 27u);
+}
+
+// A .pck is checked against the digest its stub carries before any record is read; all zeros
+// (a stub packed before digests) keeps the old behaviour, and a damaged marker never passes.
+TEST(LocateArchive, PckDigestIsChecked) {
+    temp_folder dir;
+    const bytes archive = make_record("setup.txt", 1, {0});
+    write_file(dir.file("setup.pck"), archive);
+    const std::string right = sha256_hex(archive);
+    std::string wrong = right;
+    wrong[10] = wrong[10] == '0' ? '1' : '0';
+    std::string upper = right;
+    for (char &c : upper) c = (char)toupper((unsigned char)c);
+    struct {
+        const char *name;
+        std::string digits;
+        uint32_t offset; // 0: the .pck
+        int result;
+        bool guarded;
+    } cases[] = {
+        {"matching digest", right, 0, 1, true},
+        {"upper case as the packer writes it", upper, 0, 1, true},
+        {"differing digest", wrong, 0, -1, false},
+        {"no digest", std::string(64, '0'), 0, 1, false},
+        {"damaged marker", right.substr(0, 63) + "g", 0, -1, false},
+        {"marker cut short", right.substr(0, 62), 0, -1, false},
+        {"archive behind the stub", wrong, 0x1C000, 1, false},
+    };
+    for (auto &c : cases) {
+        installer_state state = {};
+        text_copy(state.archive_path, sizeof state.archive_path, dir.file("setup.pck").c_str());
+        state.archive_offset = c.offset;
+        EXPECT_EQ(lza_check_archive_digest(&state, c.digits.c_str()), c.result) << c.name;
+        EXPECT_EQ(state.archive_guard != nullptr, c.guarded) << c.name;
+        release_archive_guard(&state);
+    }
+    installer_state gone = {};
+    text_copy(gone.archive_path, sizeof gone.archive_path, dir.file("gone.pck").c_str());
+    EXPECT_EQ(lza_check_archive_digest(&gone, right.c_str()), -1);
 }

@@ -246,6 +246,34 @@ int patch_marker(std::vector<unsigned char> *stub, const fs::path &path, uint32_
     return 0;
 }
 
+// Writes the digest marker's digits: digest (the .pck's SHA-256), or zeros without one, so
+// that a stub packed again never keeps an old digest. A stub without the marker predates
+// archive digests: with a digest to write that is said, since a signature over the stub will
+// not cover its .pck; more than one marker is refused.
+int patch_digest(std::vector<unsigned char> *stub, const fs::path &path,
+                 const unsigned char *digest) {
+    int count = 0;
+    const int64_t at = kvp_find_marker_text(stub->data(), stub->size(), LZA_DIGEST_MARKER_PREFIX,
+                                            LZA_DIGEST_DIGITS, &count);
+    const std::string shown = kvp_path_display(path);
+    if (count > 1)
+        return kvp_fail("stub %s has %d digest markers (%s and 64 hex digits); at most 1 may be",
+                        shown.c_str(), count, LZA_DIGEST_MARKER_PREFIX);
+    if (count == 0) {
+        if (digest)
+            fprintf(stderr,
+                    "%s: warning: no digest marker (%s): a signature over the stub "
+                    "will not cover its .pck\n",
+                    shown.c_str(), LZA_DIGEST_MARKER_PREFIX);
+        return 0;
+    }
+    char digits[LZA_DIGEST_DIGITS + 1];
+    for (size_t i = 0; i < LZA_DIGEST_SIZE; i++)
+        snprintf(digits + 2 * i, 3, "%02X", digest ? digest[i] : 0);
+    memcpy(stub->data() + at + LZA_DIGEST_MARKER_PREFIX_LENGTH, digits, LZA_DIGEST_DIGITS);
+    return 0;
+}
+
 // Packs the file of member m through write(context, ...), adding what it reads to progress
 // (when given). 0 with *packed set, else 1 with *error saying why; nothing is printed, so
 // that parallel packing reports failures in member order. write_failure names a failed write.
@@ -426,8 +454,8 @@ int cmd_pack(int argc, char **argv) {
     if (collect_members(o, &members) || check_members(members)) return 1;
 
     std::vector<unsigned char> stub;
+    const fs::path stub_path = o.bare ? fs::path() : o.has_stub ? o.stub : kvp_default_stub();
     if (!o.bare) {
-        const fs::path stub_path = o.has_stub ? o.stub : kvp_default_stub();
         kvp_signature signature;
         if (kvp_find_signature(stub_path, &signature) == 1)
             return kvp_fail("stub %s is signed: pack first, then sign the installer (a signature "
@@ -436,7 +464,9 @@ int cmd_pack(int argc, char **argv) {
         if (load_stub(stub_path, &stub)) return 1;
         const uint64_t stub_size = stub.size();
         if (stub_size > 0xFFFFFFFFull) return kvp_fail("stub larger than 4 GiB");
-        if (patch_marker(&stub, stub_path, o.pck ? 0 : (uint32_t)stub.size())) return 1;
+        if (patch_marker(&stub, stub_path, o.pck ? 0 : (uint32_t)stub.size()) ||
+            patch_digest(&stub, stub_path, nullptr))
+            return 1;
     }
     if (lint_script(members, o.strict)) return 1;
     uint64_t total = 0;
@@ -453,8 +483,15 @@ int cmd_pack(int argc, char **argv) {
         lza_pck_path(pck.data(), pck.size());
         records = kvp_text_path(pck.data());
         if (records == o.output) return kvp_fail("pack: --pck needs an OUTPUT with an extension");
-        failed = write_output(records, {}, members, o.jobs, &progress) ||
-                 write_output(o.output, stub, {}, o.jobs, &progress);
+        // The stub carries the digest of the .pck as written, so that a signature over the
+        // stub covers the archive too, and the installer refuses a .pck changed since.
+        unsigned char digest[LZA_DIGEST_SIZE];
+        failed = write_output(records, {}, members, o.jobs, &progress);
+        if (!failed && !kvp_file_sha256(records, digest))
+            failed = kvp_fail("%s: cannot be read back", kvp_path_display(records).c_str());
+        if (!failed)
+            failed = patch_digest(&stub, stub_path, digest) ||
+                     write_output(o.output, stub, {}, o.jobs, &progress);
     } else {
         failed = write_output(o.output, stub, members, o.jobs, &progress);
     }

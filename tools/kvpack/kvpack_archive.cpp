@@ -205,16 +205,22 @@ int kvp_archive_decode(kvp_archive *a, const kvp_record *r, kvp_sink sink, void 
 }
 
 int64_t kvp_find_marker(const unsigned char *data, size_t size, int *count) {
-    const size_t total = LZA_MARKER_PREFIX_LENGTH + LZA_MARKER_DIGITS + 1;
+    return kvp_find_marker_text(data, size, LZA_MARKER_PREFIX, LZA_MARKER_DIGITS, count);
+}
+
+int64_t kvp_find_marker_text(const unsigned char *data, size_t size, const char *prefix,
+                             size_t digit_count, int *count) {
+    const size_t prefix_length = strlen(prefix);
+    const size_t total = prefix_length + digit_count + 1;
     int64_t first = -1;
     *count = 0;
     for (size_t i = 0; i + total <= size; i++) {
-        if (data[i] != 'S' || memcmp(data + i, LZA_MARKER_PREFIX, LZA_MARKER_PREFIX_LENGTH))
+        if (data[i] != (unsigned char)prefix[0] || memcmp(data + i, prefix, prefix_length))
             continue;
-        const unsigned char *digits = data + i + LZA_MARKER_PREFIX_LENGTH;
+        const unsigned char *digits = data + i + prefix_length;
         size_t k = 0;
-        while (k < LZA_MARKER_DIGITS && isxdigit(digits[k])) k++;
-        if (k < LZA_MARKER_DIGITS || digits[k] != 0) continue;
+        while (k < digit_count && isxdigit(digits[k])) k++;
+        if (k < digit_count || digits[k] != 0) continue;
         if (first < 0) first = (int64_t)i;
         ++*count;
     }

@@ -53,6 +53,9 @@ int kvp_archive_decode(kvp_archive *archive, const kvp_record *record, kvp_sink 
 // Position of the marker ("SelfExtractorIndex=", eight hex digits, NUL) in data; count
 // receives how many there are. -1 when there is none.
 int64_t kvp_find_marker(const unsigned char *data, size_t size, int *count);
+// The same for any marker: prefix, digit_count hex digits and a NUL.
+int64_t kvp_find_marker_text(const unsigned char *data, size_t size, const char *prefix,
+                             size_t digit_count, int *count);
 
 // The relative path a member name stands for, its backslashes made folders. 0 (with why) for a
 // name that could leave the destination: empty, absolute, a drive or stream part (':'), or a

@@ -7,5 +7,7 @@
 #include <cstddef>
 #include <string>
 
+// The digest of size bytes at data.
+void kvp_sha256(const void *data, size_t size, unsigned char digest[32]);
 // The digest of size bytes at data, as 64 lower-case hex digits.
 std::string kvp_sha256_hex(const void *data, size_t size);
