@@ -12,6 +12,7 @@ packages=(
     osslsigncode openssl                     # signed installers
     liblnk-utils                             # lnkinfo: an independent reader of link files
     icoutils libimage-exiftool-perl          # wrestool, exiftool: independent PE resource readers
+    dpkg-dev zip unzip                       # the Debian package and the Windows zip of kvpack
 )
 
 if [ "${1:-}" = --list ]; then
