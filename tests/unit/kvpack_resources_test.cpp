@@ -419,4 +419,24 @@ TEST(KvpackResources, DirectoryReadAndRebuilt) {
         EXPECT_EQ(kvp_resources_read(damaged.data(), damaged.size(), pe, &resources, &why), 0);
         EXPECT_NE(why.find(r.why), std::string::npos) << why;
     }
+
+    // Subtables shared by every entry: 444 types, each the same 444 names, each with no
+    // language. Nothing is out of place, but the walk is bounded by the entries it visits.
+    bytes shared = stub;
+    const uint32_t n = 444, table_size = 16 + 8 * n, subtable = 0x80000000u;
+    auto table = [&](uint32_t at, uint32_t count, uint32_t target) {
+        memset(&shared[base + at], 0, 16);
+        memcpy(&shared[base + at + 14], &count, 2);
+        for (uint32_t k = 0; k < count; k++) {
+            memcpy(&shared[base + at + 16 + 8 * k], &k, 4);
+            memcpy(&shared[base + at + 16 + 8 * k + 4], &target, 4);
+        }
+    };
+    ASSERT_LE(3 * table_size, sec.raw_size);
+    table(0, n, subtable | table_size);
+    table(table_size, n, subtable | 2 * table_size);
+    table(2 * table_size, 0, 0);
+    why.clear();
+    EXPECT_EQ(kvp_resources_read(shared.data(), shared.size(), pe, &resources, &why), 0);
+    EXPECT_NE(why.find("more resources than any program holds"), std::string::npos) << why;
 }

@@ -402,6 +402,9 @@ int kvp_identity_verify_member(kvp_archive *archive, const kvp_record &record,
         !kvp_identity_is_uninstaller(original.data(), original.size()))
         return 0;
     const char *name = record.name.c_str();
+    const char *differs = "%s: differs from its source beyond the product's name and icon that "
+                          "kvpack pack writes into the uninstaller";
+    if (record.header.unpacked_size > MAX_PROGRAM * 2) return kvp_fail(differs, name), -1;
     memory_sink sink = {{}, MAX_PROGRAM * 2};
     int64_t gap = 0;
     if (!kvp_archive_decode(archive, &record, collect, &sink, progress, &gap))
@@ -411,9 +414,6 @@ int kvp_identity_verify_member(kvp_archive *archive, const kvp_record &record,
                         (long long)(gap < 0 ? -gap : gap), gap < 0 ? "before" : "after"),
                -1;
     if (sink.bytes != original && !same_but_identity(original, sink.bytes))
-        return kvp_fail("%s: differs from its source beyond the product's name and icon that "
-                        "kvpack pack writes into the uninstaller",
-                        name),
-               -1;
+        return kvp_fail(differs, name), -1;
     return 1;
 }

@@ -16,17 +16,17 @@
 namespace {
 
 enum : size_t {
-    DOS_PE_OFFSET = 0x3c,         // e_lfanew
-    COFF_AT = 4,                  // from the PE signature
-    OPTIONAL_AT = 24,             // from the PE signature
-    SECTION_HEADER_SIZE = 40,     // one entry of the section table
-    RESOURCE_DIRECTORY = 2,       // index among the data directories
-    SECURITY_DIRECTORY = 4,       // the certificate table
-    TABLE_SIZE = 16,              // IMAGE_RESOURCE_DIRECTORY
-    ENTRY_SIZE = 8,               // IMAGE_RESOURCE_DIRECTORY_ENTRY
-    DATA_ENTRY_SIZE = 16,         // IMAGE_RESOURCE_DATA_ENTRY
-    MAX_RESOURCES = 65536,        // far beyond any program's; bounds a tree that shares subtables
-    MAX_RESOURCE_BYTES = 1u << 30 // the same for their data
+    DOS_PE_OFFSET = 0x3c,     // e_lfanew
+    COFF_AT = 4,              // from the PE signature
+    OPTIONAL_AT = 24,         // from the PE signature
+    SECTION_HEADER_SIZE = 40, // one entry of the section table
+    RESOURCE_DIRECTORY = 2,   // index among the data directories
+    SECURITY_DIRECTORY = 4,   // the certificate table
+    TABLE_SIZE = 16,          // IMAGE_RESOURCE_DIRECTORY
+    ENTRY_SIZE = 8,           // IMAGE_RESOURCE_DIRECTORY_ENTRY
+    DATA_ENTRY_SIZE = 16,     // IMAGE_RESOURCE_DATA_ENTRY
+    MAX_RESOURCES = 65536,    // far beyond any program's; bounds a tree that shares subtables
+    MAX_ENTRIES = 3 * MAX_RESOURCES, // directory entries visited, at all three levels
 };
 const uint32_t SUBTABLE_BIT = 0x80000000u; // an entry points at a table / names a string
 const uint32_t INITIALIZED_DATA = 0x40;    // IMAGE_SCN_CNT_INITIALIZED_DATA
@@ -307,10 +307,15 @@ int kvp_resources_read(const unsigned char *data, size_t size, const kvp_pe_layo
     if ((uint64_t)sec.raw_offset + sec.raw_size > size)
         return fail(why, "the resource section runs past the end of the file");
     const section_bytes s = {data + sec.raw_offset, sec.raw_size, sec.virtual_address};
-    uint64_t total = 0;
+    // Subtables and data may be shared, so the entries visited and the bytes copied are
+    // bounded on their own: no program's directory comes near either bound.
+    const uint64_t max_bytes = 2 * s.size + (1u << 16);
+    uint64_t total = 0, visited = 0;
+    const char *too_many = "the resource directory names more resources than any program holds";
     uint32_t types, names, languages;
     if (!read_table(s, 0, &types)) return fail(why, "the resource directory does not fit");
     for (uint32_t a = 0; a < types; a++) {
+        if (++visited > MAX_ENTRIES) return fail(why, too_many);
         const unsigned char *e1 = s.base + TABLE_SIZE + ENTRY_SIZE * a;
         kvp_resource r = {};
         const uint32_t table2 = get32(e1 + 4);
@@ -318,6 +323,7 @@ int kvp_resources_read(const unsigned char *data, size_t size, const kvp_pe_layo
             !read_table(s, table2 & ~SUBTABLE_BIT, &names))
             return fail(why, "a resource type's entry points outside the section");
         for (uint32_t b = 0; b < names; b++) {
+            if (++visited > MAX_ENTRIES) return fail(why, too_many);
             const unsigned char *e2 =
                 s.base + (table2 & ~SUBTABLE_BIT) + TABLE_SIZE + ENTRY_SIZE * b;
             const uint32_t table3 = get32(e2 + 4);
@@ -325,6 +331,7 @@ int kvp_resources_read(const unsigned char *data, size_t size, const kvp_pe_layo
                 !read_table(s, table3 & ~SUBTABLE_BIT, &languages))
                 return fail(why, "a resource name's entry points outside the section");
             for (uint32_t c = 0; c < languages; c++) {
+                if (++visited > MAX_ENTRIES) return fail(why, too_many);
                 const unsigned char *e3 =
                     s.base + (table3 & ~SUBTABLE_BIT) + TABLE_SIZE + ENTRY_SIZE * c;
                 const uint32_t entry = get32(e3 + 4);
@@ -335,9 +342,8 @@ int kvp_resources_read(const unsigned char *data, size_t size, const kvp_pe_layo
                 if (rva < s.rva || !has(s, (uint64_t)rva - s.rva, length))
                     return fail(why, "a resource's data lies outside the resource section");
                 total += length;
-                if (resources->size() >= MAX_RESOURCES || total > MAX_RESOURCE_BYTES)
-                    return fail(why, "the resource directory names more resources than any "
-                                     "program holds");
+                if (resources->size() >= MAX_RESOURCES || total > max_bytes)
+                    return fail(why, too_many);
                 r.language = get32(e3);
                 r.codepage = get32(s.base + entry + 8);
                 const unsigned char *from = s.base + (rva - s.rva);

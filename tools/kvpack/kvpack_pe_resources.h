@@ -70,7 +70,8 @@ int kvp_pe_resources_last(const kvp_pe_layout &pe, size_t file_size, std::string
 
 // Every resource of the image, in directory order. 1 on success (an image without a resource
 // section gives none); 0 when the directory is damaged: an entry, name or data outside the
-// section, a tree deeper or wider than Windows writes, more than 65536 resources (why set).
+// section, a data entry where a subtable belongs or the reverse, more than 65536 resources or
+// more data than twice the section holds (shared subtables or data; why set).
 int kvp_resources_read(const unsigned char *data, size_t size, const kvp_pe_layout &pe,
                        std::vector<kvp_resource> *resources, std::string *why);
 
