@@ -41,8 +41,9 @@ void put16(std::vector<unsigned char> *out, uint32_t v) {
     out->push_back((unsigned char)(v >> 8));
 }
 
-void warn(const char *text, const std::string &subject) {
-    fprintf(stderr, "kvpack: warning: %s%s\n", subject.c_str(), text);
+// "kvpack: warning: " and subject followed by text, as one line on stderr.
+void warn(const std::string &subject, const std::string &text) {
+    fprintf(stderr, "kvpack: warning: %s%s\n", subject.c_str(), text.c_str());
 }
 
 // Reads path whole when it holds at most limit bytes. 1 read, 0 larger, -1 unreadable.
@@ -301,13 +302,13 @@ int kvp_identity_from_script(const char *text, size_t size, kvp_identity *identi
     for (int k = 0; k < 3; k++) {
         *targets[k] = kvp_text_utf16(fields[k], utf8);
         if (kvp_text_cut(targets[k], KVP_VERSION_TEXT_MAX))
-            warn(" is longer than 255 characters: cut in the version resource", what[k]);
+            warn(what[k], " is longer than 255 characters: cut in the version resource");
     }
     identity->version_text = fields[2];
     if (identity->product.empty() && (!fields[1].empty() || !fields[2].empty()))
-        warn(" without a product name (an uninstall line or product_name): the installer keeps "
-             "kvpack's version resource",
-             fields[1].empty() ? "a version" : "a publisher");
+        warn(fields[1].empty() ? "a version" : "a publisher",
+             " without a product name (an uninstall line or product_name): the installer keeps "
+             "the stub's version resource");
     return 1;
 }
 
@@ -369,9 +370,8 @@ int kvp_identity_members(const fs::path *icon, const std::vector<kvp_identity_me
         const size_t slash = m.name->rfind('\\');
         const std::string file_name = m.name->substr(slash == std::string::npos ? 0 : slash + 1);
         if (!kvp_identity_apply(&bytes, *identity, "Uninstaller", file_name, &why)) {
-            warn((": the uninstaller is packed as it is, without the product's identity: " + why)
-                     .c_str(),
-                 *m.name);
+            warn(*m.name,
+                 ": the uninstaller is packed as it is, without the product's identity: " + why);
             continue;
         }
         fs::path copy = output;
