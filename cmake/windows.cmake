@@ -58,6 +58,41 @@ set(KV_RC_SHARED ${PROJECT_SOURCE_DIR}/resources/version_info.rc
 set_property(SOURCE resources/setup.rc resources/uninstall.rc APPEND PROPERTY OBJECT_DEPENDS
   ${KV_RC_SHARED})
 
+# The resource section last in the image, after the base relocations: kvpack pack rewrites
+# the stub's and the uninstaller's resources (the vendor's name, version and icon), and a last
+# section can change its size without moving any other. The script is the linker's own default
+# with the two sections swapped, taken from this toolchain at configure time.
+execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-prog-name=ld OUTPUT_VARIABLE KV_LD
+  OUTPUT_STRIP_TRAILING_WHITESPACE)
+execute_process(COMMAND ${KV_LD} --verbose OUTPUT_VARIABLE KV_LD_VERBOSE RESULT_VARIABLE KV_LD_RESULT)
+set(KV_DIVIDER "==================================================")
+string(FIND "${KV_LD_VERBOSE}" "${KV_DIVIDER}" KV_SCRIPT_START)
+string(FIND "${KV_LD_VERBOSE}" "${KV_DIVIDER}" KV_SCRIPT_END REVERSE)
+string(FIND "${KV_LD_VERBOSE}" "  .rsrc BLOCK" KV_RSRC_AT)
+string(FIND "${KV_LD_VERBOSE}" "  .reloc BLOCK" KV_RELOC_AT)
+string(FIND "${KV_LD_VERBOSE}" "  .stab BLOCK" KV_AFTER_RELOC_AT)
+if(NOT KV_LD_RESULT EQUAL 0 OR KV_SCRIPT_START LESS 0 OR NOT KV_SCRIPT_START LESS KV_RSRC_AT OR
+   NOT KV_RSRC_AT LESS KV_RELOC_AT OR NOT KV_RELOC_AT LESS KV_AFTER_RELOC_AT OR
+   NOT KV_AFTER_RELOC_AT LESS KV_SCRIPT_END)
+  message(FATAL_ERROR "${KV_LD} --verbose: no default script with .rsrc, .reloc, .stab in order")
+endif()
+math(EXPR KV_HEAD_LENGTH "${KV_RSRC_AT} - ${KV_SCRIPT_START} - 50")
+math(EXPR KV_RSRC_LENGTH "${KV_RELOC_AT} - ${KV_RSRC_AT}")
+math(EXPR KV_RELOC_LENGTH "${KV_AFTER_RELOC_AT} - ${KV_RELOC_AT}")
+math(EXPR KV_TAIL_LENGTH "${KV_SCRIPT_END} - ${KV_AFTER_RELOC_AT}")
+math(EXPR KV_HEAD_START "${KV_SCRIPT_START} + 50")
+string(SUBSTRING "${KV_LD_VERBOSE}" ${KV_HEAD_START} ${KV_HEAD_LENGTH} KV_SCRIPT_HEAD)
+string(SUBSTRING "${KV_LD_VERBOSE}" ${KV_RSRC_AT} ${KV_RSRC_LENGTH} KV_SCRIPT_RSRC)
+string(SUBSTRING "${KV_LD_VERBOSE}" ${KV_RELOC_AT} ${KV_RELOC_LENGTH} KV_SCRIPT_RELOC)
+string(SUBSTRING "${KV_LD_VERBOSE}" ${KV_AFTER_RELOC_AT} ${KV_TAIL_LENGTH} KV_SCRIPT_TAIL)
+set(KV_RESOURCES_LAST_SCRIPT ${PROJECT_BINARY_DIR}/generated/resources_last.x)
+file(WRITE ${KV_RESOURCES_LAST_SCRIPT}
+  "${KV_SCRIPT_HEAD}${KV_SCRIPT_RELOC}${KV_SCRIPT_RSRC}${KV_SCRIPT_TAIL}")
+foreach(kv_target setup kvuninst)
+  target_link_options(${kv_target} PRIVATE -Wl,-T,${KV_RESOURCES_LAST_SCRIPT})
+  set_property(TARGET ${kv_target} APPEND PROPERTY LINK_DEPENDS ${KV_RESOURCES_LAST_SCRIPT})
+endforeach()
+
 # The stub's linker map, for scripts/stub_size.py (what each object contributes).
 target_link_options(setup PRIVATE -Wl,-Map=${CMAKE_BINARY_DIR}/setup.map)
 

@@ -13,6 +13,7 @@ packages=(
     libssl-dev                               # kvpack verify checks signatures with OpenSSL
     liblnk-utils                             # lnkinfo: an independent reader of link files
     icoutils libimage-exiftool-perl          # wrestool, exiftool: independent PE resource readers
+    dpkg-dev zip unzip                       # the Debian package and the Windows zip of kvpack
 )
 
 if [ "${1:-}" = --list ]; then

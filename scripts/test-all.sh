@@ -1,6 +1,7 @@
 #!/bin/bash
-# Checks formatting and layering, builds all four presets (warnings are errors) and runs every test: the unit tests of the native debug build and,
-# when Wine is installed, the end-to-end tests of the x86_64 stub under Wine.
+# Checks formatting and layering, builds all four presets (warnings are errors), builds and
+# checks the packages (scripts/package.sh) and runs every test: the unit tests of the native
+# debug build and, when Wine is installed, the end-to-end tests of the x86_64 stub under Wine.
 #
 # Usage: scripts/test-all.sh
 # KV_FUZZ_SECONDS (default 45) is how long each fuzz target runs.
@@ -65,6 +66,11 @@ run_demo() {
         { tail -40 "${prefix}demo.log" >&2; return 1; }
 }
 phase "main job (demo)" run_demo
+
+# The packages a vendor installs kvpack from; the .deb is installed, packs and verifies the
+# demo without --stub, and is removed again.
+phase "package" bash scripts/package.sh
+phase "package check" bash scripts/package_check.sh
 
 phase "ctest native" ctest --test-dir "${prefix}native" --output-on-failure -j "$jobs"
 

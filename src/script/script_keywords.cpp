@@ -106,6 +106,9 @@ const keyword_row keyword_table[KEYWORD_ROWS + 1] = {
     {0x0407, "text_browse", 0, nullptr},
     // This product's additions, after every row above so that no id or position changes.
     {0x0500, "uninstall", 0, nullptr},
+    {0x0510, "product_name", 0, nullptr},
+    {0x0511, "product_publisher", 0, nullptr},
+    {0x0512, "product_version", 0, nullptr},
     {0, nullptr, 0, nullptr},
 };
 

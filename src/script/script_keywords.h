@@ -95,6 +95,11 @@ enum keyword_id : uint32_t {
     // Added by this product: uninstall="display name","uninstaller","publisher","version",
     // the entry in Windows' list of installed programs (written by the registry step).
     KW_UNINSTALL = 0x0500,
+    // The product as the installer's and uninstaller's file properties name it (kvpack pack
+    // writes their version resources); each overrides the uninstall line's field.
+    KW_PRODUCT_NAME = 0x0510,
+    KW_PRODUCT_PUBLISHER = 0x0511,
+    KW_PRODUCT_VERSION = 0x0512,
 };
 
 struct keyword_row {
@@ -106,7 +111,7 @@ struct keyword_row {
     const char *builtin_text;
 };
 
-enum : int { KEYWORD_ROWS = 102 }; // rows before the terminating one
+enum : int { KEYWORD_ROWS = 105 }; // rows before the terminating one
 
 // The table in its fixed order, ended by a row whose fields are all zero.
 extern const keyword_row keyword_table[KEYWORD_ROWS + 1];

@@ -3,7 +3,10 @@
 # (wrestool from icoutils, exiftool) and under Wine: the manifest (id 1, Common Controls 6,
 # DPI awareness, elevation), the version resource (the project version), the program icon as
 # the first icon group; kvpack --version reads the same version from the stub's bytes; and a
-# stub carrying the manifest loads comctl32 version 6 from Wine's side-by-side store.
+# stub carrying the manifest loads comctl32 version 6 from Wine's side-by-side store. Then a
+# vendor's installer: the demo with an uninstall line and the uninstaller among its members,
+# packed with --icon, carries the vendor's name, version and icon (read back the same way), is
+# signed with osslsigncode, verified, and installs with /S an uninstaller that carries them too.
 # Usage: stub_resources.sh NATIVE-KVPACK DEMO-FOLDER VERSION
 # Environment: KV_E2E_WORK, KV_SETUP_EXE, KV_ROBOT_EXE, KV_KVPACK_EXE,
 # KV_DEMO_EXE, KV_WINE64.
@@ -49,7 +52,11 @@ cp "$KV_KVPACK_EXE" "$work/kvpack.exe"
     status=1
 cat "$run/version.txt"
 check "kvpack --version: its own" grep -qx "kvpack $version" "$run/version.txt"
-check "kvpack --version: the stub's" grep -qE "^stub .*setup\\.exe: $version\\.0\$" "$run/version.txt"
+check "kvpack --version: the stub beside it" \
+    grep -qE "^stub: .*setup\\.exe \\(x86_64, version $version\\.0\\)\$" "$run/version.txt"
+check "kvpack --version: the same for --arch x86_64" \
+    grep -qE "^stub --arch x86_64: .*setup\\.exe \\(x86_64, version $version\\.0\\)\$" "$run/version.txt"
+check "kvpack --version: no i686 stub here" grep -q "^stub --arch i686: none found" "$run/version.txt"
 check "native kvpack --version: its own" \
     bash -c "'$kvpack' --version | grep -q '^kvpack $version\$'"
 
@@ -66,6 +73,48 @@ install_exit=0
 check "install ran" test "$install_exit" = 0
 check "comctl32 version 6 loaded" grep -qiE 'winsxs\\\\[^"]*common-controls[^"]*6\.0[^"]*\\\\comctl32\.dll' \
     "$run/loaddll.log"
+
+kv_stop_wine
+
+# The vendor's installer. The icon is one of the stub's other pictures, so that it differs from
+# the program icon it replaces.
+icon="$(dirname "$0")/../../resources/pictures/folder.ico"
+vendor="$run/vendor"
+cp -r "$run/product" "$vendor"
+cp "$uninst" "$vendor/kvuninst.exe"
+awk '{ print } /^copy_files\r?$/ { block = 1 }
+     block && /^\{\r?$/ { print "\t\"Verwijderprogramma\", [source]kvuninst.exe, [dest]\\*.*, overwrite_always\r"; block = 0 }' \
+    "$demo/setup.txt" >"$vendor/setup.txt"
+printf 'uninstall="Acme Rocket","[dest]\\kvuninst.exe","Acme Corp","8.1.2"\r\n' >>"$vendor/setup.txt"
+"$kvpack" pack --quiet -o "$run/acme-setup.exe" --stub "$KV_SETUP_EXE" --icon "$icon" "$vendor"
+openssl req -x509 -newkey rsa:2048 -keyout "$run/key.pem" -out "$run/cert.pem" -days 2 -nodes \
+    -subj "/CN=Acme test" >/dev/null 2>&1
+osslsigncode sign -certs "$run/cert.pem" -key "$run/key.pem" -in "$run/acme-setup.exe" \
+    -out "$work/acme-setup.exe" >/dev/null
+same_icon() { # same_icon FILE: its program icon is the vendor's (wrestool adds stray bytes behind)
+    wrestool -x --type=14 --name=107 "$1" >"$run/107.ico"
+    cmp -n "$(stat -c %s "$icon")" "$run/107.ico" "$icon"
+}
+signed="$work/acme-setup.exe"
+check "vendor: ProductName" test "$(field "$signed" ProductName)" = "Acme Rocket"
+check "vendor: CompanyName" test "$(field "$signed" CompanyName)" = "Acme Corp"
+check "vendor: FileDescription" test "$(field "$signed" FileDescription)" = "Acme Rocket Setup"
+check "vendor: FileVersion" test "$(field "$signed" FileVersion)" = "8.1.2"
+check "vendor: FileVersionNumber" test "$(field "$signed" FileVersionNumber)" = "8.1.2.0"
+check "vendor: OriginalFileName" test "$(field "$signed" OriginalFileName)" = "acme-setup.exe"
+check "vendor: the program icon" same_icon "$signed"
+signature_holds() { osslsigncode verify -CAfile "$run/cert.pem" "$1" >"$run/osslsigncode.log"; }
+check "vendor: osslsigncode verifies the signature" signature_holds "$signed"
+check "vendor: kvpack verify --against the product" "$kvpack" verify --quiet "$signed" --against "$vendor"
+install_exit=0
+(cd "$work" && timeout 120 "$KV_WINE64" acme-setup.exe /S /D=C:\\Acme) >"$run/vendor-install.log" \
+    2>>"$run/wine.log" || install_exit=$?
+check "vendor: the signed installer installs (/S exits 0, got $install_exit)" test "$install_exit" = 0
+installed="$WINEPREFIX/drive_c/Acme/kvuninst.exe"
+check "vendor: installed uninstaller's ProductName" test "$(field "$installed" ProductName)" = "Acme Rocket"
+check "vendor: installed uninstaller's FileDescription" \
+    test "$(field "$installed" FileDescription)" = "Acme Rocket Uninstaller"
+check "vendor: installed uninstaller's icon" same_icon "$installed"
 
 kv_stop_wine
 kv_finish_run "$run" "$status"

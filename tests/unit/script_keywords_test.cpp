@@ -26,7 +26,7 @@ TEST(KeywordTable, ShapeAndUniqueness) {
     EXPECT_EQ(end.id, 0u);
     EXPECT_EQ(end.word, nullptr);
     EXPECT_EQ(end.kind, 0u);
-    EXPECT_EQ(per_kind[KW_KIND_SETTING], 66); // 65 and this product's uninstall
+    EXPECT_EQ(per_kind[KW_KIND_SETTING], 69); // 65, this product's uninstall and product_*
     EXPECT_EQ(per_kind[KW_KIND_LIST], 10);
     EXPECT_EQ(per_kind[KW_KIND_ENTRY], 19);
     EXPECT_EQ(per_kind[KW_KIND_BRACE], 2);
@@ -60,7 +60,9 @@ TEST(KeywordTable, OrderAnchors) {
         {87, 0x0309, "text_abort"},
         {93, 0x0400, "text_agree"},
         {100, 0x0407, "text_browse"},
-        {101, 0x0500, "uninstall"}, // this product's addition comes after every other row
+        {101, 0x0500, "uninstall"}, // this product's additions come after every other row
+        {102, 0x0510, "product_name"},
+        {104, 0x0512, "product_version"},
     };
     for (auto &a : anchors) {
         EXPECT_EQ(keyword_table[a.row].id, a.id) << a.row;

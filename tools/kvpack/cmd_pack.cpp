@@ -5,6 +5,7 @@
 #include "archive/lza_lookup.h"
 #include "kvpack.h"
 #include "kvpack_archive.h"
+#include "kvpack_identity.h"
 #include "kvpack_signature.h"
 #include "kvpack_stub_version.h"
 #include "kvpack_lint.h"
@@ -23,7 +24,8 @@ namespace fs = std::filesystem;
 namespace {
 
 const char usage[] =
-    "usage: kvpack pack -o OUTPUT [--stub PATH] [--pck | --bare] [-j N] [--quiet] SOURCE...\n"
+    "usage: kvpack pack -o OUTPUT [--stub PATH | --arch ARCH] [--icon FILE.ico] [--pck | --bare]\n"
+    "                   [-j N] [--quiet] SOURCE...\n"
     "\n"
     "Packs every SOURCE file, and every file below every SOURCE folder (named by its path\n"
     "relative to that folder, folders joined by backslashes), as one member each, in the\n"
@@ -33,8 +35,10 @@ const char usage[] =
     "\n"
     "  -o OUTPUT    the installer (or archive) to write; replaced only when all went well\n"
     "  --stub PATH  the installer stub to append to; its marker SelfExtractorIndex= gets the\n"
-    "               offset of the first record. Without it: setup.exe beside kvpack, else\n"
-    "               build/mingw-i686/setup.exe of the source tree kvpack was built from\n"
+    "               offset of the first record. Without it, the stub kvpack --version shows\n"
+    "  --arch ARCH  the default stub for i686 (the default) or x86_64\n"
+    "  --icon FILE  the installer's program icon (and that of the uninstaller among the\n"
+    "               members), in place of Korvex Setup's\n"
     "  --pck        write the stub with marker 00000000 to OUTPUT and the records to the\n"
     "               sibling .pck file (OUTPUT's last extension replaced by .pck)\n"
     "  --bare       write only the records to OUTPUT (an archive without a stub)\n"
@@ -42,6 +46,10 @@ const char usage[] =
     "               output is the same for every N\n"
     "  --quiet      no progress line, no summary\n"
     "  --strict     stop before writing anything when the script checks find something\n"
+    "\n"
+    "The installer's file properties (product name, publisher, version) come from setup.txt:\n"
+    "its uninstall line, or the keys product_name, product_publisher and product_version.\n"
+    "A member that is the uninstaller kvuninst.exe gets the same name and icon.\n"
     "\n"
     "Limits: member names of at most 254 characters, unique regardless of case; files of at\n"
     "most 4 GiB - 1 bytes.\n";
@@ -57,8 +65,9 @@ const int MAX_JOBS = 256;
 
 struct pack_options {
     fs::path output;
-    fs::path stub;
-    int has_stub = 0, pck = 0, bare = 0, quiet = 0, strict = 0;
+    fs::path stub, icon;
+    const char *arch = nullptr; // --arch: the default stub's architecture
+    int has_stub = 0, has_icon = 0, pck = 0, bare = 0, quiet = 0, strict = 0;
     int jobs = 0; // members compressed at once; 0 until chosen
     std::vector<fs::path> sources;
 };
@@ -85,7 +94,9 @@ int write_to_file(void *context, const void *data, size_t size) {
 int parse_options(int argc, char **argv, pack_options *o) {
     for (int i = 1; i < argc; i++) {
         const char *a = argv[i];
-        if ((!strcmp(a, "-o") || !strcmp(a, "--stub")) && i + 1 >= argc)
+        if ((!strcmp(a, "-o") || !strcmp(a, "--stub") || !strcmp(a, "--icon") ||
+             !strcmp(a, "--arch")) &&
+            i + 1 >= argc)
             return kvp_fail("pack: %s needs a path", a);
         if (!strcmp(a, "-j") && i + 1 >= argc) return kvp_fail("pack: -j needs a number");
         if (!strcmp(a, "-j")) {
@@ -99,6 +110,10 @@ int parse_options(int argc, char **argv, pack_options *o) {
             o->output = kvp_text_path(argv[++i]);
         else if (!strcmp(a, "--stub"))
             o->stub = kvp_text_path(argv[++i]), o->has_stub = 1;
+        else if (!strcmp(a, "--icon"))
+            o->icon = kvp_text_path(argv[++i]), o->has_icon = 1;
+        else if (!strcmp(a, "--arch"))
+            o->arch = argv[++i];
         else if (!strcmp(a, "--pck"))
             o->pck = 1;
         else if (!strcmp(a, "--bare"))
@@ -114,7 +129,10 @@ int parse_options(int argc, char **argv, pack_options *o) {
     }
     if (o->output.empty()) return kvp_fail("pack: no output given (-o OUTPUT)");
     if (o->sources.empty()) return kvp_fail("pack: no source files given");
-    if (o->bare && (o->pck || o->has_stub)) return kvp_fail("pack: --bare takes no stub or --pck");
+    if (o->bare && (o->pck || o->has_stub || o->arch))
+        return kvp_fail("pack: --bare takes no stub or --pck");
+    if (o->has_stub && o->arch)
+        return kvp_fail("pack: --arch chooses the default stub, not --stub");
     if (o->jobs == 0) o->jobs = std::min(kvp_processor_count(), MAX_JOBS);
     return 0;
 }
@@ -452,16 +470,23 @@ int cmd_pack(int argc, char **argv) {
     if (parse_options(argc, argv, &o)) return 1;
     std::vector<member_source> members;
     if (collect_members(o, &members) || check_members(members)) return 1;
+    kvp_identity identity;
+    std::vector<kvp_identity_member> views;
+    for (member_source &m : members) views.push_back({&m.name, &m.path, &m.size});
+    if (kvp_identity_members(o.has_icon ? &o.icon : nullptr, views, o.output, &identity)) return 1;
 
     std::vector<unsigned char> stub;
-    const fs::path stub_path = o.bare ? fs::path() : o.has_stub ? o.stub : kvp_default_stub();
+    fs::path stub_path;
     if (!o.bare) {
+        stub_path = o.stub;
+        if (!o.has_stub && kvp_default_stub(o.arch, &stub_path)) return 1;
         kvp_signature signature;
         if (kvp_find_signature(stub_path, &signature) == 1)
             return kvp_fail("stub %s is signed: pack first, then sign the installer (a signature "
                             "cannot cover what is appended after it)",
                             kvp_path_display(stub_path).c_str());
         if (load_stub(stub_path, &stub)) return 1;
+        if (kvp_identity_stub(identity, o.output, stub_path, &stub)) return 1;
         const uint64_t stub_size = stub.size();
         if (stub_size > 0xFFFFFFFFull) return kvp_fail("stub larger than 4 GiB");
         if (patch_marker(&stub, stub_path, o.pck ? 0 : (uint32_t)stub.size()) ||

@@ -2,6 +2,7 @@
 // with the file it was packed from.
 #include "kvpack.h"
 #include "kvpack_archive.h"
+#include "kvpack_identity.h"
 #include "kvpack_os.h"
 #include "kvpack_signature.h"
 
@@ -19,7 +20,9 @@ const char usage[] =
     "Checks FILE (an installer, .pck file or bare archive): every record's magic, name and\n"
     "lengths against the file's size, and decodes every member, checking that its packed data\n"
     "ends where the record says. With --against DIR each decoded member is compared byte for\n"
-    "byte with DIR's file of the same name (backslashes as folders).\n"
+    "byte with DIR's file of the same name (backslashes as folders); the uninstaller\n"
+    "kvuninst.exe may differ in what kvpack pack writes into it (the product's name and\n"
+    "icon in its resources) and nowhere else.\n"
     "\n"
     "A signed installer's signature is verified: the signature itself, and that what it signs\n"
     "is the file as it is; the signer is printed. With --ca-file FILE (PEM certificates) the\n"
@@ -70,6 +73,9 @@ int verify_member(kvp_archive *archive, const kvp_record &r, const fs::path *aga
         if (!kvp_member_path(r.name, &relative, &why))
             return !kvp_fail("%s: name %s", name, why.c_str());
         const fs::path source_path = *against / relative;
+        // Our uninstaller is packed with the product's name and icon in its resources.
+        if (const int own = kvp_identity_verify_member(archive, r, source_path, progress))
+            return own > 0;
         std::error_code ec;
         const uintmax_t size = fs::file_size(source_path, ec);
         if (ec)

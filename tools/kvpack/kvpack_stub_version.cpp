@@ -1,10 +1,12 @@
 // kvpack --version and the stub's version resource, read from the file's bytes.
 #include "kvpack_stub_version.h"
+#include "kvpack.h"
 #include "kv_version.h"
 #include "kvpack_os.h"
 #include "platform/platform.h"
 
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -47,27 +49,83 @@ int kvp_read_stub_version(const fs::path &stub, kvp_file_version *version) {
     return kvp_find_file_version(bytes.data(), bytes.size(), version);
 }
 
-fs::path kvp_default_stub() {
+namespace {
+
+const char *const arches[] = {"i686", "x86_64"};
+const uint16_t arch_machines[] = {0x14c, 0x8664}; // IMAGE_FILE_MACHINE_I386, _AMD64
+
+// The machine a program is built for, from its COFF header; 0 when it is no program.
+uint16_t program_machine(const fs::path &path) {
+    FILE *f = kvp_open(path, "rb");
+    if (!f) return 0;
+    unsigned char head[4096];
+    const size_t got = fread(head, 1, sizeof head, f);
+    fclose(f);
+    if (got < 64 || head[0] != 'M' || head[1] != 'Z') return 0;
+    const uint32_t at = read_u32(head + 0x3c);
+    if (at > got - 6 || memcmp(head + at, "PE\0\0", 4) != 0) return 0;
+    return (uint16_t)(head[at + 4] | head[at + 5] << 8);
+}
+
+const char *machine_name(uint16_t machine) {
+    for (size_t i = 0; i < 2; i++)
+        if (arch_machines[i] == machine) return arches[i];
+    return "unknown machine";
+}
+
+// The stub for arch (an index into arches, or -1 for the default) in the folders around
+// kvpack's own file. 1 with *stub set; 0 with *looked naming where it looked.
+int find_stub(int arch, fs::path *stub, std::string *looked) {
     char self[1024] = "";
-    if (platform_module_path(self, sizeof self)) {
-        fs::path beside = kvp_text_path(self).parent_path() / "setup.exe";
+    if (!platform_module_path(self, sizeof self)) return *looked = "(kvpack's own path unknown)", 0;
+    const fs::path home = kvp_text_path(self).parent_path();
+    const char *folder = arches[arch < 0 ? 0 : arch];
+    const fs::path candidates[] = {
+        home / "setup.exe", home / "stubs" / folder / "setup.exe",
+        (home / ".." / "share" / "kvpack" / "stubs" / folder / "setup.exe").lexically_normal()};
+    looked->clear();
+    for (const fs::path &c : candidates) {
         std::error_code ec;
-        if (fs::is_regular_file(beside, ec)) return beside;
+        const int beside = &c == &candidates[0];
+        if (fs::is_regular_file(c, ec) && (arch < 0 ? !beside || program_machine(c) != 0
+                                                    : program_machine(c) == arch_machines[arch]))
+            return *stub = c, 1;
+        *looked += (looked->empty() ? "" : ", ") + kvp_path_display(c);
     }
-    return fs::path(KVPACK_SOURCE_DIR) / "build" / "mingw-i686" / "setup.exe";
+    return 0;
+}
+
+} // namespace
+
+int kvp_default_stub(const char *arch, fs::path *stub) {
+    int index = -1;
+    for (int i = 0; arch && i < 2; i++)
+        if (!strcmp(arch, arches[i])) index = i;
+    if (arch && index < 0) return kvp_fail("pack: --arch takes i686 or x86_64, not '%s'", arch);
+    std::string looked;
+    if (find_stub(index, stub, &looked)) return 0;
+    return kvp_fail("no %s stub found (looked for %s): give one with --stub",
+                    arches[index < 0 ? 0 : index], looked.c_str());
 }
 
 int kvp_print_version() {
     printf("kvpack %s\n", KV_VERSION_TEXT);
-    const fs::path stub = kvp_default_stub();
-    kvp_file_version v{};
-    const int found = kvp_read_stub_version(stub, &v);
-    const std::string shown = kvp_path_display(stub);
-    if (found == 1)
-        printf("stub %s: %u.%u.%u.%u\n", shown.c_str(), v.major, v.minor, v.patch, v.build);
-    else if (found == 0)
-        printf("stub %s: no version resource\n", shown.c_str());
-    else
-        printf("stub %s: cannot be read\n", shown.c_str());
+    for (int arch = -1; arch < 2; arch++) {
+        fs::path stub;
+        std::string looked;
+        const std::string which = arch < 0 ? "stub" : std::string("stub --arch ") + arches[arch];
+        if (!find_stub(arch, &stub, &looked)) {
+            printf("%s: none found (looked for %s)\n", which.c_str(), looked.c_str());
+            continue;
+        }
+        kvp_file_version v{};
+        const int found = kvp_read_stub_version(stub, &v);
+        printf("%s: %s (%s, ", which.c_str(), kvp_path_display(stub).c_str(),
+               machine_name(program_machine(stub)));
+        if (found == 1)
+            printf("version %u.%u.%u.%u)\n", v.major, v.minor, v.patch, v.build);
+        else
+            printf("%s)\n", found == 0 ? "no version resource" : "cannot be read");
+    }
     return 0;
 }
