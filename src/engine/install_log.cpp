@@ -11,6 +11,7 @@
 // When any of them fails the append scans the file line by line as the uninstaller reads it.
 #include "engine/install_log.h"
 
+#include "archive/lza_member_path.h"
 #include "platform/platform.h"
 
 #include <cstdarg>
@@ -332,6 +333,18 @@ int append_error_format(const char *format, ...) {
     vsnprintf(message, sizeof message, format, args);
     va_end(args);
     return append_error_line(message);
+}
+
+int is_log_file_name(const char *path) {
+    const char *part = path;
+    for (const char *p = path; *p; p++)
+        if (*p == '\\' || *p == '/') part = p + 1;
+    char key[LZA_MEMBER_PATH_CAPACITY], log_key[LZA_MEMBER_PATH_CAPACITY];
+    if (!lza_member_key(part, key, sizeof key)) return 0;
+    const char *const names[] = {UNINSTALL_NAME, ERROR_NAME};
+    for (const char *name : names)
+        if (lza_member_key(name, log_key, sizeof log_key) && !strcmp(key, log_key)) return 1;
+    return 0;
 }
 
 void reset_logs(void) {

@@ -41,5 +41,9 @@ int append_error_line(const char *text);
 // append_error_line of the printf-style format with its arguments (cut to
 // LOG_MESSAGE_CAPACITY - 1 bytes).
 int append_error_format(const char *format, ...) __attribute__((format(printf, 1, 2)));
+// 1 when the last part of path (after its last backslash or slash) is the name of one of the
+// two logs as Windows would open it: any case, trailing dots and blanks ignored. A file of that
+// name in the destination folder would replace the log, so no copy may write one.
+int is_log_file_name(const char *path);
 // Forgets log_folder and frees the memory that keeps appends fast (tests, process end).
 void reset_logs(void);

@@ -19,7 +19,9 @@ const char usage[] =
     "Checks FILE (an installer, .pck file or bare archive): every record's magic, name and\n"
     "lengths against the file's size, and decodes every member, checking that its packed data\n"
     "ends where the record says. With --against DIR each decoded member is compared byte for\n"
-    "byte with DIR's file of the same name (backslashes as folders). Exits 1 on any damage.\n";
+    "byte with DIR's file of the same name (backslashes as folders). Exits 1 on any damage,\n"
+    "and on a member name the installer refuses (one that would leave the destination, names\n"
+    "a device or one of its logs, or names the same file as an earlier member).\n";
 
 // Compares decoded portions with the source file as they arrive.
 struct compare_sink {
@@ -128,13 +130,10 @@ int cmd_verify(int argc, char **argv) {
     if (!kvp_archive_open(kvp_text_path(file), &archive)) return 1;
     // The chain of records first (headers only), so that progress knows the total.
     std::vector<kvp_record> records;
-    kvp_record r;
-    int result, damaged = 0;
+    int refused = 0, damaged = 0;
+    const int result = kvp_archive_records(&archive, &records, &refused);
     uint64_t total = 0;
-    while ((result = kvp_archive_next(&archive, &r)) == 1) {
-        records.push_back(r);
-        total += r.header.unpacked_size;
-    }
+    for (const kvp_record &member : records) total += member.header.unpacked_size;
     const int count = (int)records.size();
     kvp_progress progress;
     kvp_progress_start(&progress, total, quiet);
@@ -147,9 +146,14 @@ int cmd_verify(int argc, char **argv) {
         kvp_fail("%s: %s", archive.path.c_str(), archive.error.c_str());
         damaged++;
     }
+    int failed = 0;
     if (damaged)
-        return kvp_fail("%s: %d of %d members damaged%s", file, damaged, count,
-                        result < 0 ? ", and the chain of records is broken" : "");
-    if (!quiet) printf("%s: %d members OK\n", file, count);
-    return verify_signature(kvp_text_path(file), quiet);
+        failed = kvp_fail("%s: %d of %d members damaged%s", file, damaged, count,
+                          result < 0 ? ", and the chain of records is broken" : "");
+    if (refused)
+        failed = kvp_fail("%s: %d member name%s the installer refuses", file, refused,
+                          refused == 1 ? "" : "s");
+    if (!failed && !quiet) printf("%s: %d members OK\n", file, count);
+    // The signature is judged whatever the records are: a file changed after signing says so.
+    return verify_signature(kvp_text_path(file), quiet) || failed;
 }
