@@ -133,7 +133,7 @@ const char *lza_path_refusal_text(lza_path_refusal refusal) {
     case LZA_PATH_TOO_LONG:
         return "is too long";
     case LZA_PATH_SAME_NAME:
-        return "is the same file as an earlier member (case, trailing dots or blanks)";
+        return "names the same file as an earlier member (case, trailing dots and blanks aside)";
     case LZA_PATH_LOG_NAME:
         return "is the name of one of the installer's logs";
     }

@@ -134,7 +134,7 @@ int cmd_extract(int argc, char **argv) {
         int32_t earlier = -1;
         const lza_path_refusal why =
             kvp_name_refusal(chosen[i].name, 0, &seen, (int32_t)i, &earlier);
-        const std::string as = earlier >= 0 ? " (as '" + chosen[earlier].name + "')" : "";
+        const std::string as = earlier >= 0 ? " ('" + chosen[earlier].name + "')" : "";
         if (why != LZA_PATH_ACCEPTED)
             failed = kvp_fail("member '%s' %s%s: refused", chosen[i].name.c_str(),
                               lza_path_refusal_text(why), as.c_str());

@@ -140,7 +140,7 @@ int kvp_archive_records(kvp_archive *a, std::vector<kvp_record> *records, int *r
         const lza_path_refusal why = kvp_name_refusal(name, 1, &seen, (int32_t)i, &earlier);
         if (why == LZA_PATH_ACCEPTED) continue;
         ++*refused;
-        const std::string as = earlier >= 0 ? " (as '" + (*records)[earlier].name + "')" : "";
+        const std::string as = earlier >= 0 ? " ('" + (*records)[earlier].name + "')" : "";
         fprintf(stderr, "kvpack: member '%s' %s%s: the installer refuses it\n", name.c_str(),
                 lza_path_refusal_text(why), as.c_str());
     }
