@@ -40,15 +40,13 @@ const position_model position_table;
 // in which both the symbol search and the widening need them. Input bits wait in a 64-bit
 // reservoir, next bit at the top.
 struct coder {
-    uint32_t low;    // lower end of the interval, below Q2 between symbols
-    uint32_t range;  // high - low
-    uint32_t offset; // value - low: below range, whatever the input bits
-    uint64_t bits;   // pending input bits, most significant first; below them zeros, or the
-                     // stream's next bits where a load took part of a byte
-    uint32_t count;  // how many of them are valid
-    uint32_t left;   // packed bytes of the record not yet taken from the stream
-    uint64_t beyond; // bytes supplied as ones past the packed data
-    lza_stream *stream;
+    uint32_t low;       // lower end of the interval, below Q2 between symbols
+    uint32_t range;     // high - low
+    uint32_t offset;    // value - low: below range, whatever the input bits
+    uint64_t bits;      // pending input bits, most significant first; below them zeros, or the
+                        // stream's next bits where a load took part of a byte
+    uint32_t count;     // how many of them are valid
+    lza_reader *reader; // its stream, and how much of the packed data is left
 };
 
 enum : uint32_t {
@@ -59,25 +57,26 @@ enum : uint32_t {
 // them buffered and the record holds them, else byte by byte. Past the record's packed data,
 // and past the end of the file, every byte reads as 0xFF, so every later bit is a 1.
 void refill_bits(coder &c) {
-    if (c.left >= 8 && lza_stream_buffered(c.stream) >= 8) {
-        const unsigned char *p = lza_stream_cursor(c.stream);
+    lza_reader *r = c.reader;
+    if (r->data_left >= 8 && lza_stream_buffered(r->stream) >= 8) {
+        const unsigned char *p = lza_stream_cursor(r->stream);
         uint64_t word = 0;
         for (int k = 0; k < 8; k++) word = word << 8 | p[k];
         // bits past the whole bytes taken are exactly the ones the next load puts there again
         c.bits |= word >> c.count;
         const uint32_t taken = (63 - c.count) >> 3;
-        lza_stream_consume(c.stream, taken);
-        c.left -= taken;
+        lza_stream_consume(r->stream, taken);
+        r->data_left -= taken;
         c.count += 8 * taken;
         return;
     }
     while (c.count <= 56) {
         uint64_t byte = 0xFF;
-        if (c.left > 0) {
-            byte = (uint64_t)((uint32_t)lza_stream_getc(c.stream) & 0xFFu);
-            c.left--;
+        if (r->data_left > 0) {
+            byte = (uint64_t)((uint32_t)lza_stream_getc(r->stream) & 0xFFu);
+            r->data_left--;
         } else {
-            c.beyond++;
+            r->past_data++;
         }
         c.bits |= byte << (56 - c.count);
         c.count += 8;
@@ -171,8 +170,7 @@ inline void copy_match(unsigned char *ring, uint32_t &to, uint32_t &from, uint32
 // Produces exactly n bytes into out (n never exceeds what the member has left).
 void decode_bytes(lza_reader *r, unsigned char *out, size_t n) {
     const position_model &pm = position_table;
-    coder c = {r->low,       r->high - r->low, r->value - r->low, r->bits,
-               r->bit_count, r->data_left,     r->past_data,      r->stream};
+    coder c = {r->low, r->high - r->low, r->value - r->low, r->bits, r->bit_count, r};
     lza_model *model = &r->model;
     unsigned char *ring = r->ring;
     uint32_t ring_pos = r->ring_pos;
@@ -206,8 +204,6 @@ void decode_bytes(lza_reader *r, unsigned char *out, size_t n) {
     r->value = c.low + c.offset;
     r->bits = c.bits;
     r->bit_count = c.count;
-    r->data_left = c.left;
-    r->past_data = c.beyond;
     r->ring_pos = (uint16_t)ring_pos;
     r->copy_pos = (uint16_t)copy_pos;
     r->copy_left = (int16_t)copy_left;
@@ -215,13 +211,11 @@ void decode_bytes(lza_reader *r, unsigned char *out, size_t n) {
 
 // The first 17 bits of the code, before any symbol.
 void start_decode(lza_reader *r) {
-    coder c = {0, LZA_Q4, 0, 0, 0, r->data_left, 0, r->stream};
+    coder c = {0, LZA_Q4, 0, 0, 0, r};
     refill_bits(c);
     r->value = take_bits(c, LZA_M + 2);
     r->bits = c.bits;
     r->bit_count = c.count;
-    r->data_left = c.left;
-    r->past_data = c.beyond;
 }
 
 // How much one packed byte can stand for. Between symbols the coder's interval is wider than

@@ -40,7 +40,7 @@ int read_at(lza_stream *s, int64_t offset, void *out, size_t count) {
 int is_trailer(lza_stream *s, int64_t at, int64_t size) {
     if (at >= size) return 1; // the records run to the end of the file
     unsigned char bytes[CERT_ENTRY_HEADER];
-    const int64_t padding = (CERT_ALIGNMENT - at % CERT_ALIGNMENT) % CERT_ALIGNMENT;
+    const int64_t padding = -at & (CERT_ALIGNMENT - 1); // to the next multiple of 8
     const int64_t pad = padding < size - at ? padding : size - at;
     if (pad > 0) {
         if (!read_at(s, at, bytes, (size_t)pad)) return 0;
@@ -57,7 +57,7 @@ int is_trailer(lza_stream *s, int64_t at, int64_t size) {
         if (length < CERT_ENTRY_HEADER || (int64_t)length > size - at) return 0;
         if (revision != CERT_REVISION_1 && revision != CERT_REVISION_2) return 0;
         if (type < CERT_TYPE_FIRST || type > CERT_TYPE_LAST) return 0;
-        at += ((int64_t)length + CERT_ALIGNMENT - 1) / CERT_ALIGNMENT * CERT_ALIGNMENT;
+        at += ((int64_t)length + CERT_ALIGNMENT - 1) & -(int64_t)CERT_ALIGNMENT;
     }
     return 1;
 }
@@ -66,10 +66,9 @@ int is_trailer(lza_stream *s, int64_t at, int64_t size) {
 // without control bytes.
 int is_sound_name(const char *name, int32_t name_length) {
     if (name_length == 0) return 1;
-    if (name[name_length - 1] != 0 || strlen(name) != (size_t)name_length - 1) return 0;
-    for (const char *p = name; *p; p++)
-        if ((unsigned char)*p < NAME_FIRST_PRINTABLE) return 0;
-    return 1;
+    for (int32_t i = 0; i + 1 < name_length; i++) // a NUL inside is a control byte too
+        if ((unsigned char)name[i] < NAME_FIRST_PRINTABLE) return 0;
+    return name[name_length - 1] == 0;
 }
 
 // The record at offset: 1 sound, 0 when no record begins there (no magic, or not even four
@@ -131,14 +130,13 @@ void lza_walk_start(lza_walk *walk, lza_stream *stream, int64_t start, int64_t f
 int lza_walk_next(lza_walk *walk, lza_record *record) {
     if (walk->damage != LZA_DAMAGE_NONE) return -1;
     lza_damage why = LZA_DAMAGE_NONE;
-    int found =
-        walk->stream ? read_record(walk->stream, walk->next, walk->file_size, record, &why) : -1;
+    int found = read_record(walk->stream, walk->next, walk->file_size, record, &why);
     if (found == 0 && !is_trailer(walk->stream, walk->next, walk->file_size)) {
         why = walk->stream->error ? LZA_DAMAGE_UNREADABLE : LZA_DAMAGE_NO_RECORD;
         found = -1;
     }
     if (found < 0) {
-        walk->damage = why == LZA_DAMAGE_NONE ? LZA_DAMAGE_UNREADABLE : why;
+        walk->damage = why;
         walk->damage_offset = walk->next;
         return -1;
     }

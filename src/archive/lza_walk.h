@@ -38,7 +38,8 @@ struct lza_walk {
     lza_damage damage;     // after damage: what is wrong there; LZA_DAMAGE_NONE before
 };
 
-// Starts a walk over the records of stream from offset start, in a file of file_size bytes.
+// Starts a walk over the records of stream (not null) from offset start, in a file of
+// file_size bytes.
 void lza_walk_start(lza_walk *walk, lza_stream *stream, int64_t start, int64_t file_size);
 // Steps to the next record. 1 with it in record; 0 at the end of the archive (the end of the
 // file, or a signed installer's certificate table, see lza_format.h); -1 at damage, with

@@ -66,14 +66,10 @@ int scan_damaged(lza_stream *stream, installer_state *state, const lza_walk *wal
 }
 
 // Gives each row the refusal of its name: the member path rule's, or LZA_PATH_SAME_NAME for a
-// name that Windows would open as an earlier row's. 1, or 0 when memory is short (logged).
+// name that Windows would open as an earlier row's. 1, or 0 when memory is short.
 int judge_names(member_row *rows, int32_t count) {
     lza_name_set seen;
-    if (!lza_name_set_init(&seen, (size_t)count)) {
-        append_error_format("ReadFile Failed: %u", platform_last_error());
-        append_error_format("Couldn't hold the list of %s", "member names");
-        return 0;
-    }
+    if (!lza_name_set_init(&seen, (size_t)count)) return 0;
     for (int32_t i = 0; i < count; i++) {
         char relative[LZA_MEMBER_PATH_CAPACITY];
         lza_path_refusal refusal = LZA_PATH_ACCEPTED;
@@ -132,7 +128,7 @@ int scan_members(platform_window *window, installer_state *state) {
     if (filled < count) state->member_count = (int32_t)filled; // the file shrank meanwhile
     if (!judge_names(rows, state->member_count)) {
         release_member_table(state);
-        return 0;
+        return scan_failed(nullptr, "Couldn't hold the list of %s", "members");
     }
     return 1;
 }

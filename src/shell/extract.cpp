@@ -135,18 +135,11 @@ int decode_member(platform_window *window, lza_stream *stream, int64_t offset,
 // leaves whatever was at its target untouched. unpacked holds the paths of the members before.
 void unpack_member(platform_window *window, lza_stream *stream, int64_t offset, const char *listed,
                    const char *folder, failure_list *failures, lza_name_set *unpacked) {
+    // The record as it was listed; anything else there (damage included) is not it.
     lza_record record;
-    lza_damage damage;
-    const int found =
-        offset < 0 || offset > (int64_t)LAST_OFFSET
-            ? 0
-            : lza_record_read(stream, offset, lza_stream_size(stream), &record, &damage);
-    if (found == 0) return add_failure(failures, listed, "niet gevonden in het archief");
-    if (found < 0)
-        return add_failure(failures, listed,
-                           damage == LZA_DAMAGE_PAST_END
-                               ? "beschadigd: loopt voorbij het einde van het archief"
-                               : "beschadigd");
+    if (offset < 0 || offset > (int64_t)LAST_OFFSET ||
+        lza_record_read(stream, offset, lza_stream_size(stream), &record, nullptr) != 1)
+        return add_failure(failures, listed, "niet gevonden in het archief");
     const char *name = record.name;
     show_status(window, extract_display_name(name));
 
@@ -154,9 +147,9 @@ void unpack_member(platform_window *window, lza_stream *stream, int64_t offset, 
     lza_path_refusal refusal;
     if (!lza_member_path(name, relative, sizeof relative, &refusal))
         return add_failure(failures, name, refusal_reason(refusal));
-    const int32_t earlier = lza_name_set_add(unpacked, relative, 0);
-    if (earlier == -2) return add_failure(failures, name, "te weinig geheugen");
-    if (earlier != -1) return add_failure(failures, name, refusal_reason(LZA_PATH_SAME_NAME));
+    // -2, a set that memory could not hold, refuses too: nothing is written over unchecked.
+    if (lza_name_set_add(unpacked, relative, 0) != -1)
+        return add_failure(failures, name, refusal_reason(LZA_PATH_SAME_NAME));
 
     char target[PATH_CAPACITY], part[PATH_CAPACITY];
     if (!join_path(folder, relative, target, sizeof target))
