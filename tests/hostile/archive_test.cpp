@@ -344,6 +344,86 @@ INSTANTIATE_TEST_SUITE_P(rows, hostile_archive,
                              return name;
                          });
 
+// What may follow the last record: nothing, or a signed installer's certificate table behind
+// up to seven zero bytes that align it to 8. Anything else is damage where it begins.
+TEST(hostile_walk, OnlyASignaturesTableMayFollowTheRecords) {
+    const bytes records = build({{"readme.txt", "first"}}).data;
+    auto entry = [](uint32_t length, uint16_t revision, uint16_t type) {
+        bytes e(length < 8 ? 8 : length, 'c');
+        put32(e, 0, length);
+        e[4] = (unsigned char)revision, e[5] = (unsigned char)(revision >> 8);
+        e[6] = (unsigned char)type, e[7] = (unsigned char)(type >> 8);
+        return e;
+    };
+    const size_t pad = (8 - records.size() % 8) % 8;
+    ASSERT_GT(pad, 0u); // the rows below need the records to end off an 8-byte boundary
+    struct trailer_case {
+        const char *what;
+        bytes tail;
+        int result; // of the walk's end: 0 the end, -1 damage
+        lza_damage damage;
+    } cases[] = {
+        {"nothing", {}, 0, LZA_DAMAGE_NONE},
+        {"padding and a PKCS#7 table",
+         [&] {
+             bytes t(pad, 0), e = entry(40, 0x0200, 2);
+             t.insert(t.end(), e.begin(), e.end());
+             return t;
+         }(),
+         0, LZA_DAMAGE_NONE},
+        {"two entries, the last unaligned",
+         [&] {
+             bytes t(pad, 0), e = entry(16, 0x0100, 1), f = entry(13, 0x0200, 2);
+             t.insert(t.end(), e.begin(), e.end());
+             t.insert(t.end(), f.begin(), f.end());
+             return t;
+         }(),
+         0, LZA_DAMAGE_NONE},
+        {"padding without a table", bytes(pad, 0), -1, LZA_DAMAGE_NO_RECORD},
+        {"a table without its padding", entry(40, 0x0200, 2), -1, LZA_DAMAGE_NO_RECORD},
+        {"a table that claims more than the file",
+         [&] {
+             bytes t(pad, 0), e = entry(40, 0x0200, 2);
+             put32(e, 0, 41);
+             t.insert(t.end(), e.begin(), e.end());
+             return t;
+         }(),
+         -1, LZA_DAMAGE_NO_RECORD},
+        {"bytes behind the table",
+         [&] {
+             bytes t(pad, 0), e = entry(40, 0x0200, 2);
+             t.insert(t.end(), e.begin(), e.end());
+             t.resize(t.size() + 8, 'x');
+             return t;
+         }(),
+         -1, LZA_DAMAGE_NO_RECORD},
+        {"an unknown revision",
+         [&] {
+             bytes t(pad, 0), e = entry(40, 0x0300, 2);
+             t.insert(t.end(), e.begin(), e.end());
+             return t;
+         }(),
+         -1, LZA_DAMAGE_NO_RECORD},
+        {"a header cut short", {'L', 'Z', 'A', '!', 1, 0, 1, 0}, -1, LZA_DAMAGE_SHORT},
+    };
+    for (const trailer_case &c : cases) {
+        SCOPED_TRACE(c.what);
+        bytes file = records;
+        file.insert(file.end(), c.tail.begin(), c.tail.end());
+        lza_stream *stream = lza_stream_open_memory(file.data(), file.size());
+        lza_walk walk;
+        lza_walk_start(&walk, stream, 0, (int64_t)file.size());
+        lza_record record;
+        int records_seen = 0, found;
+        while ((found = lza_walk_next(&walk, &record)) == 1) records_seen++;
+        EXPECT_EQ(records_seen, 2);
+        EXPECT_EQ(found, c.result);
+        EXPECT_EQ(walk.damage, c.damage);
+        EXPECT_EQ(walk.damage_offset, c.result < 0 ? (int64_t)records.size() : -1);
+        lza_stream_close(stream);
+    }
+}
+
 // A record's decoder never reads the bytes behind its record: a member whose packed_size is
 // cut decodes exactly as when its record ends the file, whatever follows it, and it says how
 // far beyond its data it went.
