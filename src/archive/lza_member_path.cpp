@@ -162,6 +162,7 @@ int lza_member_key(const char *relative, char *out, size_t cap) {
 
 int lza_name_set_init(lza_name_set *set, size_t paths) {
     memset(set, 0, sizeof *set);
+    if (paths > (size_t)-1 / 8) return 0; // more slots than memory could hold
     size_t capacity = 16;
     while (capacity <= 2 * paths) capacity *= 2;
     uint64_t *hashes = static_cast<uint64_t *>(platform_alloc(capacity, sizeof *hashes));

@@ -25,8 +25,6 @@ int extract_select_flag = 1;
 
 namespace {
 
-const uint32_t LAST_OFFSET = 0xFFFFFFFFu; // record offsets are 32-bit file offsets
-
 enum : size_t {
     WRITE_BUFFER_SIZE = 64 * 1024,           // decoded bytes gathered before one write
     FAILURE_CAPACITY = TEXT_BUFFER_CAPACITY, // the closing message of failed members
@@ -137,8 +135,7 @@ void unpack_member(platform_window *window, lza_stream *stream, int64_t offset, 
                    const char *folder, failure_list *failures, lza_name_set *unpacked) {
     // The record as it was listed; anything else there (damage included) is not it.
     lza_record record;
-    if (offset < 0 || offset > (int64_t)LAST_OFFSET ||
-        lza_record_read(stream, offset, lza_stream_size(stream), &record, nullptr) != 1)
+    if (lza_record_read(stream, offset, lza_stream_size(stream), &record, nullptr) != 1)
         return add_failure(failures, listed, "niet gevonden in het archief");
     const char *name = record.name;
     show_status(window, extract_display_name(name));
