@@ -49,9 +49,10 @@ done
 
 # The i686 stub's size: scripts/stub_size.py shows what each section and object costs. The goal
 # is 64 KiB (65,536 bytes); until it is reached, the size reached so far is the limit, so the
-# stub can only shrink towards it. (89,600: the SHA-256 that ties a signed stub to its setup.pck
-# and seals the uninstall entry with the digest of the finished log costs 2 KiB.)
-stub_limit=89600
+# stub can only shrink towards it. (92,672 since the stub stopped trusting what it reads: the
+# SHA-256 that ties a signed stub to its setup.pck and seals the uninstall entry with the digest
+# of its log, the one record walk, the decoder's bound and the member-name rule.)
+stub_limit=92672
 stub_size=$(stat -c %s "${prefix}mingw-i686/setup.exe")
 echo "i686 stub: $stub_size bytes (limit $stub_limit, goal 65536)"
 if [ "$stub_size" -gt "$stub_limit" ]; then

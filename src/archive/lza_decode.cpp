@@ -40,13 +40,13 @@ const position_model position_table;
 // in which both the symbol search and the widening need them. Input bits wait in a 64-bit
 // reservoir, next bit at the top.
 struct coder {
-    uint32_t low;    // lower end of the interval, below Q2 between symbols
-    uint32_t range;  // high - low
-    uint32_t offset; // value - low: below range, whatever the input bits
-    uint64_t bits;   // pending input bits, most significant first; below them zeros, or the
-                     // stream's next bits where a load took part of a byte
-    uint32_t count;  // how many of them are valid
-    lza_stream *stream;
+    uint32_t low;       // lower end of the interval, below Q2 between symbols
+    uint32_t range;     // high - low
+    uint32_t offset;    // value - low: below range, whatever the input bits
+    uint64_t bits;      // pending input bits, most significant first; below them zeros, or the
+                        // stream's next bits where a load took part of a byte
+    uint32_t count;     // how many of them are valid
+    lza_reader *reader; // its stream, and how much of the packed data is left
 };
 
 enum : uint32_t {
@@ -54,22 +54,30 @@ enum : uint32_t {
 };
 
 // Tops the reservoir up to at least 56 bits: eight bytes in one load where the stream has
-// them buffered, else byte by byte (past the end of the file every byte reads as 0xFF, so
-// every later bit is a 1).
+// them buffered and the record holds them, else byte by byte. Past the record's packed data,
+// and past the end of the file, every byte reads as 0xFF, so every later bit is a 1.
 void refill_bits(coder &c) {
-    if (lza_stream_buffered(c.stream) >= 8) {
-        const unsigned char *p = lza_stream_cursor(c.stream);
+    lza_reader *r = c.reader;
+    if (r->data_left >= 8 && lza_stream_buffered(r->stream) >= 8) {
+        const unsigned char *p = lza_stream_cursor(r->stream);
         uint64_t word = 0;
         for (int k = 0; k < 8; k++) word = word << 8 | p[k];
         // bits past the whole bytes taken are exactly the ones the next load puts there again
         c.bits |= word >> c.count;
         const uint32_t taken = (63 - c.count) >> 3;
-        lza_stream_consume(c.stream, taken);
+        lza_stream_consume(r->stream, taken);
+        r->data_left -= taken;
         c.count += 8 * taken;
         return;
     }
     while (c.count <= 56) {
-        const uint64_t byte = (uint64_t)((uint32_t)lza_stream_getc(c.stream) & 0xFFu);
+        uint64_t byte = 0xFF;
+        if (r->data_left > 0) {
+            byte = (uint64_t)((uint32_t)lza_stream_getc(r->stream) & 0xFFu);
+            r->data_left--;
+        } else {
+            r->past_data++;
+        }
         c.bits |= byte << (56 - c.count);
         c.count += 8;
     }
@@ -162,7 +170,7 @@ inline void copy_match(unsigned char *ring, uint32_t &to, uint32_t &from, uint32
 // Produces exactly n bytes into out (n never exceeds what the member has left).
 void decode_bytes(lza_reader *r, unsigned char *out, size_t n) {
     const position_model &pm = position_table;
-    coder c = {r->low, r->high - r->low, r->value - r->low, r->bits, r->bit_count, r->stream};
+    coder c = {r->low, r->high - r->low, r->value - r->low, r->bits, r->bit_count, r};
     lza_model *model = &r->model;
     unsigned char *ring = r->ring;
     uint32_t ring_pos = r->ring_pos;
@@ -203,16 +211,47 @@ void decode_bytes(lza_reader *r, unsigned char *out, size_t n) {
 
 // The first 17 bits of the code, before any symbol.
 void start_decode(lza_reader *r) {
-    coder c = {0, LZA_Q4, 0, 0, 0, r->stream};
+    coder c = {0, LZA_Q4, 0, 0, 0, r};
     refill_bits(c);
     r->value = take_bits(c, LZA_M + 2);
     r->bits = c.bits;
     r->bit_count = c.count;
 }
 
+// How much one packed byte can stand for. Between symbols the coder's interval is wider than
+// Q1 (2^15) and at most Q4 (2^17); every doubling that keeps it so reads one bit, and the
+// encoder, which makes the same doublings, writes that bit, then two more to end the code: a
+// member coded in S doublings takes at least S + 2 bits. Measure the interval as a fraction A
+// of the code space, width / 2^(17 + doublings so far): A starts at 1, doublings leave it as
+// it is, and since the width ends above 2^15, S + 2 > log2(1 / A) at the end.
+//   Coding a symbol of frequency f out of total t leaves a width of at most width * f / t + 1,
+// so it multiplies A by less than f / t + 2^-15. Every symbol keeps a frequency of at least 1
+// (halving rounds up) and the total never exceeds MAX_CUM, so a literal multiplies A by less
+// than p = 1 - 313/32767 + 2^-15. A match (3 to 60 bytes) multiplies it by less than p times
+// what its position allows, at most 49/28568 + 2^-15, less than p^59: never less per byte
+// than literals. So after N bytes A < p^N, and N bytes need more than N log2(1/p) bits,
+// which the checks below bound: LZA_MAX_EXPANSION bytes need more than 8 bits.
+constexpr double power(double x, uint32_t n) {
+    double r = 1;
+    for (uint32_t i = 0; i < n; i++) r *= x;
+    return r;
+}
+constexpr double CODE_SLACK = 1.0 / LZA_Q1; // the rounding's share of an interval wider than Q1
+constexpr double LITERAL_SHARE = 1.0 - (double)(LZA_N_CHAR - 1) / LZA_MAX_CUM + CODE_SLACK;
+constexpr double POSITION_SHARE = (double)(10000 / 201) / LZA_POSITION_TOTAL + CODE_SLACK;
+static_assert(power(LITERAL_SHARE, LZA_MAX_EXPANSION) < 1.0 / 256,
+              "LZA_MAX_EXPANSION literals must need more than one byte of code");
+static_assert(POSITION_SHARE < power(LITERAL_SHARE, LZA_F - 1),
+              "a match must cost at least as much per byte as literals");
+
 } // namespace
 
 const uint16_t *const lza_position_cum = position_table.cum;
+
+int lza_sizes_possible(uint32_t unpacked_size, uint32_t packed_size) {
+    if (unpacked_size == 0) return packed_size == 0;
+    return (uint64_t)unpacked_size <= (uint64_t)packed_size * LZA_MAX_EXPANSION;
+}
 
 lza_reader *lza_open(lza_stream *stream, int64_t offset) {
     if (!stream || !lza_stream_seek(stream, offset)) return nullptr;
@@ -222,6 +261,8 @@ lza_reader *lza_open(lza_stream *stream, int64_t offset) {
     lza_header header;
     lza_header_decode(bytes, &header);
     if (header.unpacked_size == 0) return nullptr; // nothing to decode: the caller's empty file
+    // A size the data cannot produce is refused before a byte is decoded or allocated for it.
+    if (!lza_sizes_possible(header.unpacked_size, header.packed_size)) return nullptr;
 
     // The name lives in the same block; a negative length means no name, and the block is
     // always sized from the length actually read, so no record can make us write outside it.
@@ -238,7 +279,9 @@ lza_reader *lza_open(lza_stream *stream, int64_t offset) {
     }
     r->stream = stream;
     r->limit = header.unpacked_size;
-    r->data_start = lza_stream_tell(stream);
+    r->data_start = offset + (int64_t)LZA_HEADER_SIZE + (int64_t)name_bytes;
+    r->data_left = header.packed_size;
+    if (!lza_stream_seek(stream, r->data_start)) r->data_left = 0; // nothing to read: all ones
     start_decode(r);
     lza_model_start(&r->model);
     memset(r->ring, ' ', LZA_RING_START);
@@ -254,6 +297,10 @@ size_t lza_read(void *buffer, size_t size, size_t count, lza_reader *r) {
     decode_bytes(r, static_cast<unsigned char *>(buffer), (size_t)want);
     r->delivered += (uint32_t)want;
     return (size_t)((want + size - 1) / size);
+}
+
+int64_t lza_read_gap(const lza_reader *r) {
+    return r ? (int64_t)r->past_data - (int64_t)r->data_left : 0;
 }
 
 int lza_close(lza_reader *r) {

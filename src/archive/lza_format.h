@@ -18,7 +18,9 @@
 //   record: lza_header (24 bytes, little-endian) | name (name_length bytes, NUL included)
 //           | packed LZARI data (packed_size bytes)
 //
-// No archive header, index, count or checksum: readers walk the chain of lengths.
+// No archive header, index, count or checksum: readers walk the chain of lengths (lza_walk.h).
+// Signing an installer appends its certificate table behind the last record; anything else
+// where a record should begin is damage.
 #pragma once
 
 #include <cstddef>

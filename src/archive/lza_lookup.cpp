@@ -2,20 +2,10 @@
 #include "archive/lza_lookup.h"
 
 #include "archive/lza_stream.h"
+#include "archive/lza_walk.h"
 #include "state/installer_state.h"
 
 #include <cstring>
-
-char lza_name_buffer[LZA_NAME_CAPACITY];
-
-int lza_read_header(lza_stream *stream, lza_header *header) {
-    unsigned char bytes[LZA_HEADER_SIZE];
-    if (lza_stream_read(stream, bytes, sizeof bytes) != sizeof bytes) return 0;
-    if (!lza_has_magic(bytes)) return 0; // trailing data such as a signature: no record
-    lza_header_decode(bytes, header);
-    if (header->name_length < 0) header->name_length = 0;
-    return 1;
-}
 
 namespace {
 
@@ -131,34 +121,22 @@ int make_target_name(const char *name, const char *pattern, char *out, size_t ca
 
 int64_t lza_find_next(lza_stream *stream, int64_t start, const char *pattern, lza_header *header,
                       char *name_out) {
-    if (!stream || !lza_stream_seek(stream, start)) return -1;
+    if (!stream) return -1;
+    lza_walk walk;
+    lza_walk_start(&walk, stream, start, lza_stream_size(stream));
+    lza_record record;
     uint32_t n = header->magic; // the cursor
-    for (uint32_t skipped = 0; skipped < n; skipped++) {
-        if (!lza_read_header(stream, header)) return -1;
-        if (!lza_stream_skip(stream, (int64_t)header->packed_size + (int64_t)header->name_length))
-            return -1;
-    }
-    int64_t candidate = lza_stream_tell(stream);
-    for (;;) {
-        if (!lza_read_header(stream, header)) return -1; // end of the archive
+    for (uint32_t skipped = 0; skipped < n; skipped++)
+        if (lza_walk_next(&walk, &record) != 1) return -1;
+    while (lza_walk_next(&walk, &record) == 1) {
         n++;
-        int64_t name_length = (int64_t)header->name_length;
-        const int64_t max_name = LZA_MAX_NAME_LENGTH;
-        int64_t name_read = name_length > max_name ? max_name : name_length;
-        if (name_length > max_name) header->name_length = (int16_t)max_name;
-        memset(lza_name_buffer, 0, sizeof lza_name_buffer);
-        if (name_read > 0) lza_stream_read(stream, lza_name_buffer, (size_t)name_read);
-        lza_name_buffer[LZA_MAX_NAME_LENGTH] = 0;
-        // Past the name (all of it, even beyond what we keep) and the packed data.
-        if (!lza_stream_skip(stream, name_length - name_read + (int64_t)header->packed_size))
-            return -1;
-        if (match_member_name(pattern, lza_name_buffer)) {
-            header->magic = n;
-            if (name_out) text_copy(name_out, LZA_NAME_CAPACITY, lza_name_buffer);
-            return candidate;
-        }
-        candidate = lza_stream_tell(stream);
+        if (!match_member_name(pattern, record.name)) continue;
+        *header = record.header;
+        header->magic = n;
+        if (name_out) text_copy(name_out, LZA_NAME_CAPACITY, record.name);
+        return record.offset;
     }
+    return -1;
 }
 
 int64_t lza_find_first(lza_stream *stream, int64_t start, const char *pattern, lza_header *header,

@@ -14,18 +14,10 @@ enum : size_t {
     LZA_TARGET_CAPACITY = 512,  // a derived target path
 };
 
-// Name of the last record the lookup visited (shared: the lookup is not re-entrant).
-extern char lza_name_buffer[LZA_NAME_CAPACITY];
-
-// Reads the record header at the stream's position. A negative name length (outside the
-// format) reads as 0, no name, so every walker steps over records alike and always forward.
-// 1 when all 24 bytes came and begin with the magic, else 0: the records end where anything
-// else begins (a signed installer's certificate table follows them).
-int lza_read_header(lza_stream *stream, lza_header *header);
-
-// Offset of the first record at or after start whose name matches pattern, or -1. On a match
-// header holds that record's header with its first word replaced by the cursor (records passed
-// up to and including the match); name_out (256 bytes, optional) receives the name.
+// Offset of the first record at or after start whose name matches pattern, walking the records
+// as lza_walk_next does; -1 when none matches before the end of the archive or damage. On a
+// match header holds that record's header with its first word replaced by the cursor (records
+// passed up to and including the match); name_out (256 bytes, optional) receives the name.
 int64_t lza_find_first(lza_stream *stream, int64_t start, const char *pattern, lza_header *header,
                        char *name_out);
 // As lza_find_first, continuing after the record the cursor in header counts.

@@ -1,8 +1,11 @@
 // The member path rule. Windows resolves a path's parts before it touches the disk: ".." climbs,
 // a part of dots and blanks loses them (so "..." and ".. " climb as ".." does), a ':' selects a
-// drive or a stream, and a device name opens the device whatever folder precedes it. The rule
-// refuses every such part rather than trying to repair it.
+// drive or a stream, and a device name opens the device whatever folder precedes it, with any
+// extension and trailing dots or blanks. The rule refuses every such part rather than trying to
+// repair it.
 #include "archive/lza_member_path.h"
+
+#include "platform/platform.h"
 
 #include <cstring>
 
@@ -24,19 +27,53 @@ int climbs(const char *part, size_t n) {
     return 1;
 }
 
+// The digits Windows accepts after COM and LPT: 1 to 9, and the superscripts one to three,
+// which Windows-1252 keeps in a byte (0xB9, 0xB2, 0xB3) and UTF-8 in two (0xC2 and the same).
+// The length of the digit at text (n bytes left), or 0 when there is none.
+size_t device_digit(const unsigned char *text, size_t n) {
+    const auto superscript = [](unsigned char c) { return c == 0xB9 || c == 0xB2 || c == 0xB3; };
+    if (n == 1 && text[0] >= '1' && text[0] <= '9') return 1;
+    if (n == 1 && superscript(text[0])) return 1;
+    if (n == 2 && text[0] == 0xC2 && superscript(text[1])) return 2;
+    return 0;
+}
+
 // 1 when the part's base (up to its first dot, trailing blanks ignored) is a device name.
 int is_device(const char *part, size_t n) {
     size_t base = 0;
     while (base < n && part[base] != '.') base++;
     while (base > 0 && part[base - 1] == ' ') base--;
-    char word[5] = {};
-    if (base < 3 || base > 4) return 0;
+    char word[8] = {};
+    if (base < 3 || base > 7) return 0;
     for (size_t i = 0; i < base; i++) word[i] = upper(part[i]);
-    static const char *const plain[] = {"CON", "PRN", "AUX", "NUL"};
-    for (const char *d : plain)
+    static const char *const whole[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    for (const char *d : whole)
         if (!strcmp(word, d)) return 1;
-    return base == 4 && (!strncmp(word, "COM", 3) || !strncmp(word, "LPT", 3)) && word[3] >= '1' &&
-           word[3] <= '9';
+    const unsigned char *digit = reinterpret_cast<const unsigned char *>(word) + 3;
+    return (!strncmp(word, "COM", 3) || !strncmp(word, "LPT", 3)) && device_digit(digit, base - 3);
+}
+
+// The letter Windows would see in c whatever its case: ASCII and the accented letters of
+// Windows-1252 in upper case.
+unsigned char fold(unsigned char c) {
+    if (c >= 'a' && c <= 'z') return (unsigned char)(c - 'a' + 'A');
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return (unsigned char)(c - 0x20);
+    switch (c) {
+    case 0x9A: // s with caron
+    case 0x9C: // oe
+    case 0x9E: // z with caron
+        return (unsigned char)(c - 0x10);
+    case 0xFF: // y with diaeresis
+        return 0x9F;
+    default:
+        return c;
+    }
+}
+
+uint64_t hash_text(const char *text) {
+    uint64_t h = 0xCBF29CE484222325ull; // FNV-1a
+    for (; *text; text++) h = (h ^ (unsigned char)*text) * 0x100000001B3ull;
+    return h ? h : 1; // 0 marks a free slot
 }
 
 } // namespace
@@ -95,6 +132,69 @@ const char *lza_path_refusal_text(lza_path_refusal refusal) {
         return "names a device";
     case LZA_PATH_TOO_LONG:
         return "is too long";
+    case LZA_PATH_SAME_NAME:
+        return "names the same file as an earlier member (case, trailing dots and blanks aside)";
+    case LZA_PATH_LOG_NAME:
+        return "is the name of one of the installer's logs";
     }
     return "is refused";
+}
+
+int lza_member_key(const char *relative, char *out, size_t cap) {
+    if (!out || cap == 0) return 0;
+    size_t used = 0;
+    for (const char *p = relative; *p;) {
+        const char *end = p;
+        while (*end && *end != '\\') end++;
+        const char *last = end;
+        while (last > p && (last[-1] == '.' || last[-1] == ' ')) last--;
+        if (used + (size_t)(last - p) + 2 > cap) {
+            out[0] = 0;
+            return 0;
+        }
+        for (; p < last; p++) out[used++] = (char)fold((unsigned char)*p);
+        if (*end) out[used++] = '\\';
+        p = *end ? end + 1 : end;
+    }
+    out[used] = 0;
+    return 1;
+}
+
+int lza_name_set_init(lza_name_set *set, size_t paths) {
+    memset(set, 0, sizeof *set);
+    if (paths > (size_t)-1 / 8) return 0; // more slots than memory could hold
+    size_t capacity = 16;
+    while (capacity <= 2 * paths) capacity *= 2;
+    uint64_t *hashes = static_cast<uint64_t *>(platform_alloc(capacity, sizeof *hashes));
+    int32_t *numbers = static_cast<int32_t *>(platform_alloc(capacity, sizeof *numbers));
+    if (!hashes || !numbers) {
+        platform_free(hashes);
+        platform_free(numbers);
+        return 0;
+    }
+    set->hashes = hashes;
+    set->numbers = numbers;
+    set->capacity = capacity;
+    return 1;
+}
+
+int32_t lza_name_set_add(lza_name_set *set, const char *relative, int32_t number) {
+    char key[LZA_MEMBER_PATH_CAPACITY];
+    if (!set->hashes || 2 * (set->count + 1) > set->capacity ||
+        !lza_member_key(relative, key, sizeof key))
+        return -2;
+    const uint64_t hash = hash_text(key);
+    size_t slot = (size_t)hash & (set->capacity - 1);
+    for (; set->hashes[slot]; slot = (slot + 1) & (set->capacity - 1))
+        if (set->hashes[slot] == hash) return set->numbers[slot];
+    set->hashes[slot] = hash;
+    set->numbers[slot] = number;
+    set->count++;
+    return -1;
+}
+
+void lza_name_set_free(lza_name_set *set) {
+    platform_free(set->hashes);
+    platform_free(set->numbers);
+    memset(set, 0, sizeof *set);
 }

@@ -48,6 +48,11 @@ int64_t lza_stream_tell(const lza_stream *s) {
     return s->buffer_start + (int64_t)s->pos + s->past_end;
 }
 
+int64_t lza_stream_size(lza_stream *s) {
+    if (!s) return -1;
+    return s->file ? platform_file_size(s->file) : (int64_t)s->capacity;
+}
+
 int lza_stream_seek(lza_stream *s, int64_t offset) {
     if (offset < 0) return 0;
     s->past_end = 0;

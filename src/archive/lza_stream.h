@@ -31,6 +31,8 @@ int lza_stream_seek(lza_stream *stream, int64_t offset);
 // Moves by delta from the current position. 1 on success, 0 when the result would be negative.
 int lza_stream_skip(lza_stream *stream, int64_t delta);
 int64_t lza_stream_tell(const lza_stream *stream);
+// Size of the file (or block) in bytes, or -1 when the platform cannot tell.
+int64_t lza_stream_size(lza_stream *stream);
 // Reads up to size bytes; returns the count read (short at end of file or on error).
 size_t lza_stream_read(lza_stream *stream, void *out, size_t size);
 

@@ -5,7 +5,9 @@
 
 #include "archive/lza_decode.h"
 #include "archive/lza_lookup.h"
+#include "archive/lza_member_path.h"
 #include "archive/lza_stream.h"
+#include "archive/lza_walk.h"
 #include "engine/member_table.h"
 #include "engine/install_log.h"
 #include "engine/step.h"
@@ -62,15 +64,13 @@ int may_overwrite(platform_window *window, installer_state *state, const char *d
     return answer == PLATFORM_OVERWRITE_YES || answer == PLATFORM_OVERWRITE_YES_TO_ALL;
 }
 
-// 1 when the archive holds the whole of member's record (its sizes are the file's to trust).
-int record_complete(lza_stream *archive, const member_row *member) {
-    int64_t size = platform_file_size(archive->file);
-    lza_header header;
-    if (!lza_stream_seek(archive, member->record_offset) || !lza_read_header(archive, &header))
-        return 0;
-    return member->record_offset + (int64_t)LZA_HEADER_SIZE + header.name_length +
-               header.packed_size <=
-           size;
+// 1 when the record at member's offset is still the sound record the scan found there.
+int record_sound(lza_stream *archive, const member_row *member) {
+    lza_record record;
+    return lza_record_read(archive, member->record_offset, lza_stream_size(archive), &record,
+                           nullptr) == 1 &&
+           record.header.unpacked_size == member->unpacked_size &&
+           record.header.packed_size == member->packed_size;
 }
 
 // The decoded member in flight: gathered blocks and where they go.
@@ -78,12 +78,14 @@ struct copy_sink {
     platform_file *file;
     unsigned char *buffer;
     size_t used;
+    uint32_t error; // the system error of a failed write, kept where it happened
 };
 
 int sink_flush(copy_sink *sink) {
     if (sink->used == 0) return 1;
     long written = platform_write(sink->file, sink->buffer, sink->used);
     int ok = written == (long)sink->used;
+    if (!ok) sink->error = platform_last_error(); // before anything else can replace it
     sink->used = 0;
     return ok;
 }
@@ -102,7 +104,7 @@ enum decode_outcome { DECODED, DECODE_CANCELLED, DECODE_WRITE_FAILED, DECODE_UNR
 decode_outcome decode_member(platform_window *window, installer_state *state, lza_stream *archive,
                              const member_row *member, copy_sink *sink) {
     if (member->unpacked_size == 0) return DECODED; // an empty member: an empty file
-    if (!record_complete(archive, member)) return DECODE_UNREADABLE;
+    if (!record_sound(archive, member)) return DECODE_UNREADABLE;
     lza_reader *reader = lza_open(archive, member->record_offset);
     if (!reader) return DECODE_UNREADABLE;
     decode_outcome outcome = DECODED;
@@ -135,6 +137,31 @@ int copy_failed(const char *operation, uint32_t error, const char *object_format
                 const char *object) {
     append_error_format("%s Failed: %u", operation, (unsigned)error);
     append_error_format(object_format, object);
+    return 0;
+}
+
+// Writes into target (capacity cap) the file the entry's target pattern makes of member: the
+// pattern's folder, then the name derived below it as the member path rule writes it. 1, or 0
+// when the rule refuses the member's name or the derived one, or the file would be one of the
+// logs: then "Refused Member Name! (name)" is logged, and nothing may be written for it.
+int copy_target(const member_row *member, const char *pattern, char *target, size_t cap) {
+    lza_path_refusal refusal = (lza_path_refusal)member->refusal;
+    char derived[LZA_TARGET_CAPACITY], relative[LZA_MEMBER_PATH_CAPACITY];
+    make_target_name(member->name, pattern, derived, sizeof derived);
+    const char *slash = strrchr(pattern, '\\');
+    const size_t folder = slash ? (size_t)(slash - pattern) + 1 : 0;
+    if (refusal == LZA_PATH_ACCEPTED && strncmp(derived, pattern, folder) != 0)
+        refusal = LZA_PATH_TOO_LONG; // the folder itself was cut
+    if (refusal == LZA_PATH_ACCEPTED)
+        lza_member_path(derived + folder, relative, sizeof relative, &refusal);
+    if (refusal == LZA_PATH_ACCEPTED && is_log_file_name(relative)) refusal = LZA_PATH_LOG_NAME;
+    if (refusal == LZA_PATH_ACCEPTED) {
+        derived[folder] = 0;
+        text_copy(target, cap, derived);
+        if (text_append(target, cap, relative) != strlen(relative)) refusal = LZA_PATH_TOO_LONG;
+    }
+    if (refusal == LZA_PATH_ACCEPTED) return 1;
+    append_error_format("Refused Member Name! (%s)", member->name);
     return 0;
 }
 
@@ -181,7 +208,7 @@ int copy_member(platform_window *window, installer_state *state, const member_ro
     char part[PATH_CAPACITY];
     if (!make_part_path(destination, part)) text_copy(part, sizeof part, destination);
     static unsigned char buffer[COPY_WRITE_BUFFER];
-    copy_sink sink = {platform_create_write(part), buffer, 0};
+    copy_sink sink = {platform_create_write(part), buffer, 0, 0};
     if (!sink.file)
         return copy_failed("CopyFile(1)", platform_last_error(), "Attempted to create file '%s'",
                            destination);
@@ -216,7 +243,7 @@ int copy_member(platform_window *window, installer_state *state, const member_ro
         return copy_failed("CopyFile(3)", ERROR_INVALID_DATA_CODE, "Couldn't unpack '%s'",
                            member->name);
     case DECODE_WRITE_FAILED:
-        return copy_failed("WriteFile", error, "Attempted to write file '%s'", destination);
+        return copy_failed("WriteFile", sink.error, "Attempted to write file '%s'", destination);
     default:
         return copy_failed("CopyFile(1)", error, "Attempted to create file '%s'", destination);
     }
@@ -253,8 +280,8 @@ int copy_files_step(platform_window *window, installer_state *state) {
             if (!match_member_name(source, rows[i].name)) continue;
             char pattern[SCRIPT_EXPAND_CAPACITY], target[PATH_CAPACITY];
             if (!copy_entry_pattern(state, line, 2, pattern, sizeof pattern)) continue;
-            make_target_name(rows[i].name, pattern, target, sizeof target);
-            int ok = copy_member(window, state, &rows[i], target, mode);
+            int ok = copy_target(&rows[i], pattern, target, sizeof target) &&
+                     copy_member(window, state, &rows[i], target, mode);
             if (state->cancel_requested) {
                 result = STEP_CANCELLED;
                 break;

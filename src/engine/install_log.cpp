@@ -16,6 +16,7 @@
 #include "engine/install_log.h"
 
 #include "archive/lza_sha256.h"
+#include "archive/lza_member_path.h"
 #include "platform/platform.h"
 
 #include <cstdarg>
@@ -365,6 +366,18 @@ int uninstall_log_digest(unsigned char digest[32]) {
     lza_sha256 copy = uninstall_written.sha; // the run may go on writing after this look
     lza_sha256_finish(&copy, digest);
     return uninstall_written.known;
+}
+
+int is_log_file_name(const char *path) {
+    const char *part = path;
+    for (const char *p = path; *p; p++)
+        if (*p == '\\' || *p == '/') part = p + 1;
+    char key[LZA_MEMBER_PATH_CAPACITY], log_key[LZA_MEMBER_PATH_CAPACITY];
+    if (!lza_member_key(part, key, sizeof key)) return 0;
+    const char *const names[] = {UNINSTALL_NAME, ERROR_NAME};
+    for (const char *name : names)
+        if (lza_member_key(name, log_key, sizeof log_key) && !strcmp(key, log_key)) return 1;
+    return 0;
 }
 
 void reset_logs(void) {

@@ -45,5 +45,9 @@ int append_error_format(const char *format, ...) __attribute__((format(printf, 1
 // the run has ended, the digest of the finished log as it should stand. 1 when the log was
 // created by this run and every write said how much it wrote; 0 when not.
 int uninstall_log_digest(unsigned char digest[32]);
+// 1 when the last part of path (after its last backslash or slash) is the name of one of the
+// two logs as Windows would open it: any case, trailing dots and blanks ignored. A file of that
+// name in the destination folder would replace the log, so no copy may write one.
+int is_log_file_name(const char *path);
 // Forgets log_folder and frees the memory that keeps appends fast (tests, process end).
 void reset_logs(void);

@@ -20,11 +20,14 @@ struct member_row {
     int64_t record_offset;           // archive offset of the record's 24-byte header
     uint32_t unpacked_size;          // the header's sizes
     uint32_t packed_size;
+    int32_t refusal; // an lza_path_refusal: LZA_PATH_ACCEPTED, or why no copy may write it
 };
 
 // Rebuilds member_table and member_count from the archive in two passes (progress 0-50-100,
-// cancel tested at every record). 1 built, 0 when the archive does not open or holds no
-// record, -1 when cancelled.
+// cancel tested at every record), and judges every name by the member path rule: a name it
+// refuses, or one that Windows would open as an earlier member's, keeps its refusal in its row.
+// 1 built, 0 when the archive does not open or cannot be read, holds no record, or is damaged
+// before its end (error lines logged), -1 when cancelled.
 int scan_members(platform_window *window, installer_state *state);
 // The rows of the member table (member_count of them), or null when there is none.
 member_row *member_rows(installer_state *state);

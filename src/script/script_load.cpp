@@ -48,7 +48,11 @@ int load_script(installer_state *state) {
     if (!stream) return 0;
     lza_header header;
     int64_t record = lza_find_first(stream, state->archive_offset, SCRIPT_MEMBER, &header, nullptr);
-    char *block = record >= 0 ? replace_block(state, header.unpacked_size) : nullptr;
+    char *block = nullptr;
+    if (record >= 0)
+        block = replace_block(state, header.unpacked_size);
+    else
+        release_script(state); // no script (or only a damaged one): no earlier text stays
     lza_reader *reader = block ? lza_open(stream, record) : nullptr;
     if (!reader) {
         lza_stream_close(stream);

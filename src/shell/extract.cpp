@@ -6,9 +6,9 @@
 
 #include "archive/lza_decode.h"
 #include "archive/lza_locate.h"
-#include "archive/lza_lookup.h"
 #include "archive/lza_member_path.h"
 #include "archive/lza_stream.h"
+#include "archive/lza_walk.h"
 #include "engine/folders.h"
 #include "platform/platform.h"
 #include "platform/platform_list.h"
@@ -24,9 +24,6 @@
 int extract_select_flag = 1;
 
 namespace {
-
-const char ALL_MEMBERS[] = "*.*";
-const uint32_t LAST_OFFSET = 0xFFFFFFFFu; // record offsets are 32-bit file offsets
 
 enum : size_t {
     WRITE_BUFFER_SIZE = 64 * 1024,           // decoded bytes gathered before one write
@@ -46,6 +43,8 @@ const char *refusal_reason(lza_path_refusal refusal) {
         return "naam van een apparaat";
     case LZA_PATH_TOO_LONG:
         return "pad te lang";
+    case LZA_PATH_SAME_NAME:
+        return "zelfde naam als een eerder bestand";
     default:
         return "naam buiten de doelmap";
     }
@@ -71,21 +70,6 @@ void add_failure(failure_list *failures, const char *name, const char *reason) {
         failures->hidden++;
     else
         text_append(failures->text, sizeof failures->text, line);
-}
-
-// The header of the record at offset, when it is one: "LZA!" and a name length of 0..255.
-int read_record_header(lza_stream *stream, int64_t offset, lza_header *header) {
-    if (offset < 0 || offset > (int64_t)LAST_OFFSET || !lza_stream_seek(stream, offset)) return 0;
-    unsigned char bytes[LZA_HEADER_SIZE];
-    if (lza_stream_read(stream, bytes, sizeof bytes) != sizeof bytes) return 0;
-    lza_header_decode(bytes, header);
-    return header->magic == LZA_MAGIC && header->name_length >= 0 &&
-           header->name_length <= (int16_t)LZA_MAX_NAME_LENGTH;
-}
-
-// Size of the stream's file, or -1.
-int64_t stream_file_size(lza_stream *stream) {
-    return stream && stream->file ? platform_file_size(stream->file) : -1;
 }
 
 // Shows text in the status line and lets the dialog repaint it.
@@ -146,26 +130,23 @@ int decode_member(platform_window *window, lza_stream *stream, int64_t offset,
 
 // Unpacks the one member whose record lies at offset below folder; on failure adds it to
 // failures (under listed, the name its entry shows, when the record cannot be read again) and
-// leaves whatever was at its target untouched.
+// leaves whatever was at its target untouched. unpacked holds the paths of the members before.
 void unpack_member(platform_window *window, lza_stream *stream, int64_t offset, const char *listed,
-                   const char *folder, failure_list *failures) {
-    lza_header header;
-    memset(&header, 0, sizeof header);
-    char name[LZA_NAME_CAPACITY] = "";
-    // Re-reads exactly the selected record (its header and name).
-    int64_t found = lza_find_first(stream, offset, ALL_MEMBERS, &header, name);
-    lza_header checked;
-    if (found != offset || !read_record_header(stream, offset, &checked))
+                   const char *folder, failure_list *failures, lza_name_set *unpacked) {
+    // The record as it was listed; anything else there (damage included) is not it.
+    lza_record record;
+    if (lza_record_read(stream, offset, lza_stream_size(stream), &record, nullptr) != 1)
         return add_failure(failures, listed, "niet gevonden in het archief");
+    const char *name = record.name;
     show_status(window, extract_display_name(name));
 
     char relative[LZA_MEMBER_PATH_CAPACITY];
     lza_path_refusal refusal;
     if (!lza_member_path(name, relative, sizeof relative, &refusal))
         return add_failure(failures, name, refusal_reason(refusal));
-    const int64_t end = offset + LZA_HEADER_SIZE + checked.name_length + checked.packed_size;
-    if (end > stream_file_size(stream))
-        return add_failure(failures, name, "beschadigd: loopt voorbij het einde van het archief");
+    // -2, a set that memory could not hold, refuses too: nothing is written over unchecked.
+    if (lza_name_set_add(unpacked, relative, 0) != -1)
+        return add_failure(failures, name, refusal_reason(LZA_PATH_SAME_NAME));
 
     char target[PATH_CAPACITY], part[PATH_CAPACITY];
     if (!join_path(folder, relative, target, sizeof target))
@@ -183,7 +164,8 @@ void unpack_member(platform_window *window, lza_stream *stream, int64_t offset, 
     if (!make_part_path(target, part)) text_copy(part, sizeof part, target);
     platform_file *file = platform_create_write(part);
     if (!file) return add_failure(failures, name, "kan niet worden geschreven");
-    int ok = decode_member(window, stream, offset, &checked, extract_display_name(name), file);
+    int ok =
+        decode_member(window, stream, offset, &record.header, extract_display_name(name), file);
     platform_close(file);
     if (!ok) {
         platform_delete_file(part);
@@ -213,33 +195,32 @@ const char *extract_display_name(const char *name) {
     return slash ? slash + 1 : name;
 }
 
-int extract_list_records(platform_window *window, lza_stream *stream, int64_t start) {
+int extract_list_records(platform_window *window, lza_stream *stream, int64_t start,
+                         int64_t *damage_offset) {
     int added = 0;
-    int64_t offset = start;
-    lza_header header;
-    while (read_record_header(stream, offset, &header)) {
-        // The record's own name through the lookup, started at the record itself: walking on
-        // from each record keeps the fill linear in the number of members.
-        lza_header found_header;
-        memset(&found_header, 0, sizeof found_header);
-        char name[LZA_NAME_CAPACITY] = "";
-        if (lza_find_first(stream, offset, ALL_MEMBERS, &found_header, name) != offset) break;
+    lza_walk walk;
+    lza_walk_start(&walk, stream, start, lza_stream_size(stream));
+    lza_record record;
+    while (lza_walk_next(&walk, &record) == 1) {
         char entry[EXTRACT_ENTRY_CAPACITY];
-        extract_entry_text(name, &header, entry, sizeof entry);
+        extract_entry_text(record.name, &record.header, entry, sizeof entry);
         int index = platform_list_add(window, IDC_MEMBER_LIST, entry);
         if (index < 0) break;
-        platform_list_set_data(window, IDC_MEMBER_LIST, index, offset);
+        platform_list_set_data(window, IDC_MEMBER_LIST, index, record.offset);
         added++;
-        offset += LZA_HEADER_SIZE + header.name_length + (int64_t)header.packed_size;
     }
+    if (damage_offset) *damage_offset = walk.damage_offset;
     return added;
 }
 
 int extract_fill_list(platform_window *window) {
     lza_stream *stream = lza_stream_open(g_state.archive_path);
     if (!stream) return 0;
-    int added = extract_list_records(window, stream, g_state.archive_offset);
+    int64_t damage_offset = -1;
+    int added = extract_list_records(window, stream, g_state.archive_offset, &damage_offset);
     lza_stream_close(stream);
+    if (damage_offset >= 0)
+        platform_message_box(EXTRACT_TEXT_DAMAGED, EXTRACT_CAPTION_NOTE, PLATFORM_MB_ICONERROR);
     return added;
 }
 
@@ -272,6 +253,8 @@ int extract_unpack(platform_window *window, const char *folder_text) {
     }
     lza_stream *stream = lza_stream_open(g_state.archive_path);
     int count = platform_list_count(window, IDC_MEMBER_LIST);
+    lza_name_set unpacked;
+    lza_name_set_init(&unpacked, count > 0 ? (size_t)count : 0); // when short, every add fails
     for (int i = 0; i < count; i++) {
         if (!platform_list_is_selected(window, IDC_MEMBER_LIST, i)) continue;
         int64_t offset = platform_list_data(window, IDC_MEMBER_LIST, i);
@@ -279,10 +262,11 @@ int extract_unpack(platform_window *window, const char *folder_text) {
         platform_list_text(window, IDC_MEMBER_LIST, i, listed, sizeof listed);
         listed[strcspn(listed, "\t")] = 0; // the name, without its date and size
         if (stream)
-            unpack_member(window, stream, offset, listed, folder, &failures);
+            unpack_member(window, stream, offset, listed, folder, &failures, &unpacked);
         else
             add_failure(&failures, listed, "archief kan niet worden geopend");
     }
+    lza_name_set_free(&unpacked);
     lza_stream_close(stream);
     if (failures.count == 0) return 1;
     char message[FAILURE_CAPACITY + 64];

@@ -20,6 +20,7 @@ struct platform_window;
 #define EXTRACT_TEXT_DONE "Bestanden uitgepakt"
 #define EXTRACT_TEXT_FAILED "Niet alle bestanden zijn uitgepakt:"
 #define EXTRACT_TEXT_FOLDER_FAILED "Map kan niet worden aangemaakt:"
+#define EXTRACT_TEXT_DAMAGED "Het archief is beschadigd: niet alle bestanden konden worden getoond."
 #define EXTRACT_CAPTION_NOTE "Let op"
 #define EXTRACT_CAPTION_DONE "Gereed"
 
@@ -51,12 +52,15 @@ const char *extract_display_name(const char *name);
 // then extract_fill_list. 1 when entries were listed, 0 when the list stays empty, -1 when the
 // archive is missing and the dialog must end with 0.
 int extract_start(platform_window *window);
-// Lists every record from archive_offset of archive_path until the chain of records breaks (a
-// header without "LZA!" or a name length outside 0..255) or the file ends; each entry's data is
-// its record offset. The number of entries added.
+// Lists every record from archive_offset of archive_path as the record walk finds them; each
+// entry's data is its record offset. A walk that ends at damage rather than at the end of the
+// archive is told in one message (EXTRACT_TEXT_DAMAGED): the members behind it are missing.
+// The number of entries added.
 int extract_fill_list(platform_window *window);
-// The walk of extract_fill_list over an open stream, from the record at start.
-int extract_list_records(platform_window *window, lza_stream *stream, int64_t start);
+// The walk of extract_fill_list over an open stream, from the record at start. The number of
+// entries added; *damage_offset (optional) receives where the walk met damage, or -1.
+int extract_list_records(platform_window *window, lza_stream *stream, int64_t start,
+                         int64_t *damage_offset);
 
 // Handles a press of button id (OK, Annuleren, Alles selecteren). The result the dialog must end
 // with (0 or 1), EXTRACT_STAYS when it stays open, EXTRACT_NOT_HANDLED for other ids. While a
@@ -67,6 +71,8 @@ void extract_select_all(platform_window *window);
 // "OK": the selection and folder checks, the question for a missing folder, the unpack and
 // the closing message. 1 when all was unpacked (the dialog ends with 1), else 0.
 int extract_ok(platform_window *window);
-// Unpacks the selected entries, in list order, below folder (created when missing). 1 when every
-// one was written; 0 after one message that names each member that failed and why.
+// Unpacks the selected entries, in list order, below folder (created when missing). A member
+// that Windows would write over one unpacked before it (its name differs only in case or in
+// trailing dots and blanks) is refused. 1 when every one was written; 0 after one message that
+// names each member that failed and why.
 int extract_unpack(platform_window *window, const char *folder);

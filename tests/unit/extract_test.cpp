@@ -303,7 +303,8 @@ TEST_F(extract_test, UnpacksIntoSubfoldersRefusesEscapesAndNamesEveryFailure) {
 }
 
 TEST_F(extract_test, DamagedArchivesAndFailedWritesLeaveWhatWasThere) {
-    // A chain that breaks after two records, then one whose data runs past the end of the file.
+    // A chain that breaks after two records, then one whose data runs past the end of the file:
+    // the records before the damage are listed, and one message says that some are missing.
     bytes garbage = {'N', 'O', 'T', '!', 1, 2, 3};
     garbage.resize(40, 0);
     make_archive({{"one.txt", "one", 0}, {"two.txt", "two", 0}}, garbage);
@@ -313,7 +314,13 @@ TEST_F(extract_test, DamagedArchivesAndFailedWritesLeaveWhatWasThere) {
     bytes data = read_file(archive);
     data.resize(data.size() - 2);
     write_file(archive, data);
-    ASSERT_EQ(extract_fill_list(nullptr), 3);
+    ASSERT_EQ(extract_fill_list(nullptr), 2);
+    ASSERT_EQ(messages.size(), 2u);
+    for (const shown_message &m : messages) {
+        EXPECT_EQ(m.text, "Het archief is beschadigd: niet alle bestanden konden worden getoond.");
+        EXPECT_EQ(m.caption, "Let op");
+    }
+    messages.clear();
 
     make_native_folder("C:\\Out");
     write_text("C:\\Out\\two.txt", "old two");
@@ -328,7 +335,6 @@ TEST_F(extract_test, DamagedArchivesAndFailedWritesLeaveWhatWasThere) {
     EXPECT_FALSE(exists("C:\\Out\\cut.txt"));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "Niet alle bestanden zijn uitgepakt:\n"
-                                "cut.txt: beschadigd: loopt voorbij het einde van het archief\n"
                                 "two.txt: kan niet worden uitgepakt of geschreven");
 
     // An archive gone between listing and unpacking: every selected member is named.
@@ -338,7 +344,6 @@ TEST_F(extract_test, DamagedArchivesAndFailedWritesLeaveWhatWasThere) {
     EXPECT_EQ(press(PLATFORM_IDOK), EXTRACT_STAYS);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "Niet alle bestanden zijn uitgepakt:\n"
-                                "cut.txt: archief kan niet worden geopend\n"
                                 "one.txt: archief kan niet worden geopend\n"
                                 "two.txt: archief kan niet worden geopend");
 }

@@ -241,6 +241,24 @@ TEST(Kvpack, ExtractRefusesEscapingNames) {
     }
 }
 
+// A member that cannot be written whole (here the file size limit stops the write midway, as a
+// full disk would) leaves the file that stood at its target as it was, and no temporary file.
+TEST(Kvpack, ExtractFailingMidwayKeepsTheTarget) {
+    temp_folder t;
+    make_sources(t.file("src"));
+    ASSERT_EQ(kvpack("pack --bare --quiet -o " + t.file("a.pck") + " " + t.file("src")).code, 0);
+    write_text(t.file("out/big.log"), "what was there");
+    command_result r =
+        run_command("trap '' XFSZ; ulimit -f 8; " + std::string(KVPACK_PATH) + " extract --quiet " +
+                    t.file("a.pck") + " -C " + t.file("out") + " big.log");
+    EXPECT_EQ(r.code, 1) << r.output;
+    EXPECT_NE(r.output.find("cannot be written (system error "), std::string::npos) << r.output;
+    const bytes kept = read_file(t.file("out/big.log"));
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "what was there");
+    for (const auto &entry : fs::directory_iterator(t.file("out")))
+        EXPECT_NE(entry.path().filename().string()[0], '~') << entry.path();
+}
+
 // Damage of each kind is reported with exit 1; the sound archive passes.
 TEST(Kvpack, VerifyFindsDamage) {
     temp_folder t;

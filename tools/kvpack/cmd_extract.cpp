@@ -1,9 +1,13 @@
 // kvpack extract: decodes members into files below a folder.
 #include "archive/lza_lookup.h"
+#include "engine/folders.h"
 #include "kvpack.h"
 #include "kvpack_archive.h"
 #include "kvpack_os.h"
+#include "platform/platform.h"
+#include "state/text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -19,14 +23,21 @@ const char usage[] =
     "any PATTERN (the installer's wildcards: * and ? within a name part, case ignored;\n"
     "default: every member) into DIR (default: the current folder). Backslashes in member\n"
     "names become folders. A member whose name would leave DIR (.., an absolute path, a\n"
-    "drive letter, a stream or a device name) is refused, and nothing more is extracted.\n";
+    "drive letter, a stream or a device name) or would name the same file as an earlier one\n"
+    "(names differing only in case or trailing dots and blanks) is refused, and nothing is\n"
+    "extracted. Each member is written beside its target under a temporary name and replaces\n"
+    "it only when complete, so a failure leaves what was there.\n";
 
 struct file_sink {
-    FILE *file;
+    platform_file *file;
+    uint32_t error; // the system error of a failed write, kept where it happened
 };
 
 int write_portion(void *context, const unsigned char *data, size_t size) {
-    return fwrite(data, 1, size, static_cast<file_sink *>(context)->file) == size;
+    file_sink *sink = static_cast<file_sink *>(context);
+    if (platform_write(sink->file, data, size) == (long)size) return 1;
+    sink->error = platform_last_error();
+    return 0;
 }
 
 int matches_any(const std::vector<const char *> &patterns, const std::string &name) {
@@ -43,18 +54,36 @@ int extract_member(kvp_archive *archive, const kvp_record &r, const fs::path &di
     if (!kvp_member_path(r.name, &relative, &why))
         return kvp_fail("member '%s' %s: refused", r.name.c_str(), why.c_str());
     const fs::path target = dir / relative;
+    const std::string shown = kvp_path_display(target);
     std::error_code ec;
     fs::create_directories(target.parent_path(), ec);
     if (ec)
         return kvp_fail("%s: %s", kvp_path_display(target.parent_path()).c_str(),
                         ec.message().c_str());
-    file_sink sink = {kvp_open(target, "wb")};
-    if (!sink.file) return kvp_fail("%s: cannot be created", kvp_path_display(target).c_str());
+    // The core's file functions, as the installer fills its files: backslashes separate.
+    std::string text;
+    if (!kvp_path_text(target, &text) || text.size() >= PATH_CAPACITY)
+        return kvp_fail("%s: path not representable in %u bytes", shown.c_str(),
+                        (unsigned)PATH_CAPACITY - 1);
+    std::replace(text.begin(), text.end(), '/', '\\');
+    char part[PATH_CAPACITY];
+    if (!make_part_path(text.c_str(), part))
+        return kvp_fail("%s: no free temporary name beside it", shown.c_str());
+    file_sink sink = {platform_create_write(part), 0};
+    if (!sink.file)
+        return kvp_fail("%s: cannot be created (system error %u)", part,
+                        (unsigned)platform_last_error());
     progress->label = r.name;
     int ok = kvp_archive_decode(archive, &r, write_portion, &sink, progress, nullptr);
-    if (fclose(sink.file) != 0) ok = 0;
-    if (!ok) return kvp_fail("%s: cannot be written", kvp_path_display(target).c_str());
-    return 0;
+    platform_close(sink.file);
+    if (ok && !platform_move_replace(part, text.c_str())) {
+        sink.error = platform_last_error();
+        ok = 0;
+    }
+    if (ok) return 0;
+    platform_delete_file(part);
+    return kvp_fail("%s: cannot be written (system error %u); what was there stays", shown.c_str(),
+                    (unsigned)sink.error);
 }
 
 } // namespace
@@ -94,14 +123,23 @@ int cmd_extract(int argc, char **argv) {
         for (size_t k = 0; k < patterns.size(); k++)
             if (match_member_name(patterns[k], r.name.c_str())) used[k] = 1;
         if (!matches_any(patterns, r.name)) continue;
-        fs::path relative;
-        std::string why;
-        if (!failed && !kvp_member_path(r.name, &relative, &why))
-            failed = kvp_fail("member '%s' %s: refused", r.name.c_str(), why.c_str());
         chosen.push_back(r);
         total += r.header.unpacked_size;
     }
     if (result < 0) failed = kvp_fail("%s: %s", archive.path.c_str(), archive.error.c_str());
+    lza_name_set seen = {};
+    if (!failed && !lza_name_set_init(&seen, chosen.size()))
+        failed = kvp_fail("no memory for the member names");
+    for (size_t i = 0; !failed && i < chosen.size(); i++) {
+        int32_t earlier = -1;
+        const lza_path_refusal why =
+            kvp_name_refusal(chosen[i].name, 0, &seen, (int32_t)i, &earlier);
+        const std::string as = earlier >= 0 ? " ('" + chosen[earlier].name + "')" : "";
+        if (why != LZA_PATH_ACCEPTED)
+            failed = kvp_fail("member '%s' %s%s: refused", chosen[i].name.c_str(),
+                              lza_path_refusal_text(why), as.c_str());
+    }
+    lza_name_set_free(&seen);
     for (size_t k = 0; !failed && k < patterns.size(); k++)
         if (!used[k]) failed = kvp_fail("no member matches '%s'", patterns[k]);
     kvp_progress progress;

@@ -51,8 +51,10 @@ const char usage[] =
     "its uninstall line, or the keys product_name, product_publisher and product_version.\n"
     "A member that is the uninstaller kvuninst.exe gets the same name and icon.\n"
     "\n"
-    "Limits: member names of at most 254 characters, unique regardless of case; files of at\n"
-    "most 4 GiB - 1 bytes.\n";
+    "Limits: member names of at most 254 characters, unique regardless of case and of\n"
+    "trailing dots and blanks, and none the installer refuses (a device name such as CON or\n"
+    "COM1, a part with a drive or a stream, or Uninstal.log and InsErr.log, its logs); files\n"
+    "of at most 4 GiB - 1 bytes.\n";
 
 enum : size_t { READ_PORTION = 1 << 20, MAX_MEMBER_NAME = LZA_MAX_NAME_LENGTH - 1 };
 const uint64_t MAX_MEMBER_SIZE = 0xFFFFFFFFull;
@@ -196,24 +198,28 @@ int collect_members(const pack_options &o, std::vector<member_source> *members) 
     return 0;
 }
 
+// Refuses member names the installer would refuse or that Windows would make one file, and a
+// set without a script. 0 when the members may be packed.
 int check_members(const std::vector<member_source> &members) {
     int has_script = 0;
-    std::vector<std::string> folded;
-    for (const member_source &m : members) {
-        std::string key = m.name;
-        for (char &c : key)
-            if (c >= 'A' && c <= 'Z') c = (char)(c - 'A' + 'a');
-        folded.push_back(key);
-        if (match_member_name("setup.txt", m.name.c_str())) has_script = 1;
+    lza_name_set seen;
+    if (!lza_name_set_init(&seen, members.size())) return kvp_fail("no memory for the names");
+    int failed = 0;
+    for (size_t i = 0; !failed && i < members.size(); i++) {
+        const std::string &name = members[i].name;
+        if (match_member_name("setup.txt", name.c_str())) has_script = 1;
+        int32_t earlier = -1;
+        const lza_path_refusal why = kvp_name_refusal(name, 1, &seen, (int32_t)i, &earlier);
+        if (why == LZA_PATH_SAME_NAME && earlier >= 0)
+            failed = kvp_fail("two members named %s and %s (Windows would make them one file: "
+                              "names ignore case and trailing dots and blanks)",
+                              members[earlier].name.c_str(), name.c_str());
+        else if (why != LZA_PATH_ACCEPTED)
+            failed = kvp_fail("member name %s %s: the installer would refuse it", name.c_str(),
+                              lza_path_refusal_text(why));
     }
-    std::vector<size_t> order(members.size());
-    for (size_t i = 0; i < order.size(); i++) order[i] = i;
-    std::sort(order.begin(), order.end(),
-              [&](size_t a, size_t b) { return folded[a] < folded[b]; });
-    for (size_t i = 1; i < order.size(); i++)
-        if (folded[order[i]] == folded[order[i - 1]])
-            return kvp_fail("two members named %s and %s (names ignore case)",
-                            members[order[i - 1]].name.c_str(), members[order[i]].name.c_str());
+    lza_name_set_free(&seen);
+    if (failed) return 1;
     if (!has_script) return kvp_fail("no setup.txt among the members: the installer needs one");
     return 0;
 }

@@ -28,8 +28,12 @@ const char usage[] =
     "is the file as it is; the signer is printed. With --ca-file FILE (PEM certificates) the\n"
     "signer must chain to one of them; without it the signer is not checked against any trust\n"
     "store. An installer whose records are in a .pck carries the .pck's SHA-256, which must\n"
-    "match: through it the signature covers the archive. Exits 1 on any damage, on a broken,\n"
-    "forged or untrusted signature, and on a .pck that differs from its digest.\n";
+    "match: through it the signature covers the archive.\n"
+    "\n"
+    "Exits 1 on any damage, on a member name the installer refuses (one that would leave the\n"
+    "destination, names a device or one of its logs, or names the same file as an earlier\n"
+    "member), on a broken, forged or untrusted signature, and on a .pck that differs from its\n"
+    "digest.\n";
 
 // Compares decoded portions with the source file as they arrive.
 struct compare_sink {
@@ -128,13 +132,10 @@ int cmd_verify(int argc, char **argv) {
     if (!kvp_archive_open(kvp_text_path(file), &archive)) return 1;
     // The chain of records first (headers only), so that progress knows the total.
     std::vector<kvp_record> records;
-    kvp_record r;
-    int result, damaged = 0;
+    int refused = 0, damaged = 0;
+    const int result = kvp_archive_records(&archive, &records, &refused);
     uint64_t total = 0;
-    while ((result = kvp_archive_next(&archive, &r)) == 1) {
-        records.push_back(r);
-        total += r.header.unpacked_size;
-    }
+    for (const kvp_record &member : records) total += member.header.unpacked_size;
     const int count = (int)records.size();
     kvp_progress progress;
     kvp_progress_start(&progress, total, quiet);
@@ -147,13 +148,16 @@ int cmd_verify(int argc, char **argv) {
         kvp_fail("%s: %s", archive.path.c_str(), archive.error.c_str());
         damaged++;
     }
+    int failed = 0;
     if (damaged)
-        kvp_fail("%s: %d of %d members damaged%s", file, damaged, count,
-                 result < 0 ? ", and the chain of records is broken" : "");
-    else if (!quiet)
-        printf("%s: %d members OK\n", file, count);
+        failed = kvp_fail("%s: %d of %d members damaged%s", file, damaged, count,
+                          result < 0 ? ", and the chain of records is broken" : "");
+    if (refused)
+        failed = kvp_fail("%s: %d member name%s the installer refuses", file, refused,
+                          refused == 1 ? "" : "s");
+    if (!failed && !quiet) printf("%s: %d members OK\n", file, count);
     // The signature too, whatever the records: a forged file is reported as forged.
     const int signature_failed =
         kvp_verify_signature(kvp_text_path(file), has_ca_file ? &ca_file : nullptr, quiet);
-    return damaged || signature_failed ? 1 : 0;
+    return failed || signature_failed ? 1 : 0;
 }

@@ -1,12 +1,11 @@
 // Archive reading shared by list, extract and verify.
 #include "kvpack_archive.h"
 
-#include "kvpack_signature.h"
-
 #include "archive/lza_decode.h"
 #include "archive/lza_locate.h"
 #include "archive/lza_member_path.h"
 #include "archive/lza_stream.h"
+#include "engine/install_log.h"
 #include "kvpack_os.h"
 
 #include <cctype>
@@ -67,7 +66,6 @@ int kvp_archive_open(const std::filesystem::path &file, kvp_archive *a) {
     if (!stream) return !kvp_fail("%s: cannot open", text.c_str());
     a->path = text;
     a->offset = 0;
-    a->signed_padding = 0;
     if (!starts_with_magic(stream, 0)) {
         uint32_t value = 0;
         if (marker_offset(stream, &value) < 0) {
@@ -95,29 +93,11 @@ int kvp_archive_open(const std::filesystem::path &file, kvp_archive *a) {
     }
     a->stream = stream;
     a->file_size = file_size_of(a->path);
-    a->next = a->offset;
     if (a->file_size < 0) {
         kvp_archive_close(a);
         return !kvp_fail("%s: size unknown", a->path.c_str());
     }
-    // A signed installer carries its certificate table behind the records: they end there.
-    kvp_signature signature;
-    if (kvp_find_signature(kvp_text_path(a->path), &signature) == 1 &&
-        signature.table_offset >= a->offset && signature.table_offset < a->file_size) {
-        a->file_size = signature.table_offset;
-        a->signed_padding = 1;
-    }
-    return 1;
-}
-
-// 1 when the left bytes from the next record on are all zero.
-static int zero_bytes(kvp_archive *a, int64_t left) {
-    unsigned char bytes[8];
-    if (!lza_stream_seek(a->stream, a->next) ||
-        lza_stream_read(a->stream, bytes, (size_t)left) != (size_t)left)
-        return 0;
-    for (int64_t i = 0; i < left; i++)
-        if (bytes[i]) return 0;
+    lza_walk_start(&a->walk, stream, a->offset, a->file_size);
     return 1;
 }
 
@@ -127,60 +107,45 @@ void kvp_archive_close(kvp_archive *a) {
 }
 
 int kvp_archive_next(kvp_archive *a, kvp_record *r) {
-    char where[64];
-    snprintf(where, sizeof where, "record at 0x%llX", (unsigned long long)a->next);
-    const int64_t left = a->file_size - a->next;
-    if (left == 0) return 0;
-    if (a->signed_padding && left < 8 && zero_bytes(a, left)) return 0; // signing's alignment
-    if (left < (int64_t)LZA_HEADER_SIZE) {
-        a->error = std::to_string(left) + " stray bytes after the last record";
+    lza_record record;
+    const int found = lza_walk_next(&a->walk, &record);
+    if (found < 0) {
+        char where[64];
+        snprintf(where, sizeof where,
+                 "record at 0x%llX: ", (unsigned long long)a->walk.damage_offset);
+        a->error = std::string(where) + lza_damage_text(a->walk.damage);
         return -1;
     }
-    unsigned char bytes[LZA_HEADER_SIZE];
-    if (!lza_stream_seek(a->stream, a->next) ||
-        lza_stream_read(a->stream, bytes, sizeof bytes) != sizeof bytes) {
-        a->error = std::string(where) + ": header cannot be read";
-        return -1;
-    }
-    r->offset = a->next;
-    lza_header_decode(bytes, &r->header);
-    const lza_header &h = r->header;
-    if (!lza_has_magic(bytes)) {
-        a->error = std::string(where) + ": no LZA! magic";
-        return -1;
-    }
-    if (h.name_length < 0 || h.name_length > (int)LZA_MAX_NAME_LENGTH) {
-        a->error = std::string(where) + ": name length " + std::to_string(h.name_length) +
-                   " outside 0..255";
-        return -1;
-    }
-    r->data_offset = r->offset + (int64_t)LZA_HEADER_SIZE + h.name_length;
-    const int64_t end = r->data_offset + (int64_t)h.packed_size;
-    if (end > a->file_size) {
-        a->error = std::string(where) + ": runs " + std::to_string(end - a->file_size) +
-                   " bytes past the end of the file";
-        return -1;
-    }
-    char name[LZA_NAME_CAPACITY] = {0};
-    if (h.name_length > 0 &&
-        lza_stream_read(a->stream, name, (size_t)h.name_length) != (size_t)h.name_length) {
-        a->error = std::string(where) + ": name cannot be read";
-        return -1;
-    }
-    if (h.name_length > 0 &&
-        (name[h.name_length - 1] != 0 || strlen(name) + 1 != (size_t)h.name_length)) {
-        a->error = std::string(where) + ": name is not a NUL-terminated text of its length";
-        return -1;
-    }
-    r->name = name;
-    if ((h.unpacked_size == 0) != (h.packed_size == 0)) {
-        a->error = std::string(where) + " (" + r->name + "): unpacked size " +
-                   std::to_string(h.unpacked_size) + " with packed size " +
-                   std::to_string(h.packed_size);
-        return -1;
-    }
-    a->next = end;
+    if (found == 0) return 0;
+    r->offset = record.offset;
+    r->data_offset = record.data_offset;
+    r->header = record.header;
+    r->name = record.name;
     return 1;
+}
+
+int kvp_archive_records(kvp_archive *a, std::vector<kvp_record> *records, int *refused) {
+    kvp_record r;
+    int result;
+    while ((result = kvp_archive_next(a, &r)) == 1) records->push_back(r);
+    *refused = 0;
+    lza_name_set seen;
+    if (!lza_name_set_init(&seen, records->size())) {
+        a->error = "no memory for the member names";
+        return -1;
+    }
+    for (size_t i = 0; i < records->size(); i++) {
+        const std::string &name = (*records)[i].name;
+        int32_t earlier = -1;
+        const lza_path_refusal why = kvp_name_refusal(name, 1, &seen, (int32_t)i, &earlier);
+        if (why == LZA_PATH_ACCEPTED) continue;
+        ++*refused;
+        const std::string as = earlier >= 0 ? " ('" + (*records)[earlier].name + "')" : "";
+        fprintf(stderr, "kvpack: member '%s' %s%s: the installer refuses it\n", name.c_str(),
+                lza_path_refusal_text(why), as.c_str());
+    }
+    lza_name_set_free(&seen);
+    return result;
 }
 
 int kvp_archive_decode(kvp_archive *a, const kvp_record *r, kvp_sink sink, void *context,
@@ -196,11 +161,11 @@ int kvp_archive_decode(kvp_archive *a, const kvp_record *r, kvp_sink sink, void 
         ok = sink(context, portion.data(), got);
         if (progress) kvp_progress_add(progress, got);
     }
-    lza_close(reader);
     if (end_gap) {
-        const int64_t gap = lza_stream_tell(a->stream) - (r->data_offset + r->header.packed_size);
+        const int64_t gap = lza_read_gap(reader);
         *end_gap = gap >= -END_GAP_TOLERANCE && gap <= END_GAP_TOLERANCE ? 0 : gap;
     }
+    lza_close(reader);
     return ok;
 }
 
@@ -225,6 +190,18 @@ int64_t kvp_find_marker_text(const unsigned char *data, size_t size, const char 
         ++*count;
     }
     return first;
+}
+
+lza_path_refusal kvp_name_refusal(const std::string &name, int logs, lza_name_set *seen,
+                                  int32_t number, int32_t *earlier) {
+    char relative[LZA_MEMBER_PATH_CAPACITY];
+    lza_path_refusal refusal;
+    if (!lza_member_path(name.c_str(), relative, sizeof relative, &refusal)) return refusal;
+    if (logs && is_log_file_name(relative)) return LZA_PATH_LOG_NAME;
+    const int32_t before = lza_name_set_add(seen, relative, number);
+    if (before == -1) return LZA_PATH_ACCEPTED;
+    if (earlier) *earlier = before;
+    return LZA_PATH_SAME_NAME;
 }
 
 int kvp_member_path(const std::string &name, std::filesystem::path *path, std::string *why) {

@@ -82,6 +82,9 @@ long platform_write(platform_file *f, const void *buffer, size_t size) {
     DWORD done = 0;
     if (!f) return -1;
     if (!WriteFile(f->handle, buffer, (DWORD)size, &done, nullptr)) return (long)done;
+    // A write that succeeds short has run out of room: say so, as the contract asks, rather
+    // than leave the caller a stale error (a full disk logged as error 0).
+    if (done < size) SetLastError(ERROR_DISK_FULL);
     return (long)done;
 }
 
