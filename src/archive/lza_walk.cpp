@@ -36,8 +36,9 @@ int read_at(lza_stream *s, int64_t offset, void *out, size_t count) {
     return lza_stream_seek(s, offset) && lza_stream_read(s, out, count) == count;
 }
 
-// 1 when the bytes from at to the end of the file are what may follow the records.
-int is_trailer(lza_stream *s, int64_t at, int64_t size) {
+// 1 when the bytes from at to the end of the file are what may follow the records; with
+// at_table, size is where the certificate table begins and only its alignment may come first.
+int is_trailer(lza_stream *s, int64_t at, int64_t size, int at_table) {
     if (at >= size) return 1; // the records run to the end of the file
     unsigned char bytes[CERT_ENTRY_HEADER];
     const int64_t padding = -at & (CERT_ALIGNMENT - 1); // to the next multiple of 8
@@ -48,7 +49,8 @@ int is_trailer(lza_stream *s, int64_t at, int64_t size) {
             if (bytes[i] != 0) return 0;
         at += pad;
     }
-    if (at >= size) return 0; // zeros without a table behind them
+    if (at_table) return at >= size; // the table is known to begin at size: nothing else first
+    if (at >= size) return 0;        // zeros without a table behind them
     for (uint32_t entries = 0; at < size; entries++) {
         if (entries == CERT_MAX_ENTRIES || size - at < (int64_t)CERT_ENTRY_HEADER ||
             !read_at(s, at, bytes, sizeof bytes))
@@ -122,16 +124,22 @@ int read_record(lza_stream *s, int64_t offset, int64_t size, lza_record *r, lza_
 void lza_walk_start(lza_walk *walk, lza_stream *stream, int64_t start, int64_t file_size) {
     walk->stream = stream;
     walk->file_size = file_size;
+    walk->at_table = 0;
     walk->next = start;
     walk->damage_offset = -1;
     walk->damage = LZA_DAMAGE_NONE;
+}
+
+void lza_walk_end_at_table(lza_walk *walk, int64_t table_offset) {
+    walk->file_size = table_offset;
+    walk->at_table = 1;
 }
 
 int lza_walk_next(lza_walk *walk, lza_record *record) {
     if (walk->damage != LZA_DAMAGE_NONE) return -1;
     lza_damage why = LZA_DAMAGE_NONE;
     int found = read_record(walk->stream, walk->next, walk->file_size, record, &why);
-    if (found == 0 && !is_trailer(walk->stream, walk->next, walk->file_size)) {
+    if (found == 0 && !is_trailer(walk->stream, walk->next, walk->file_size, walk->at_table)) {
         why = walk->stream->error ? LZA_DAMAGE_UNREADABLE : LZA_DAMAGE_NO_RECORD;
         found = -1;
     }

@@ -33,6 +33,7 @@ struct lza_record {
 struct lza_walk {
     lza_stream *stream;    // borrowed
     int64_t file_size;     // no record may reach past it
+    int at_table;          // 1: file_size is where a PE header says the certificate table begins
     int64_t next;          // where the next record begins
     int64_t damage_offset; // after damage: where the damaged record (or stray bytes) begins
     lza_damage damage;     // after damage: what is wrong there; LZA_DAMAGE_NONE before
@@ -41,6 +42,10 @@ struct lza_walk {
 // Starts a walk over the records of stream (not null) from offset start, in a file of
 // file_size bytes.
 void lza_walk_start(lza_walk *walk, lza_stream *stream, int64_t start, int64_t file_size);
+// Ends the walk where the caller, having read the PE header, knows the certificate table begins:
+// the records must end there, after at most seven zero bytes of alignment. Whatever is wrong
+// with the table itself is then the signature check's to report, not damage of the records.
+void lza_walk_end_at_table(lza_walk *walk, int64_t table_offset);
 // Steps to the next record. 1 with it in record; 0 at the end of the archive (the end of the
 // file, or a signed installer's certificate table, see lza_format.h); -1 at damage, with
 // damage and damage_offset set (every later call gives -1 again).

@@ -1,6 +1,8 @@
 // Archive reading shared by list, extract and verify.
 #include "kvpack_archive.h"
 
+#include "kvpack_signature.h"
+
 #include "archive/lza_decode.h"
 #include "archive/lza_locate.h"
 #include "archive/lza_member_path.h"
@@ -97,7 +99,13 @@ int kvp_archive_open(const std::filesystem::path &file, kvp_archive *a) {
         kvp_archive_close(a);
         return !kvp_fail("%s: size unknown", a->path.c_str());
     }
+    // A signed installer's records end where its PE header says the certificate table begins:
+    // whatever is wrong with the table is the signature check's to report, not a damaged record.
     lza_walk_start(&a->walk, stream, a->offset, a->file_size);
+    kvp_signature signature;
+    if (a->offset > 0 && a->path == text && kvp_find_signature(file, &signature) == 1 &&
+        signature.table_offset >= a->offset && signature.table_offset <= a->file_size)
+        lza_walk_end_at_table(&a->walk, signature.table_offset);
     return 1;
 }
 
