@@ -21,7 +21,7 @@ void append_records(benchmark::State &state) {
     }
     const int records = (int)state.range(0);
     for (auto _ : state) {
-        reset_logs();
+        install_log_reset();
         text_copy(g_state.dest_path, sizeof g_state.dest_path, folder);
         create_uninstall_log(&g_state);
         for (int i = 0; i < records; i++) {
@@ -31,7 +31,7 @@ void append_records(benchmark::State &state) {
         }
     }
     state.SetItemsProcessed(state.iterations() * records);
-    reset_logs();
+    install_log_reset();
     std::filesystem::remove_all(folder);
 }
 

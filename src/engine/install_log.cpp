@@ -380,7 +380,7 @@ int is_log_file_name(const char *path) {
     return 0;
 }
 
-void reset_logs(void) {
+void install_log_reset(void) {
     index_clear(&uninstall_index);
     uninstall_written.known = 0;
     log_folder[0] = 0;

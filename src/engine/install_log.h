@@ -50,4 +50,4 @@ int uninstall_log_digest(unsigned char digest[32]);
 // name in the destination folder would replace the log, so no copy may write one.
 int is_log_file_name(const char *path);
 // Forgets log_folder and frees the memory that keeps appends fast (tests, process end).
-void reset_logs(void);
+void install_log_reset(void);

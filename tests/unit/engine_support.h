@@ -30,7 +30,7 @@ struct engine_test : ::testing::Test {
         platform_faults.fixed_time = fixed_clock();
         platform_ui_reset();
         platform_posix_registry_reset();
-        reset_logs();
+        install_log_reset();
         memset(&g_state, 0, sizeof g_state);
         platform_posix_set_root(root.path.c_str());
         std::error_code ec;
@@ -42,7 +42,7 @@ struct engine_test : ::testing::Test {
         platform_posix_set_root(nullptr);
         platform_faults_reset();
         platform_ui_reset();
-        reset_logs();
+        install_log_reset();
     }
 
     // The native path of a Windows path under the simulated drives.
