@@ -1,6 +1,7 @@
 // Arbitrary bytes as one member's packed data: the reader must deliver exactly what the plain
 // decoder of the benchmarks delivers, in portions of any size, whatever the bits say. The
-// first two bytes give the unpacked size, the third the portion size; the rest is the data.
+// first two bytes give the unpacked size, the third the portion size; the rest is the data. A
+// size the data cannot stand for is refused whole, before anything is decoded.
 #include "archive/lza_decode.h"
 #include "archive/lza_stream.h"
 #include "lzari_plain.h"
@@ -27,6 +28,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
     lza_stream *stream = lza_stream_open_memory(record.data(), record.size());
     lza_reader *reader = lza_open(stream, 0);
+    if (!lza_sizes_possible(unpacked, (uint32_t)packed_size)) {
+        if (reader) abort();
+        lza_stream_close(stream);
+        return 0;
+    }
     if (!reader) abort();
     size_t at = 0, got;
     while ((got = lza_read(out.data() + at, 1, portion < unpacked - at ? portion : unpacked - at,
