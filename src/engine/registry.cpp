@@ -3,6 +3,7 @@
 
 #include "engine/install_log.h"
 #include "engine/step.h"
+#include "engine/uninstall_checks.h"
 #include "engine/uninstall_entry.h"
 #include "platform/platform.h"
 #include "platform/platform_registry.h"
@@ -42,6 +43,75 @@ int refused(const char *name) {
     if (!is_protected_class_key(name)) return 0;
     append_error_format("Refused System Key! (%s)", name);
     return 1;
+}
+
+// Equal ignoring the case of ASCII letters, as the registry compares names.
+int same_name(const char *a, const char *b) {
+    size_t n = strlen(a);
+    return n == strlen(b) && uninstall_same_text(a, b, n);
+}
+
+// Opens the existing key name of HKEY_CLASSES_ROOT for reading into *key. 1 when it exists, 0
+// when it does not, -1 when the open failed (logged as RegOpenKeyEx(number)).
+int probe_key(const char *name, int number, platform_key **key) {
+    uint32_t status = platform_reg_open(nullptr, name, PLATFORM_KEY_READ, key);
+    if (status == 0) return 1;
+    if (status == PLATFORM_ERROR_FILE_NOT_FOUND) return 0;
+    append_error_format("RegOpenKeyEx(%d) Failed: %u (%s)", number, (unsigned)status, name);
+    return -1;
+}
+
+// 1 when the class of entry may be written: it is new, or the product's own (it points into the
+// destination, as the uninstaller judges it, or holds nothing at all). 0 when it exists and
+// is not, or cannot be read (logged).
+int class_writable(const reg_association *entry) {
+    platform_key *key = nullptr;
+    int found = probe_key(entry->sys_name, 2, &key);
+    if (found <= 0) return found == 0;
+    uint32_t subkeys = 1, values = 1;
+    int empty = platform_reg_counts(key, &subkeys, &values) == 0 && subkeys == 0 && values == 0;
+    platform_reg_close(key);
+    if (empty || uninstall_class_points_into(entry->sys_name, entry->folder) == 1) return 1;
+    append_error_format("Refused Foreign Class! (%s)", entry->sys_name);
+    return 0;
+}
+
+// Points the extension key ext at the class sys, keeping everything else under the key: an
+// existing key that names another class (or none) first remembers it in
+// REGISTRY_PREVIOUS_CLASS_VALUE. The key is recorded once it is open for writing. 1, or 0 when
+// something failed (logged).
+int take_extension(const char *ext, const char *sys) {
+    platform_key *key = nullptr;
+    int found = probe_key(ext, 1, &key);
+    if (found < 0) return 0;
+    char previous[PLATFORM_KEY_NAME_CAPACITY] = "";
+    int remember = 0;
+    if (found) {
+        uint32_t read = platform_reg_get_text(key, "", previous, sizeof previous);
+        platform_reg_close(key);
+        // A value that cannot be read back could not be given back either: the key stays as is.
+        if (read != 0 && read != PLATFORM_ERROR_FILE_NOT_FOUND) {
+            append_error_format("RegQueryValueEx(1) Failed: %u (%s)", (unsigned)read, ext);
+            return 0;
+        }
+        remember = !same_name(previous, sys);
+    }
+    if (uint32_t e = platform_reg_create(nullptr, ext, &key)) {
+        append_error_format("RegCreateKeyEx(1) Failed: %u (%s)", (unsigned)e, ext);
+        return 0;
+    }
+    record_key(ext);
+    // The earlier class is remembered before it is replaced: a failure between the two leaves
+    // the key pointing where it pointed.
+    uint32_t set =
+        remember ? platform_reg_set_text(key, REGISTRY_PREVIOUS_CLASS_VALUE, previous) : 0;
+    if (set)
+        append_error_format("RegSetValueEx(1) Failed: %u ('%s'='%s')", (unsigned)set,
+                            REGISTRY_PREVIOUS_CLASS_VALUE, previous);
+    else if ((set = platform_reg_set_default(key, sys)) != 0)
+        append_error_format("RegSetValueEx(1) Failed: %u ('%s'='%s')", (unsigned)set, ext, sys);
+    platform_reg_close(key);
+    return set == 0;
 }
 
 // The class key's description and the keys below it: DefaultIcon and the shell commands. 0
@@ -149,39 +219,9 @@ int register_association(const reg_association *entry) {
         append_error_format("Invalid Extension Key! (%s)", ext);
         return 0;
     }
-    if (refused(ext) || refused(sys)) return 0;
-
+    if (refused(ext) || refused(sys) || !class_writable(entry) || !take_extension(ext, sys))
+        return 0;
     platform_key *key = nullptr;
-    if (platform_reg_open(nullptr, ext, PLATFORM_KEY_READ, &key) == 0) {
-        platform_reg_close(key);
-        if (uint32_t e = delete_key_tree(nullptr, ext)) {
-            append_error_format("RegDeleteKeyNT(1) Failed: %u (%s)", (unsigned)e, ext);
-            return 0;
-        }
-    }
-    if (uint32_t e = platform_reg_create(nullptr, ext, &key)) {
-        append_error_format("RegCreateKeyEx(1) Failed: %u (%s)", (unsigned)e, ext);
-        return 0;
-    }
-    record_key(ext);
-    uint32_t set = platform_reg_set_default(key, sys);
-    platform_reg_close(key);
-    if (set) {
-        append_error_format("RegSetValueEx(1) Failed: %u ('%s'='%s')", (unsigned)set, ext, sys);
-        return 0;
-    }
-
-    uint32_t probe = platform_reg_open(nullptr, sys, PLATFORM_KEY_READ, &key);
-    if (probe == 0) {
-        platform_reg_close(key);
-        if (uint32_t e = delete_key_tree(nullptr, sys)) {
-            append_error_format("RegDeleteKey(2) Failed: %u (%s)", (unsigned)e, sys);
-            return 0;
-        }
-    } else if (probe != PLATFORM_ERROR_FILE_NOT_FOUND) {
-        append_error_format("RegOpenKeyEx(2) Failed: %u (%s)", (unsigned)probe, sys);
-        return 0;
-    }
     if (uint32_t e = platform_reg_create(nullptr, sys, &key)) {
         append_error_format("RegCreateKeyEx(2) Failed: %u (%s)", (unsigned)e, sys);
         return 0;
@@ -193,6 +233,34 @@ int register_association(const reg_association *entry) {
     if (status == 0) return 1;
     append_error_format("AssociationRegistry Failed: %u", (unsigned)status);
     return 0;
+}
+
+uint32_t registry_release_extension(const char *name, int *kept) {
+    *kept = 0;
+    platform_key *key = nullptr;
+    uint32_t status = platform_reg_open(nullptr, name, PLATFORM_KEY_READ, &key);
+    if (status) return status;
+    char previous[PLATFORM_KEY_NAME_CAPACITY];
+    uint32_t remembered =
+        platform_reg_get_text(key, REGISTRY_PREVIOUS_CLASS_VALUE, previous, sizeof previous);
+    uint32_t subkeys = 1, values = 2;
+    status = platform_reg_counts(key, &subkeys, &values);
+    platform_reg_close(key);
+    if (status) return status;
+    if (remembered != 0 && remembered != PLATFORM_ERROR_FILE_NOT_FOUND) return remembered;
+    // Made by the install, and nothing but the product's default value in it: it goes.
+    if (remembered != 0 && subkeys == 0 && values <= 1) return platform_reg_delete(nullptr, name);
+    *kept = 1;
+    if ((status = platform_reg_create(nullptr, name, &key)) != 0) return status;
+    // The remembered name is text anyone who can write the key could have changed: it never
+    // makes the extension a program type (exefile) or reaches below another key.
+    int restore = remembered == 0 && previous[0] && !is_protected_class_key(previous);
+    status = restore ? platform_reg_set_default(key, previous) : platform_reg_delete_value(key, "");
+    if (status == PLATFORM_ERROR_FILE_NOT_FOUND) status = 0; // no default value left to remove
+    if (status == 0 && remembered == 0)
+        status = platform_reg_delete_value(key, REGISTRY_PREVIOUS_CLASS_VALUE);
+    platform_reg_close(key);
+    return status;
 }
 
 int register_list(platform_window *window, installer_state *state, uint32_t list_key) {
@@ -221,8 +289,9 @@ int register_list(platform_window *window, installer_state *state, uint32_t list
         const size_t limits[] = {ASSOC_SYSNAME_MAX, ASSOC_EXTENSION_MAX, ASSOC_FRIENDLY_NAME_MAX,
                                  ASSOC_FILE_MAX,    ASSOC_FILE_MAX,      ASSOC_FILE_MAX,
                                  ASSOC_FILE_MAX};
-        reg_association entry = {sys,         ext,         friendly,   icon, script_number(index),
-                                 commands[0], commands[1], commands[2]};
+        reg_association entry = {
+            sys,         ext,         friendly,        icon, script_number(index), commands[0],
+            commands[1], commands[2], state->dest_path};
         if (!fields_fit(fields, limits, 7) || !register_association(&entry)) failed = 1;
         platform_set_progress_pos(window, IDC_PROGRESS_BAR, n + 1);
         drain_messages(window);

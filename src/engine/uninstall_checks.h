@@ -29,6 +29,15 @@ int uninstall_is_shell_link(const unsigned char *head, size_t size);
 // UNINSTALL_FAILED.
 int uninstall_remove_below(const char *root, const char *path, int kind, int shortcuts_only,
                            uint32_t *error);
+// 1 when the class key name of HKEY_CLASSES_ROOT points into folder: its icon, or the command
+// of one of its verbs, names a file below it. The registry step asks it too, before it fills a
+// class that exists: install and uninstall agree on which class is the product's. 0 when not
+// (or the key cannot be read); -1 when there is no such key.
+int uninstall_class_points_into(const char *name, const char *folder);
+// 1 when the extension key name of HKEY_CLASSES_ROOT is the product's: its default value names a
+// class that a record of plan names and that was proven the product's, or it holds nothing at
+// all (made, and never filled); 0 when not; -1 when there is no such key.
+int uninstall_extension_is_ours(const uninstall_plan *plan, const char *name);
 // Judges every key record of plan not decided yet, before anything is removed: a class while
 // its icon or a command names a file below the destination; an extension while its default
 // value names a class judged so (or it holds nothing at all); an entry of the list of installed
