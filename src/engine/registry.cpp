@@ -3,7 +3,6 @@
 
 #include "engine/install_log.h"
 #include "engine/step.h"
-#include "engine/uninstall_checks.h"
 #include "engine/uninstall_entry.h"
 #include "platform/platform.h"
 #include "platform/platform_registry.h"
@@ -45,10 +44,17 @@ int refused(const char *name) {
     return 1;
 }
 
-// Equal ignoring the case of ASCII letters, as the registry compares names.
-int same_name(const char *a, const char *b) {
-    size_t n = strlen(a);
-    return n == strlen(b) && uninstall_same_text(a, b, n);
+// 1 when the default value of subkey of key names a file in folder as an install of the product
+// writes it: the folder and a backslash, after the opening quote of a command.
+int names_file_in(platform_key *key, const char *subkey, const char *folder) {
+    platform_key *opened = nullptr;
+    char text[PATH_CAPACITY] = "";
+    uint32_t status = platform_reg_open(key, subkey, PLATFORM_KEY_READ, &opened);
+    if (status == 0) status = platform_reg_get_text(opened, "", text, sizeof text);
+    platform_reg_close(opened);
+    const char *p = text + (text[0] == '"');
+    size_t n = strlen(folder);
+    return status == 0 && n > 0 && uninstall_same_text(p, folder, n) && p[n] == '\\';
 }
 
 // Opens the existing key name of HKEY_CLASSES_ROOT for reading into *key. 1 when it exists, 0
@@ -61,17 +67,25 @@ int probe_key(const char *name, int number, platform_key **key) {
     return -1;
 }
 
-// 1 when the class of entry may be written: it is new, or the product's own (it points into the
-// destination, as the uninstaller judges it, or holds nothing at all). 0 when it exists and
-// is not, or cannot be read (logged).
+// 1 when the class of entry may be written: it is new, or the product's own. An install of the
+// product marks its class with REGISTRY_INSTALL_FOLDER_VALUE (into whatever folder it went); one
+// from before that mark has its icon or open command in the destination; and a class that
+// holds nothing at all is nobody's. 0 when it exists and is none of these (another program's,
+// such as wrifile), or cannot be read (logged).
 int class_writable(const reg_association *entry) {
     platform_key *key = nullptr;
     int found = probe_key(entry->sys_name, 2, &key);
     if (found <= 0) return found == 0;
     uint32_t subkeys = 1, values = 1;
     int empty = platform_reg_counts(key, &subkeys, &values) == 0 && subkeys == 0 && values == 0;
+    char folder[PLATFORM_KEY_NAME_CAPACITY]; // its text does not matter: present is enough
+    int ours = empty ||
+               platform_reg_get_text(key, REGISTRY_INSTALL_FOLDER_VALUE, folder, sizeof folder) !=
+                   PLATFORM_ERROR_FILE_NOT_FOUND ||
+               names_file_in(key, "DefaultIcon", entry->folder) ||
+               names_file_in(key, "shell\\open\\command", entry->folder);
     platform_reg_close(key);
-    if (empty || uninstall_class_points_into(entry->sys_name, entry->folder) == 1) return 1;
+    if (ours) return 1;
     append_error_format("Refused Foreign Class! (%s)", entry->sys_name);
     return 0;
 }
@@ -94,7 +108,7 @@ int take_extension(const char *ext, const char *sys) {
             append_error_format("RegQueryValueEx(1) Failed: %u (%s)", (unsigned)read, ext);
             return 0;
         }
-        remember = !same_name(previous, sys);
+        remember = !uninstall_same_name(previous, sys);
     }
     if (uint32_t e = platform_reg_create(nullptr, ext, &key)) {
         append_error_format("RegCreateKeyEx(1) Failed: %u (%s)", (unsigned)e, ext);
@@ -122,6 +136,12 @@ uint32_t fill_class_key(platform_key *class_key, const reg_association *entry) {
     if (status) {
         append_error_format("RegSetValueEx(2) Failed: %u ('%s'='%s')", (unsigned)status,
                             entry->sys_name, entry->friendly_name);
+        return status;
+    }
+    status = platform_reg_set_text(class_key, REGISTRY_INSTALL_FOLDER_VALUE, entry->folder);
+    if (status) {
+        append_error_format("RegSetValueEx(2) Failed: %u ('%s'='%s')", (unsigned)status,
+                            REGISTRY_INSTALL_FOLDER_VALUE, entry->folder);
         return status;
     }
     platform_key *icon = nullptr;
@@ -174,23 +194,39 @@ int32_t script_number(const char *text) {
     return value > INT32_MAX ? INT32_MAX : value < INT32_MIN ? INT32_MIN : (int32_t)value;
 }
 
-// Field n of line into out, unquoted, and expanded first when expand is set. 1 when present.
-int association_field(installer_state *state, const char *line, int n, int expand, char *out,
-                      size_t cap) {
-    if (!take_field(line, n, out, cap)) return 0;
-    if (expand) expand_placeholders(state, out, out, cap);
-    unquote(out);
-    return 1;
-}
+// The most characters each field of an entry may hold, in their order; the icon file and the
+// three commands, which hold ASSOC_FILE_MAX, are the fields whose placeholders are expanded;
+// the icon index (0) is a number read from its first characters.
+enum : int { ASSOC_FIELDS = 8 };
+const unsigned char FIELD_MAX[ASSOC_FIELDS] = {
+    ASSOC_SYSNAME_MAX, ASSOC_EXTENSION_MAX, ASSOC_FRIENDLY_NAME_MAX, ASSOC_FILE_MAX, 0,
+    ASSOC_FILE_MAX,    ASSOC_FILE_MAX,      ASSOC_FILE_MAX,
+};
+static_assert(ASSOC_FILE_MAX == 255 && ASSOC_SYSNAME_MAX < ASSOC_FILE_MAX &&
+                  ASSOC_FRIENDLY_NAME_MAX < ASSOC_FILE_MAX,
+              "the capacities fit a byte, and only the files' is ASSOC_FILE_MAX");
 
-// The entry's fields within their capacities: 1, or 0 with the first over-long field logged.
-int fields_fit(const char *const fields[], const size_t limits[], int count) {
-    for (int i = 0; i < count; i++) {
-        if (strlen(fields[i]) <= limits[i]) continue;
-        append_error_format("Field Too Long! (%s)", fields[i]);
-        return 0;
+// Reads the fields of entry line into fields, unquoted, expanded where the table says. 1 when
+// the entry has its SysName and Extension; -1 when a field is longer than it may be (the first
+// such is logged); 0 when the list ends here.
+int read_fields(installer_state *state, const char *line, char fields[][SCRIPT_EXPAND_CAPACITY]) {
+    int result = 1;
+    for (int n = 0; n < ASSOC_FIELDS; n++) {
+        char *out = fields[n];
+        if (!take_field(line, n, out, SCRIPT_EXPAND_CAPACITY)) {
+            if (n < 2) return 0;
+            continue;
+        }
+        if (FIELD_MAX[n] == ASSOC_FILE_MAX)
+            expand_placeholders(state, out, out, SCRIPT_EXPAND_CAPACITY);
+        unquote(out);
     }
-    return 1;
+    for (int n = 0; n < ASSOC_FIELDS && result > 0; n++) {
+        if (!FIELD_MAX[n] || strlen(fields[n]) <= FIELD_MAX[n]) continue;
+        append_error_format("Field Too Long! (%s)", fields[n]);
+        result = -1;
+    }
+    return result;
 }
 
 } // namespace
@@ -272,27 +308,13 @@ int register_list(platform_window *window, installer_state *state, uint32_t list
     int processed = 0, failed = 0;
     for (int n = 0; list_line(state, list_key, n, line, sizeof line) > 0; n++) {
         platform_set_progress_pos(window, IDC_PROGRESS_BAR, n);
-        char sys[SCRIPT_EXPAND_CAPACITY], ext[SCRIPT_EXPAND_CAPACITY];
-        if (!association_field(state, line, 0, 0, sys, sizeof sys) ||
-            !association_field(state, line, 1, 0, ext, sizeof ext))
-            break;
-        char friendly[SCRIPT_EXPAND_CAPACITY], icon[SCRIPT_EXPAND_CAPACITY];
-        char index[SCRIPT_EXPAND_CAPACITY], commands[3][SCRIPT_EXPAND_CAPACITY];
-        association_field(state, line, 2, 0, friendly, sizeof friendly);
-        association_field(state, line, 3, 1, icon, sizeof icon);
-        association_field(state, line, 4, 0, index, sizeof index);
-        for (int i = 0; i < 3; i++)
-            association_field(state, line, 5 + i, 1, commands[i], sizeof commands[i]);
+        char f[ASSOC_FIELDS][SCRIPT_EXPAND_CAPACITY];
+        int read = read_fields(state, line, f);
+        if (read == 0) break;
         processed = 1;
-        const char *const fields[] = {sys,         ext,         friendly,   icon,
-                                      commands[0], commands[1], commands[2]};
-        const size_t limits[] = {ASSOC_SYSNAME_MAX, ASSOC_EXTENSION_MAX, ASSOC_FRIENDLY_NAME_MAX,
-                                 ASSOC_FILE_MAX,    ASSOC_FILE_MAX,      ASSOC_FILE_MAX,
-                                 ASSOC_FILE_MAX};
         reg_association entry = {
-            sys,         ext,         friendly,        icon, script_number(index), commands[0],
-            commands[1], commands[2], state->dest_path};
-        if (!fields_fit(fields, limits, 7) || !register_association(&entry)) failed = 1;
+            f[0], f[1], f[2], f[3], script_number(f[4]), f[5], f[6], f[7], state->dest_path};
+        if (read < 0 || !register_association(&entry)) failed = 1;
         platform_set_progress_pos(window, IDC_PROGRESS_BAR, n + 1);
         drain_messages(window);
     }

@@ -27,6 +27,10 @@ enum : size_t {
 // ("" when it had no default value). Absent when the install made the key.
 #define REGISTRY_PREVIOUS_CLASS_VALUE "KorvexPreviousClass"
 
+// The value of a class key that an install of the product wrote: the folder it was installed
+// into. It marks the class as the product's for a later install into any folder.
+#define REGISTRY_INSTALL_FOLDER_VALUE "KorvexInstallFolder"
+
 // One entry of reg_associate: its fields unquoted, and the icon file and commands expanded.
 struct reg_association {
     const char *sys_name;  // the class key, such as KorvexDemo.Document
@@ -48,12 +52,13 @@ int registry_step(platform_window *window, installer_state *state);
 // a failure, an empty list or a first entry without SysName or Extension.
 int register_list(platform_window *window, installer_state *state, uint32_t list_key);
 // Writes one entry. Refuses an extension without a full stop, a protected key, and a class that
-// exists and is not the product's (it neither points into entry->folder nor is empty), before
-// touching anything. Then points the extension at the class: a new key is made; an existing
-// one keeps its subkeys and values and gets REGISTRY_PREVIOUS_CLASS_VALUE naming the class it
-// named (unless it already names this class: an earlier install's memory stays). Then the class
-// key's description, DefaultIcon and commands, without deleting what else lives below it. 1 on
-// success, 0 when anything failed (error lines logged; what was made stays).
+// exists and is not the product's (it neither carries REGISTRY_INSTALL_FOLDER_VALUE, nor has
+// its icon or open command in entry->folder, nor is empty), before touching anything. Then points
+// the extension at the class: a new key is made; an existing one keeps its subkeys and values and
+// gets REGISTRY_PREVIOUS_CLASS_VALUE naming the class it named (unless it already names this class:
+// an earlier install's memory stays). Then the class key's description,
+// REGISTRY_INSTALL_FOLDER_VALUE, DefaultIcon and commands, without deleting what else lives below
+// it. 1 on success, 0 when anything failed (error lines logged; what was made stays).
 int register_association(const reg_association *entry);
 // The uninstaller's undoing of the extension key name (of HKEY_CLASSES_ROOT), once it has shown
 // that the key still names the product's class: a borrowed key gets back the class it named

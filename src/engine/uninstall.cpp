@@ -34,12 +34,6 @@ const char LOG_NAME[] = "Uninstal.log";
 const char LOG_FIRST_LINE[] = "UninstallLog created: ";
 const char DEFFOLDER_LINE[] = "[DEFFOLDER]";
 
-// 1 when both paths are the same text ignoring case.
-int same_path(const char *a, const char *b) {
-    size_t n = strlen(a);
-    return n == strlen(b) && uninstall_same_text(a, b, n);
-}
-
 // Length of path without its trailing backslashes.
 size_t trimmed_length(const char *path) {
     size_t n = strlen(path);
@@ -403,8 +397,8 @@ int uninstall_perform(uninstall_plan *plan, uninstall_progress_fn progress, void
             if (entry->kind == UNINSTALL_REG)
                 remove_key(plan, entry);
             else if (entry->kind == UNINSTALL_FILE &&
-                     (same_path(entry->text, plan->log_path) ||
-                      (plan->self_path[0] && same_path(entry->text, plan->self_path))))
+                     (uninstall_same_name(entry->text, plan->log_path) ||
+                      (plan->self_path[0] && uninstall_same_name(entry->text, plan->self_path))))
                 entry->outcome = UNINSTALL_DEFERRED;
             else
                 remove_path(plan, entry);

@@ -6,10 +6,9 @@
 // product's: a record naming anything outside the destination, the Start menu's Programs folder
 // or the desktop (the user's, or all users' when elevated), reached through a link, on the
 // desktop or in the Start menu but no shell link, or a key that no longer points into the
-// installation, is refused and
-// reported instead; and a log changed after the install sealed it is refused whole. What could
-// not be removed is collected in a report for the user; the exit code says whether anything
-// was left.
+// installation, is refused and reported instead; and a log changed after the install sealed it
+// is refused whole. What could not be removed is collected in a report for the user; the exit
+// code says whether anything was left.
 #pragma once
 
 #include "engine/install_log.h"

@@ -37,10 +37,6 @@ const unsigned char SHELL_LINK_HEAD[20] = {0x4C, 0x00, 0x00, 0x00, 0x01, 0x14, 0
                                            0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x00,
                                            0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
 
-char lower(char c) {
-    return c >= 'A' && c <= 'Z' ? (char)(c + ('a' - 'A')) : c;
-}
-
 // path into out (capacity cap, cut) as Windows reads it: doubled backslashes after the first
 // two (a network path's) taken as one, trailing ones dropped.
 void clean_path(const char *path, char *out, size_t cap) {
@@ -88,26 +84,6 @@ int judge_node(platform_node *node, int found, int kind, int shortcuts_only, uin
     }
 }
 
-// The default text of the subkey of parent into out (capacity UNINSTALL_COMMAND_CAPACITY).
-// 0, or the error.
-uint32_t default_text(platform_key *parent, const char *subkey, char *out) {
-    platform_key *key = nullptr;
-    uint32_t status = platform_reg_open(parent, subkey, PLATFORM_KEY_READ, &key);
-    if (status == 0) {
-        status = platform_reg_get_text(key, "", out, UNINSTALL_COMMAND_CAPACITY);
-        platform_reg_close(key);
-    }
-    return status;
-}
-
-// 1 when the default value of subkey of parent names a file below folder.
-int names_file_below(platform_key *parent, const char *subkey, const char *folder) {
-    char text[UNINSTALL_COMMAND_CAPACITY], program[UNINSTALL_COMMAND_CAPACITY];
-    if (default_text(parent, subkey, text) != 0) return 0;
-    uninstall_command_program(text, program, sizeof program);
-    return uninstall_path_below(program, folder);
-}
-
 // 1 when the entry root\key of the list of installed programs names the uninstaller self; 0
 // when not; -1 when there is no such key.
 int listing_is_ours(int root, const char *key_path, const char *self) {
@@ -150,9 +126,29 @@ void count_seals(int root, const char *self, const char *digest, int *sealed, in
     platform_reg_close(list);
 }
 
-} // namespace
+// The default text of the subkey of parent into out (capacity UNINSTALL_COMMAND_CAPACITY).
+// 0, or the error.
+uint32_t default_text(platform_key *parent, const char *subkey, char *out) {
+    platform_key *key = nullptr;
+    uint32_t status = platform_reg_open(parent, subkey, PLATFORM_KEY_READ, &key);
+    if (status == 0) {
+        status = platform_reg_get_text(key, "", out, UNINSTALL_COMMAND_CAPACITY);
+        platform_reg_close(key);
+    }
+    return status;
+}
 
-int uninstall_class_points_into(const char *name, const char *folder) {
+// 1 when the default value of subkey of parent names a file below folder.
+int names_file_below(platform_key *parent, const char *subkey, const char *folder) {
+    char text[UNINSTALL_COMMAND_CAPACITY], program[UNINSTALL_COMMAND_CAPACITY];
+    if (default_text(parent, subkey, text) != 0) return 0;
+    uninstall_command_program(text, program, sizeof program);
+    return uninstall_path_below(program, folder);
+}
+
+// 1 when the class key name points into folder (its icon, or the command of one of its verbs,
+// names a file below it); 0 when not; -1 when there is no such key.
+int class_points_into(const char *name, const char *folder) {
     platform_key *key = nullptr, *shell = nullptr;
     uint32_t status = platform_reg_open(nullptr, name, PLATFORM_KEY_READ, &key);
     if (status != 0) return status == PLATFORM_ERROR_FILE_NOT_FOUND ? -1 : 0;
@@ -169,6 +165,8 @@ int uninstall_class_points_into(const char *name, const char *folder) {
     platform_reg_close(key);
     return ours;
 }
+
+} // namespace
 
 int uninstall_extension_is_ours(const uninstall_plan *plan, const char *name) {
     platform_key *key = nullptr;
@@ -190,14 +188,6 @@ int uninstall_extension_is_ours(const uninstall_plan *plan, const char *name) {
                uninstall_same_text(class_name, target, strlen(target));
     }
     return ours;
-}
-
-int uninstall_same_text(const char *a, const char *b, size_t n) {
-    for (size_t i = 0; i < n; i++) {
-        if (lower(a[i]) != lower(b[i])) return 0;
-        if (!a[i]) return 1;
-    }
-    return 1;
 }
 
 const char *uninstall_classes_key(const char *text) {
@@ -263,7 +253,7 @@ void uninstall_judge_keys(uninstall_plan *plan) {
                 const char *key = uninstall_listing_key(entry->text, &root);
                 if (pass == 0 && key) ours = listing_is_ours(root, key, plan->self_path);
             } else if (name[0] != '.') {
-                if (pass == 0) ours = uninstall_class_points_into(name, plan->folder);
+                if (pass == 0) ours = class_points_into(name, plan->folder);
             } else if (pass == 1) {
                 ours = uninstall_extension_is_ours(plan, name);
             }

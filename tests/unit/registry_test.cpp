@@ -117,6 +117,7 @@ TEST_F(registry_test, EntriesWriteTheirKeysKeepingWhatOthersPutThere) {
          list("reg_associate", DOC), 0, STEP_DONE,
          R"(.kvd = Kv.Doc
 Kv.Doc = Kv document
+  "KorvexInstallFolder"="C:\\Prog"
 Kv.Doc\DefaultIcon = C:\Prog\app.exe,2
 Kv.Doc\shell
 Kv.Doc\shell\open
@@ -127,6 +128,7 @@ Kv.Doc\shell\open\command = "C:\Prog\app.exe" "%1"
          list("reg_associate", "Kv.Doc,.kvd,Doc,icon.ico,,open,print,printto\n"), 0, STEP_DONE,
          R"(.kvd = Kv.Doc
 Kv.Doc = Doc
+  "KorvexInstallFolder"="C:\\Prog"
 Kv.Doc\DefaultIcon = icon.ico,0
 Kv.Doc\shell
 Kv.Doc\shell\open
@@ -141,6 +143,7 @@ Kv.Doc\shell\printto\command = printto
          list("reg_associate", "Kv.Txt,xyz,Text\n" + std::string(DOC)), 0, STEP_FAILED,
          R"(.kvd = Kv.Doc
 Kv.Doc = Kv document
+  "KorvexInstallFolder"="C:\\Prog"
 Kv.Doc\DefaultIcon = C:\Prog\app.exe,2
 Kv.Doc\shell
 Kv.Doc\shell\open
@@ -177,6 +180,7 @@ Kv.Doc\shell\open\command = "C:\Prog\app.exe" "%1"
 .KVD\ShellNew
   "NullFile"=""
 Kv.Doc = Doc
+  "KorvexInstallFolder"="C:\\Prog"
 Kv.Doc\DefaultIcon = C:\Prog\app.exe,1
 Kv.Doc\shell
 Kv.Doc\shell\edit
@@ -200,35 +204,50 @@ Kv.Doc\shell
 Kv.Doc\shell\open
 Kv.Doc\shell\open\command = C:\Other\x.exe %1
 Kv.Empty = E
+  "KorvexInstallFolder"="C:\\Prog"
 Kv.Empty\DefaultIcon = ,0
 Kv.Empty\shell
 )",
          "Refused Foreign Class! (Kv.Doc)\r\n",
          "[REG]\r\nHKEY_CLASSES_ROOT\\.kve\r\n[REG]\r\nHKEY_CLASSES_ROOT\\Kv.Empty\r\n", 1},
+        {"the class an install of the product made in another folder is the product's",
+         "[HKEY_CLASSES_ROOT\\Kv.Doc]\n@=\"Doc\"\n\"KorvexInstallFolder\"=\"C:\\\\Elders\"\n\n"
+         "[HKEY_CLASSES_ROOT\\Kv.Doc\\DefaultIcon]\n@=\"C:\\\\Elders\\\\app.exe,0\"\n\n",
+         list("reg_associate", "Kv.Doc,.kvd,Doc,[dest]\\app.exe\n"), 0, STEP_DONE,
+         ".kvd = Kv.Doc\nKv.Doc = Doc\n  \"KorvexInstallFolder\"=\"C:\\\\Prog\"\n"
+         "Kv.Doc\\DefaultIcon = C:\\Prog\\app.exe,0\nKv.Doc\\shell\n",
+         "", nullptr, 1},
         {"extrareg01 clear: only reg_associate", "",
          list("reg_associate", "A.Doc,.a,A\n") + list("reg_associate_01", "B.Doc,.b,B\n"), 0,
-         STEP_DONE, ".a = A.Doc\nA.Doc = A\nA.Doc\\DefaultIcon = ,0\nA.Doc\\shell\n", "",
-         "[REG]\r\nHKEY_CLASSES_ROOT\\.a\r\n[REG]\r\nHKEY_CLASSES_ROOT\\A.Doc\r\n", 1},
+         STEP_DONE,
+         ".a = A.Doc\nA.Doc = A\n  \"KorvexInstallFolder\"=\"C:\\\\Prog\"\nA.Doc\\DefaultIcon = "
+         ",0\nA.Doc\\shell\n",
+         "", "[REG]\r\nHKEY_CLASSES_ROOT\\.a\r\n[REG]\r\nHKEY_CLASSES_ROOT\\A.Doc\r\n", 1},
         {"extrareg01 ticked: both lists", "",
          list("reg_associate", "A.Doc,.a,A\n") + list("reg_associate_01", "B.Doc,.b,B\n"),
          CHOICE_EXTRAREG, STEP_DONE,
-         ".a = A.Doc\n.b = B.Doc\nA.Doc = A\nA.Doc\\DefaultIcon = ,0\nA.Doc\\shell\nB.Doc = "
-         "B\nB.Doc\\DefaultIcon = ,0\nB.Doc\\shell\n",
+         ".a = A.Doc\n.b = B.Doc\nA.Doc = A\n  "
+         "\"KorvexInstallFolder\"=\"C:\\\\Prog\"\nA.Doc\\DefaultIcon = ,0\nA.Doc\\shell\nB.Doc = "
+         "B\n  \"KorvexInstallFolder\"=\"C:\\\\Prog\"\nB.Doc\\DefaultIcon = ,0\nB.Doc\\shell\n",
          "",
          "[REG]\r\nHKEY_CLASSES_ROOT\\.a\r\n[REG]\r\nHKEY_CLASSES_ROOT\\A.Doc\r\n"
          "[REG]\r\nHKEY_CLASSES_ROOT\\.b\r\n[REG]\r\nHKEY_CLASSES_ROOT\\B.Doc\r\n",
          2},
         {"only the second list, ticked", "", list("reg_associate_01", "B.Doc,.b,B\n"),
          CHOICE_EXTRAREG, STEP_DONE,
-         ".b = B.Doc\nB.Doc = B\nB.Doc\\DefaultIcon = ,0\nB.Doc\\shell\n", "", nullptr, 1},
+         ".b = B.Doc\nB.Doc = B\n  \"KorvexInstallFolder\"=\"C:\\\\Prog\"\nB.Doc\\DefaultIcon = "
+         ",0\nB.Doc\\shell\n",
+         "", nullptr, 1},
         {"no list: nothing touched", "", "windowtitle=x\n", CHOICE_EXTRAREG, STEP_DONE, "", "", "",
          0},
         {"an empty list fails", "", list("reg_associate", ""), 0, STEP_FAILED, "", "", "", 0},
         {"a first entry without an extension fails", "", list("reg_associate", "A.Doc\n"), 0,
          STEP_FAILED, "", "", "", 0},
         {"a blank line ends the list", "", list("reg_associate", "A.Doc,.a,A\n\nB.Doc,.b,B\n"), 0,
-         STEP_DONE, ".a = A.Doc\nA.Doc = A\nA.Doc\\DefaultIcon = ,0\nA.Doc\\shell\n", "", nullptr,
-         1},
+         STEP_DONE,
+         ".a = A.Doc\nA.Doc = A\n  \"KorvexInstallFolder\"=\"C:\\\\Prog\"\nA.Doc\\DefaultIcon = "
+         ",0\nA.Doc\\shell\n",
+         "", nullptr, 1},
         {"the first list fails: the second is not processed", "",
          list("reg_associate", "A.Doc,a,A\n") + list("reg_associate_01", "B.Doc,.b,B\n"),
          CHOICE_EXTRAREG, STEP_FAILED, "", "Invalid Extension Key! (a)\r\n", "", 0},
@@ -245,6 +264,7 @@ CLSID
 CLSID\{0001}
 CLSID\{0001}\InprocServer32 = x.dll
 Kv.Doc = Kv document
+  "KorvexInstallFolder"="C:\\Prog"
 Kv.Doc\DefaultIcon = C:\Prog\app.exe,2
 Kv.Doc\shell
 Kv.Doc\shell\open
