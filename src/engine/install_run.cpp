@@ -104,6 +104,12 @@ int perform_step(platform_window *window, installer_state *state, uint32_t key) 
     return STEP_CANCELLED;
 }
 
+int install_step_known(uint32_t key) {
+    for (const step_entry &step : step_table)
+        if (step.key == key) return 1;
+    return 0;
+}
+
 int next_install_step(platform_window *window, installer_state *state) {
     if (state->step_counter == 0) return set_up_run(window, state);
     drain_messages(window);

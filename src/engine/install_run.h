@@ -21,3 +21,6 @@ int install_run(platform_window *window, installer_state *state);
 int next_install_step(platform_window *window, installer_state *state);
 // Performs the step of keyword key. Its result; STEP_CANCELLED for a key that is no step.
 int perform_step(platform_window *window, installer_state *state, uint32_t key);
+// 1 when keyword key names a step the run can perform, 0 when perform_step would answer
+// STEP_CANCELLED for it.
+int install_step_known(uint32_t key);

@@ -44,6 +44,90 @@ int refused(const char *name) {
     return 1;
 }
 
+// 1 when the default value of subkey of key names a file in folder as an install of the product
+// writes it: the folder and a backslash, after the opening quote of a command.
+int names_file_in(platform_key *key, const char *subkey, const char *folder) {
+    platform_key *opened = nullptr;
+    char text[PATH_CAPACITY] = "";
+    uint32_t status = platform_reg_open(key, subkey, PLATFORM_KEY_READ, &opened);
+    if (status == 0) status = platform_reg_get_text(opened, "", text, sizeof text);
+    platform_reg_close(opened);
+    const char *p = text + (text[0] == '"');
+    size_t n = strlen(folder);
+    return status == 0 && n > 0 && uninstall_same_text(p, folder, n) && p[n] == '\\';
+}
+
+// Opens the existing key name of HKEY_CLASSES_ROOT for reading into *key. 1 when it exists, 0
+// when it does not, -1 when the open failed (logged as RegOpenKeyEx(number)).
+int probe_key(const char *name, int number, platform_key **key) {
+    uint32_t status = platform_reg_open(nullptr, name, PLATFORM_KEY_READ, key);
+    if (status == 0) return 1;
+    if (status == PLATFORM_ERROR_FILE_NOT_FOUND) return 0;
+    append_error_format("RegOpenKeyEx(%d) Failed: %u (%s)", number, (unsigned)status, name);
+    return -1;
+}
+
+// 1 when the class of entry may be written: it is new, or the product's own. An install of the
+// product marks its class with REGISTRY_INSTALL_FOLDER_VALUE (into whatever folder it went); one
+// from before that mark has its icon or open command in the destination; and a class that
+// holds nothing at all is nobody's. 0 when it exists and is none of these (another program's,
+// such as wrifile), or cannot be read (logged).
+int class_writable(const reg_association *entry) {
+    platform_key *key = nullptr;
+    int found = probe_key(entry->sys_name, 2, &key);
+    if (found <= 0) return found == 0;
+    uint32_t subkeys = 1, values = 1;
+    int empty = platform_reg_counts(key, &subkeys, &values) == 0 && subkeys == 0 && values == 0;
+    char folder[PLATFORM_KEY_NAME_CAPACITY]; // its text does not matter: present is enough
+    int ours = empty ||
+               platform_reg_get_text(key, REGISTRY_INSTALL_FOLDER_VALUE, folder, sizeof folder) !=
+                   PLATFORM_ERROR_FILE_NOT_FOUND ||
+               names_file_in(key, "DefaultIcon", entry->folder) ||
+               names_file_in(key, "shell\\open\\command", entry->folder);
+    platform_reg_close(key);
+    if (ours) return 1;
+    append_error_format("Refused Foreign Class! (%s)", entry->sys_name);
+    return 0;
+}
+
+// Points the extension key ext at the class sys, keeping everything else under the key: an
+// existing key that names another class (or none) first remembers it in
+// REGISTRY_PREVIOUS_CLASS_VALUE. The key is recorded once it is open for writing. 1, or 0 when
+// something failed (logged).
+int take_extension(const char *ext, const char *sys) {
+    platform_key *key = nullptr;
+    int found = probe_key(ext, 1, &key);
+    if (found < 0) return 0;
+    char previous[PLATFORM_KEY_NAME_CAPACITY] = "";
+    int remember = 0;
+    if (found) {
+        uint32_t read = platform_reg_get_text(key, "", previous, sizeof previous);
+        platform_reg_close(key);
+        // A value that cannot be read back could not be given back either: the key stays as is.
+        if (read != 0 && read != PLATFORM_ERROR_FILE_NOT_FOUND) {
+            append_error_format("RegQueryValueEx(1) Failed: %u (%s)", (unsigned)read, ext);
+            return 0;
+        }
+        remember = !uninstall_same_name(previous, sys);
+    }
+    if (uint32_t e = platform_reg_create(nullptr, ext, &key)) {
+        append_error_format("RegCreateKeyEx(1) Failed: %u (%s)", (unsigned)e, ext);
+        return 0;
+    }
+    record_key(ext);
+    // The earlier class is remembered before it is replaced: a failure between the two leaves
+    // the key pointing where it pointed.
+    uint32_t set =
+        remember ? platform_reg_set_text(key, REGISTRY_PREVIOUS_CLASS_VALUE, previous) : 0;
+    if (set)
+        append_error_format("RegSetValueEx(1) Failed: %u ('%s'='%s')", (unsigned)set,
+                            REGISTRY_PREVIOUS_CLASS_VALUE, previous);
+    else if ((set = platform_reg_set_default(key, sys)) != 0)
+        append_error_format("RegSetValueEx(1) Failed: %u ('%s'='%s')", (unsigned)set, ext, sys);
+    platform_reg_close(key);
+    return set == 0;
+}
+
 // The class key's description and the keys below it: DefaultIcon and the shell commands. 0
 // when all went well, else the error of the first step that failed (the description, the icon
 // key or its value, the shell key, or a command key; a command's value does not count).
@@ -52,6 +136,12 @@ uint32_t fill_class_key(platform_key *class_key, const reg_association *entry) {
     if (status) {
         append_error_format("RegSetValueEx(2) Failed: %u ('%s'='%s')", (unsigned)status,
                             entry->sys_name, entry->friendly_name);
+        return status;
+    }
+    status = platform_reg_set_text(class_key, REGISTRY_INSTALL_FOLDER_VALUE, entry->folder);
+    if (status) {
+        append_error_format("RegSetValueEx(2) Failed: %u ('%s'='%s')", (unsigned)status,
+                            REGISTRY_INSTALL_FOLDER_VALUE, entry->folder);
         return status;
     }
     platform_key *icon = nullptr;
@@ -104,23 +194,39 @@ int32_t script_number(const char *text) {
     return value > INT32_MAX ? INT32_MAX : value < INT32_MIN ? INT32_MIN : (int32_t)value;
 }
 
-// Field n of line into out, unquoted, and expanded first when expand is set. 1 when present.
-int association_field(installer_state *state, const char *line, int n, int expand, char *out,
-                      size_t cap) {
-    if (!take_field(line, n, out, cap)) return 0;
-    if (expand) expand_placeholders(state, out, out, cap);
-    unquote(out);
-    return 1;
-}
+// The most characters each field of an entry may hold, in their order; the icon file and the
+// three commands, which hold ASSOC_FILE_MAX, are the fields whose placeholders are expanded;
+// the icon index (0) is a number read from its first characters.
+enum : int { ASSOC_FIELDS = 8 };
+const unsigned char FIELD_MAX[ASSOC_FIELDS] = {
+    ASSOC_SYSNAME_MAX, ASSOC_EXTENSION_MAX, ASSOC_FRIENDLY_NAME_MAX, ASSOC_FILE_MAX, 0,
+    ASSOC_FILE_MAX,    ASSOC_FILE_MAX,      ASSOC_FILE_MAX,
+};
+static_assert(ASSOC_FILE_MAX == 255 && ASSOC_SYSNAME_MAX < ASSOC_FILE_MAX &&
+                  ASSOC_FRIENDLY_NAME_MAX < ASSOC_FILE_MAX,
+              "the capacities fit a byte, and only the files' is ASSOC_FILE_MAX");
 
-// The entry's fields within their capacities: 1, or 0 with the first over-long field logged.
-int fields_fit(const char *const fields[], const size_t limits[], int count) {
-    for (int i = 0; i < count; i++) {
-        if (strlen(fields[i]) <= limits[i]) continue;
-        append_error_format("Field Too Long! (%s)", fields[i]);
-        return 0;
+// Reads the fields of entry line into fields, unquoted, expanded where the table says. 1 when
+// the entry has its SysName and Extension; -1 when a field is longer than it may be (the first
+// such is logged); 0 when the list ends here.
+int read_fields(installer_state *state, const char *line, char fields[][SCRIPT_EXPAND_CAPACITY]) {
+    int result = 1;
+    for (int n = 0; n < ASSOC_FIELDS; n++) {
+        char *out = fields[n];
+        if (!take_field(line, n, out, SCRIPT_EXPAND_CAPACITY)) {
+            if (n < 2) return 0;
+            continue;
+        }
+        if (FIELD_MAX[n] == ASSOC_FILE_MAX)
+            expand_placeholders(state, out, out, SCRIPT_EXPAND_CAPACITY);
+        unquote(out);
     }
-    return 1;
+    for (int n = 0; n < ASSOC_FIELDS && result > 0; n++) {
+        if (!FIELD_MAX[n] || strlen(fields[n]) <= FIELD_MAX[n]) continue;
+        append_error_format("Field Too Long! (%s)", fields[n]);
+        result = -1;
+    }
+    return result;
 }
 
 } // namespace
@@ -149,39 +255,9 @@ int register_association(const reg_association *entry) {
         append_error_format("Invalid Extension Key! (%s)", ext);
         return 0;
     }
-    if (refused(ext) || refused(sys)) return 0;
-
+    if (refused(ext) || refused(sys) || !class_writable(entry) || !take_extension(ext, sys))
+        return 0;
     platform_key *key = nullptr;
-    if (platform_reg_open(nullptr, ext, PLATFORM_KEY_READ, &key) == 0) {
-        platform_reg_close(key);
-        if (uint32_t e = delete_key_tree(nullptr, ext)) {
-            append_error_format("RegDeleteKeyNT(1) Failed: %u (%s)", (unsigned)e, ext);
-            return 0;
-        }
-    }
-    if (uint32_t e = platform_reg_create(nullptr, ext, &key)) {
-        append_error_format("RegCreateKeyEx(1) Failed: %u (%s)", (unsigned)e, ext);
-        return 0;
-    }
-    record_key(ext);
-    uint32_t set = platform_reg_set_default(key, sys);
-    platform_reg_close(key);
-    if (set) {
-        append_error_format("RegSetValueEx(1) Failed: %u ('%s'='%s')", (unsigned)set, ext, sys);
-        return 0;
-    }
-
-    uint32_t probe = platform_reg_open(nullptr, sys, PLATFORM_KEY_READ, &key);
-    if (probe == 0) {
-        platform_reg_close(key);
-        if (uint32_t e = delete_key_tree(nullptr, sys)) {
-            append_error_format("RegDeleteKey(2) Failed: %u (%s)", (unsigned)e, sys);
-            return 0;
-        }
-    } else if (probe != PLATFORM_ERROR_FILE_NOT_FOUND) {
-        append_error_format("RegOpenKeyEx(2) Failed: %u (%s)", (unsigned)probe, sys);
-        return 0;
-    }
     if (uint32_t e = platform_reg_create(nullptr, sys, &key)) {
         append_error_format("RegCreateKeyEx(2) Failed: %u (%s)", (unsigned)e, sys);
         return 0;
@@ -195,6 +271,34 @@ int register_association(const reg_association *entry) {
     return 0;
 }
 
+uint32_t registry_release_extension(const char *name, int *kept) {
+    *kept = 0;
+    platform_key *key = nullptr;
+    uint32_t status = platform_reg_open(nullptr, name, PLATFORM_KEY_READ, &key);
+    if (status) return status;
+    char previous[PLATFORM_KEY_NAME_CAPACITY];
+    uint32_t remembered =
+        platform_reg_get_text(key, REGISTRY_PREVIOUS_CLASS_VALUE, previous, sizeof previous);
+    uint32_t subkeys = 1, values = 2;
+    status = platform_reg_counts(key, &subkeys, &values);
+    platform_reg_close(key);
+    if (status) return status;
+    if (remembered != 0 && remembered != PLATFORM_ERROR_FILE_NOT_FOUND) return remembered;
+    // Made by the install, and nothing but the product's default value in it: it goes.
+    if (remembered != 0 && subkeys == 0 && values <= 1) return platform_reg_delete(nullptr, name);
+    *kept = 1;
+    if ((status = platform_reg_create(nullptr, name, &key)) != 0) return status;
+    // The remembered name is text anyone who can write the key could have changed: it never
+    // makes the extension a program type (exefile) or reaches below another key.
+    int restore = remembered == 0 && previous[0] && !is_protected_class_key(previous);
+    status = restore ? platform_reg_set_default(key, previous) : platform_reg_delete_value(key, "");
+    if (status == PLATFORM_ERROR_FILE_NOT_FOUND) status = 0; // no default value left to remove
+    if (status == 0 && remembered == 0)
+        status = platform_reg_delete_value(key, REGISTRY_PREVIOUS_CLASS_VALUE);
+    platform_reg_close(key);
+    return status;
+}
+
 int register_list(platform_window *window, installer_state *state, uint32_t list_key) {
     char line[SCRIPT_TOKEN_CAPACITY];
     int count = 0;
@@ -204,26 +308,13 @@ int register_list(platform_window *window, installer_state *state, uint32_t list
     int processed = 0, failed = 0;
     for (int n = 0; list_line(state, list_key, n, line, sizeof line) > 0; n++) {
         platform_set_progress_pos(window, IDC_PROGRESS_BAR, n);
-        char sys[SCRIPT_EXPAND_CAPACITY], ext[SCRIPT_EXPAND_CAPACITY];
-        if (!association_field(state, line, 0, 0, sys, sizeof sys) ||
-            !association_field(state, line, 1, 0, ext, sizeof ext))
-            break;
-        char friendly[SCRIPT_EXPAND_CAPACITY], icon[SCRIPT_EXPAND_CAPACITY];
-        char index[SCRIPT_EXPAND_CAPACITY], commands[3][SCRIPT_EXPAND_CAPACITY];
-        association_field(state, line, 2, 0, friendly, sizeof friendly);
-        association_field(state, line, 3, 1, icon, sizeof icon);
-        association_field(state, line, 4, 0, index, sizeof index);
-        for (int i = 0; i < 3; i++)
-            association_field(state, line, 5 + i, 1, commands[i], sizeof commands[i]);
+        char f[ASSOC_FIELDS][SCRIPT_EXPAND_CAPACITY];
+        int read = read_fields(state, line, f);
+        if (read == 0) break;
         processed = 1;
-        const char *const fields[] = {sys,         ext,         friendly,   icon,
-                                      commands[0], commands[1], commands[2]};
-        const size_t limits[] = {ASSOC_SYSNAME_MAX, ASSOC_EXTENSION_MAX, ASSOC_FRIENDLY_NAME_MAX,
-                                 ASSOC_FILE_MAX,    ASSOC_FILE_MAX,      ASSOC_FILE_MAX,
-                                 ASSOC_FILE_MAX};
-        reg_association entry = {sys,         ext,         friendly,   icon, script_number(index),
-                                 commands[0], commands[1], commands[2]};
-        if (!fields_fit(fields, limits, 7) || !register_association(&entry)) failed = 1;
+        reg_association entry = {
+            f[0], f[1], f[2], f[3], script_number(f[4]), f[5], f[6], f[7], state->dest_path};
+        if (read < 0 || !register_association(&entry)) failed = 1;
         platform_set_progress_pos(window, IDC_PROGRESS_BAR, n + 1);
         drain_messages(window);
     }

@@ -6,6 +6,7 @@
 #include "engine/install_log.h"
 #include "engine/step.h"
 #include "platform/platform.h"
+#include "platform/platform_registry.h"
 #include "platform/platform_shortcut.h"
 #include "script/script.h"
 #include "state/installer_state.h"
@@ -21,13 +22,14 @@ enum : uint32_t { ERROR_FILENAME_TOO_LONG_CODE = 206 };
 
 // One variant of the step.
 struct shortcut_variant {
-    uint32_t block;     // the script's list
-    uint32_t choice;    // the choice bit that enables it
-    int special_folder; // where its group folders live
+    uint32_t block;    // the script's list
+    uint32_t choice;   // the choice bit that enables it
+    int user_folder;   // where its group folders live for the user who installs
+    int common_folder; // ...and for every user, when the install is machine-wide
 };
 const shortcut_variant variants[] = {
-    {KW_PROGRAM_GROUP, CHOICE_STARTMENU, PLATFORM_FOLDER_PROGRAMS},
-    {KW_DESKTOP_SHORTCUT, CHOICE_DESKTOP, PLATFORM_FOLDER_DESKTOP},
+    {KW_PROGRAM_GROUP, CHOICE_STARTMENU, PLATFORM_FOLDER_PROGRAMS, PLATFORM_FOLDER_COMMON_PROGRAMS},
+    {KW_DESKTOP_SHORTCUT, CHOICE_DESKTOP, PLATFORM_FOLDER_DESKTOP, PLATFORM_FOLDER_COMMON_DESKTOP},
 };
 
 // Field n of line, placeholders expanded and then unquoted, into out. 1 when the field is there.
@@ -161,6 +163,9 @@ int make_shortcuts(platform_window *window, installer_state *state, int kind) {
     platform_set_progress_range(window, IDC_PROGRESS_BAR, count);
     platform_set_progress_pos(window, IDC_PROGRESS_BAR, 0);
 
+    // Elevated, the install is machine-wide, as its entry under HKEY_LOCAL_MACHINE is: the links
+    // go where every user finds them, not to the administrator whose password elevated it.
+    int special_folder = platform_process_elevated() ? variant.common_folder : variant.user_folder;
     int made = 0, failed = 0;
     char passed_over[PATH_CAPACITY + 64] = "";
     shortcut_entry entry;
@@ -171,7 +176,7 @@ int make_shortcuts(platform_window *window, installer_state *state, int kind) {
         if (entry.has_description)
             platform_set_item_text(window, IDC_STATUS_LINE, entry.description);
         char why[sizeof passed_over] = "";
-        int outcome = make_entry_link(&entry, variant.special_folder, why, sizeof why);
+        int outcome = make_entry_link(&entry, special_folder, why, sizeof why);
         if (!passed_over[0]) text_copy(passed_over, sizeof passed_over, why);
         if (outcome != ENTRY_PASSED_OVER) made = 1;
         if (outcome == ENTRY_FOLDER_FAILED) {

@@ -1,8 +1,9 @@
 // Shortcuts: the startmenu and desktop steps. Each entry of program_group or desktop_shortcut
 // names a group folder under the special folder, the link's file name, its target and
 // optionally working folder, icon file and index, and description; a link is made for every
-// entry whose target exists. Folders made on the way and every link saved are recorded for the
-// uninstaller.
+// entry whose target exists. The special folders are all users' when the process is elevated
+// (the install is machine-wide), else the user's own. Folders made on the way and every link
+// saved are recorded for the uninstaller.
 #pragma once
 
 #include <cstdint>

@@ -4,9 +4,10 @@
 //   1. nothing is removed unless a record of the log names it, apart from the log itself, the
 //      running uninstaller's own file and the destination folder once it is empty;
 //   2. a record is acted on only when it names a path strictly below the destination, the
-//      Start menu's Programs folder or the desktop, or a key directly below HKEY_CLASSES_ROOT
-//      that Windows does not depend on (protected_keys.h), or the product's entry in the list
-//      of installed programs; every other record is refused;
+//      Start menu's Programs folder or the desktop (the user's own, and all users' when
+//      elevated), or a key directly below HKEY_CLASSES_ROOT that Windows does not depend on
+//      (protected_keys.h), or the product's entry in the list of installed programs; every
+//      other record is refused;
 //   3. nothing is acted on before the log has passed uninstall_check_log, and a record only
 //      when uninstall_checks.h proves it the product's: no link on its way, a shell link on
 //      the desktop and in the Start menu, a key that points into the installation;
@@ -32,12 +33,6 @@ namespace {
 const char LOG_NAME[] = "Uninstal.log";
 const char LOG_FIRST_LINE[] = "UninstallLog created: ";
 const char DEFFOLDER_LINE[] = "[DEFFOLDER]";
-
-// 1 when both paths are the same text ignoring case.
-int same_path(const char *a, const char *b) {
-    size_t n = strlen(a);
-    return n == strlen(b) && uninstall_same_text(a, b, n);
-}
 
 // Length of path without its trailing backslashes.
 size_t trimmed_length(const char *path) {
@@ -67,10 +62,20 @@ int is_below_root(const char *folder) {
 
 // The folder of area in plan; "" when it is not available.
 const char *area_folder(const uninstall_plan *plan, int area) {
-    return area == UNINSTALL_AREA_DESTINATION ? plan->folder
-           : area == UNINSTALL_AREA_PROGRAMS  ? plan->places.programs
-           : area == UNINSTALL_AREA_DESKTOP   ? plan->places.desktop
-                                              : "";
+    switch (area) {
+    case UNINSTALL_AREA_DESTINATION:
+        return plan->folder;
+    case UNINSTALL_AREA_PROGRAMS:
+        return plan->places.programs;
+    case UNINSTALL_AREA_DESKTOP:
+        return plan->places.desktop;
+    case UNINSTALL_AREA_COMMON_PROGRAMS:
+        return plan->places.common_programs;
+    case UNINSTALL_AREA_COMMON_DESKTOP:
+        return plan->places.common_desktop;
+    default:
+        return "";
+    }
 }
 
 // 1 when entry may be acted on, with entry->area set for a path: a path strictly below the
@@ -84,7 +89,7 @@ int entry_permitted(const uninstall_plan *plan, uninstall_entry *entry) {
         const char *name = uninstall_classes_key(entry->text);
         return name && !is_protected_class_key(name);
     }
-    for (int area = UNINSTALL_AREA_DESTINATION; area <= UNINSTALL_AREA_DESKTOP; area++) {
+    for (int area = UNINSTALL_AREA_DESTINATION; area <= UNINSTALL_AREA_LAST; area++) {
         const char *folder = area_folder(plan, area);
         if (folder[0] && uninstall_path_below(entry->text, folder)) {
             entry->area = area;
@@ -227,14 +232,23 @@ void remove_path(const uninstall_plan *plan, uninstall_entry *entry) {
                                entry->area != UNINSTALL_AREA_DESTINATION, &entry->error);
 }
 
-// Deletes the key of entry with its subkeys; its outcome (a missing key is absent).
-void remove_key(uninstall_entry *entry) {
-    int root = PLATFORM_HKEY_CLASSES_ROOT;
+// Deletes the key of entry with its subkeys, or gives an extension back; its outcome (a missing
+// key is absent).
+void remove_key(const uninstall_plan *plan, uninstall_entry *entry) {
+    int root = PLATFORM_HKEY_CLASSES_ROOT, kept = 0;
     const char *listed = uninstall_listing_key(entry->text, &root);
-    uint32_t error = listed ? delete_key_tree(platform_reg_root(root), listed)
-                            : delete_key_tree(nullptr, uninstall_classes_key(entry->text));
+    const char *name = listed ? nullptr : uninstall_classes_key(entry->text);
+    // An extension a newer record of the same key has given back already names its earlier
+    // class now: giving it back twice would take that class's value away.
+    if (name && name[0] == '.' && uninstall_extension_is_ours(plan, name) != 1) {
+        entry->outcome = UNINSTALL_ABSENT;
+        return;
+    }
+    uint32_t error = listed           ? delete_key_tree(platform_reg_root(root), listed)
+                     : name[0] == '.' ? registry_release_extension(name, &kept)
+                                      : delete_key_tree(nullptr, name);
     if (error == PLATFORM_OK) {
-        entry->outcome = UNINSTALL_REMOVED;
+        entry->outcome = kept ? UNINSTALL_GIVEN_BACK : UNINSTALL_REMOVED;
     } else if (error == PLATFORM_ERROR_FILE_NOT_FOUND) {
         entry->outcome = UNINSTALL_ABSENT;
     } else {
@@ -245,9 +259,19 @@ void remove_key(uninstall_entry *entry) {
 
 // 1 when outcome leaves something behind that the report names.
 int outcome_stays(int outcome) {
-    return outcome == UNINSTALL_NOT_EMPTY || outcome == UNINSTALL_FAILED ||
-           outcome >= UNINSTALL_REFUSED_BEHIND_LINK || outcome == UNINSTALL_REFUSED ||
-           outcome == UNINSTALL_KEPT_FOR_RETRY;
+    switch (outcome) {
+    case UNINSTALL_NOT_EMPTY:
+    case UNINSTALL_FAILED:
+    case UNINSTALL_REFUSED:
+    case UNINSTALL_KEPT_FOR_RETRY:
+    case UNINSTALL_REFUSED_BEHIND_LINK:
+    case UNINSTALL_REFUSED_LINK:
+    case UNINSTALL_REFUSED_NOT_SHORTCUT:
+    case UNINSTALL_REFUSED_NOT_OURS:
+        return 1;
+    default:
+        return 0;
+    }
 }
 
 } // namespace
@@ -271,6 +295,12 @@ void uninstall_find_places(uninstall_places *places) {
     platform_special_folder_path(PLATFORM_FOLDER_PROGRAMS, places->programs,
                                  sizeof places->programs);
     platform_special_folder_path(PLATFORM_FOLDER_DESKTOP, places->desktop, sizeof places->desktop);
+    places->common_programs[0] = places->common_desktop[0] = 0;
+    if (!platform_process_elevated()) return;
+    platform_special_folder_path(PLATFORM_FOLDER_COMMON_PROGRAMS, places->common_programs,
+                                 sizeof places->common_programs);
+    platform_special_folder_path(PLATFORM_FOLDER_COMMON_DESKTOP, places->common_desktop,
+                                 sizeof places->common_desktop);
 }
 
 int uninstall_read(uninstall_plan *plan, const char *folder, const uninstall_places *places,
@@ -365,10 +395,10 @@ int uninstall_perform(uninstall_plan *plan, uninstall_progress_fn progress, void
         uninstall_entry *entry = &plan->entries[plan->count - 1 - done];
         if (entry->outcome < 0) {
             if (entry->kind == UNINSTALL_REG)
-                remove_key(entry);
+                remove_key(plan, entry);
             else if (entry->kind == UNINSTALL_FILE &&
-                     (same_path(entry->text, plan->log_path) ||
-                      (plan->self_path[0] && same_path(entry->text, plan->self_path))))
+                     (uninstall_same_name(entry->text, plan->log_path) ||
+                      (plan->self_path[0] && uninstall_same_name(entry->text, plan->self_path))))
                 entry->outcome = UNINSTALL_DEFERRED;
             else
                 remove_path(plan, entry);
@@ -448,9 +478,10 @@ void uninstall_describe(const uninstall_entry *entry, char *out, size_t cap) {
         "Geweigerd (een koppeling)",
         "Geweigerd (geen snelkoppeling)",
         "Geweigerd (niet van deze installatie)",
+        "Teruggegeven",
     };
     int outcome =
-        entry->outcome >= 0 && entry->outcome <= UNINSTALL_REFUSED_NOT_OURS ? entry->outcome : 3;
+        entry->outcome >= 0 && entry->outcome <= UNINSTALL_GIVEN_BACK ? entry->outcome : 3;
     if (outcome == UNINSTALL_FAILED)
         snprintf(out, cap, "%s (fout %u): %s", verbs[outcome], (unsigned)entry->error, entry->text);
     else

@@ -1,13 +1,14 @@
 // The uninstaller's core: reads the Uninstal.log an install run left in the destination folder
 // and removes what it names, newest record first: files (shortcuts among them), registry keys
-// under HKEY_CLASSES_ROOT with their subkeys, folders that are empty, then the log and the
-// destination folder when empty. It never touches what the log does not name, and removes only
-// what is provably the product's: a record naming anything outside the destination, the Start
-// menu's Programs folder or the desktop, reached through a link, on the desktop or in the Start
-// menu but no shell link, or a key that no longer points into the installation, is refused and
-// reported instead; and a log changed after the install sealed it is refused whole. What could
-// not be removed is collected in a report for the user; the exit code says whether anything
-// was left.
+// under HKEY_CLASSES_ROOT with their subkeys (an extension borrowed from another program is
+// given back instead), folders that are empty, then the log and the destination folder when
+// empty. It never touches what the log does not name, and removes only what is provably the
+// product's: a record naming anything outside the destination, the Start menu's Programs folder
+// or the desktop (the user's, or all users' when elevated), reached through a link, on the
+// desktop or in the Start menu but no shell link, or a key that no longer points into the
+// installation, is refused and reported instead; and a log changed after the install sealed it
+// is refused whole. What could not be removed is collected in a report for the user; the exit
+// code says whether anything was left.
 #pragma once
 
 #include "engine/install_log.h"
@@ -45,14 +46,19 @@ enum uninstall_outcome : int {
     UNINSTALL_REFUSED_NOT_SHORTCUT = 9, // on the desktop or in the Start menu, but no shell link
     UNINSTALL_REFUSED_NOT_OURS = 10,    // a key that no longer points into the installation, or
                                         // the entry of another program
+    UNINSTALL_GIVEN_BACK = 11, // an extension key that stays: given back to the class it named
+                               // before, or holding what another program put there since
 };
 
 // Where a path record lies: the folder below which it may be removed.
 enum uninstall_area : int {
     UNINSTALL_AREA_NONE = -1,       // a registry record, or a refused one
     UNINSTALL_AREA_DESTINATION = 0, // the destination folder: files, folders and links
-    UNINSTALL_AREA_PROGRAMS = 1,    // the Start menu's Programs folder: shell links and folders
-    UNINSTALL_AREA_DESKTOP = 2,     // the desktop: shell links and folders
+    UNINSTALL_AREA_PROGRAMS = 1,    // the user's Start menu's Programs folder: shell links, folders
+    UNINSTALL_AREA_DESKTOP = 2,     // the user's desktop: shell links and folders
+    UNINSTALL_AREA_COMMON_PROGRAMS = 3, // the all-users Programs folder: shell links and folders
+    UNINSTALL_AREA_COMMON_DESKTOP = 4,  // the all-users desktop: shell links and folders
+    UNINSTALL_AREA_LAST = UNINSTALL_AREA_COMMON_DESKTOP,
 };
 
 struct uninstall_entry {
@@ -74,11 +80,16 @@ enum : size_t {
 // Where the special folders are: removal below them is allowed (never of the folder itself).
 // "" when the folder is not available.
 struct uninstall_places {
-    char programs[PATH_CAPACITY]; // the Start menu's Programs folder
-    char desktop[PATH_CAPACITY];  // the desktop
+    char programs[PATH_CAPACITY];        // the user's Start menu's Programs folder
+    char desktop[PATH_CAPACITY];         // the user's desktop
+    char common_programs[PATH_CAPACITY]; // the all-users Programs folder ("" unless elevated)
+    char common_desktop[PATH_CAPACITY];  // the all-users desktop ("" unless elevated)
 };
 
-// Fills places from the shell's special folders ("" for one that is not available).
+// Fills places from the shell's special folders ("" for one that is not available): the user's
+// own always (an install that was not elevated, or one of a version before machine-wide links,
+// made its links there), the all-users ones when this process is elevated, as the install run
+// that put its links there was; a process that is not could not remove them anyway.
 void uninstall_find_places(uninstall_places *places);
 
 // Told of every record as it is worked on (shell: a list line, a pump of messages).

@@ -11,7 +11,9 @@
 //      class whose icon or command names a file below the destination, an extension naming
 //      such a class, an entry of the list of installed programs naming this very uninstaller.
 //      A class that existed before the install (Wine's own txtfile) names other programs, so it
-//      stays whatever a log claims;
+//      stays whatever a log claims, and the install itself refuses to write it; an extension
+//      the install borrowed is given back to the class it remembers (registry.h), never to a
+//      key Windows depends on;
 //   4. the digest of the finished log, which the install kept in its entry, must match before
 //      anything at all is done (uninstall_check_log).
 #include "engine/uninstall_checks.h"
@@ -34,10 +36,6 @@ const char UNINSTALL_STRING[] = "UninstallString";
 const unsigned char SHELL_LINK_HEAD[20] = {0x4C, 0x00, 0x00, 0x00, 0x01, 0x14, 0x02,
                                            0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x00,
                                            0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
-
-char lower(char c) {
-    return c >= 'A' && c <= 'Z' ? (char)(c + ('a' - 'A')) : c;
-}
 
 // path into out (capacity cap, cut) as Windows reads it: doubled backslashes after the first
 // two (a network path's) taken as one, trailing ones dropped.
@@ -86,71 +84,6 @@ int judge_node(platform_node *node, int found, int kind, int shortcuts_only, uin
     }
 }
 
-// The default text of the subkey of parent into out (capacity UNINSTALL_COMMAND_CAPACITY).
-// 0, or the error.
-uint32_t default_text(platform_key *parent, const char *subkey, char *out) {
-    platform_key *key = nullptr;
-    uint32_t status = platform_reg_open(parent, subkey, PLATFORM_KEY_READ, &key);
-    if (status == 0) {
-        status = platform_reg_get_text(key, "", out, UNINSTALL_COMMAND_CAPACITY);
-        platform_reg_close(key);
-    }
-    return status;
-}
-
-// 1 when the default value of subkey of parent names a file below folder.
-int names_file_below(platform_key *parent, const char *subkey, const char *folder) {
-    char text[UNINSTALL_COMMAND_CAPACITY], program[UNINSTALL_COMMAND_CAPACITY];
-    if (default_text(parent, subkey, text) != 0) return 0;
-    uninstall_command_program(text, program, sizeof program);
-    return uninstall_path_below(program, folder);
-}
-
-// 1 when the class key name points into folder (its icon, or the command of one of its verbs,
-// names a file below it); 0 when not; -1 when there is no such key.
-int class_points_into(const char *name, const char *folder) {
-    platform_key *key = nullptr, *shell = nullptr;
-    uint32_t status = platform_reg_open(nullptr, name, PLATFORM_KEY_READ, &key);
-    if (status != 0) return status == PLATFORM_ERROR_FILE_NOT_FOUND ? -1 : 0;
-    int ours = names_file_below(key, "DefaultIcon", folder);
-    if (!ours && platform_reg_open(key, "shell", PLATFORM_KEY_READ, &shell) == 0) {
-        char verb[PLATFORM_KEY_NAME_CAPACITY], command[PLATFORM_KEY_NAME_CAPACITY + 16];
-        for (uint32_t i = 0;
-             !ours && platform_reg_enum_subkey(shell, i, verb, sizeof verb) == PLATFORM_OK; i++) {
-            snprintf(command, sizeof command, "%s\\command", verb);
-            ours = names_file_below(shell, command, folder);
-        }
-        platform_reg_close(shell);
-    }
-    platform_reg_close(key);
-    return ours;
-}
-
-// 1 when the extension key name is the product's: its default value names a class of the log
-// proven to be the product's, or it holds nothing at all (made, and never filled); 0 when not;
-// -1 when there is no such key.
-int extension_is_ours(const uninstall_plan *plan, const char *name) {
-    platform_key *key = nullptr;
-    uint32_t status = platform_reg_open(nullptr, name, PLATFORM_KEY_READ, &key);
-    if (status != 0) return status == PLATFORM_ERROR_FILE_NOT_FOUND ? -1 : 0;
-    char target[UNINSTALL_COMMAND_CAPACITY];
-    uint32_t subkeys = 1, values = 1;
-    status = platform_reg_get_text(key, "", target, sizeof target);
-    int empty = (status == PLATFORM_OK && !target[0]) || status == PLATFORM_ERROR_FILE_NOT_FOUND;
-    int ours = empty && platform_reg_counts(key, &subkeys, &values) == 0 && subkeys == 0 &&
-               values <= (status == PLATFORM_OK ? 1u : 0u);
-    platform_reg_close(key);
-    for (size_t i = 0; !ours && status == PLATFORM_OK && target[0] && i < plan->count; i++) {
-        const uninstall_entry *entry = &plan->entries[i];
-        const char *class_name = entry->kind == UNINSTALL_REG && entry->proven
-                                     ? uninstall_classes_key(entry->text)
-                                     : nullptr;
-        ours = class_name && strlen(class_name) == strlen(target) &&
-               uninstall_same_text(class_name, target, strlen(target));
-    }
-    return ours;
-}
-
 // 1 when the entry root\key of the list of installed programs names the uninstaller self; 0
 // when not; -1 when there is no such key.
 int listing_is_ours(int root, const char *key_path, const char *self) {
@@ -193,14 +126,68 @@ void count_seals(int root, const char *self, const char *digest, int *sealed, in
     platform_reg_close(list);
 }
 
+// The default text of the subkey of parent into out (capacity UNINSTALL_COMMAND_CAPACITY).
+// 0, or the error.
+uint32_t default_text(platform_key *parent, const char *subkey, char *out) {
+    platform_key *key = nullptr;
+    uint32_t status = platform_reg_open(parent, subkey, PLATFORM_KEY_READ, &key);
+    if (status == 0) {
+        status = platform_reg_get_text(key, "", out, UNINSTALL_COMMAND_CAPACITY);
+        platform_reg_close(key);
+    }
+    return status;
+}
+
+// 1 when the default value of subkey of parent names a file below folder.
+int names_file_below(platform_key *parent, const char *subkey, const char *folder) {
+    char text[UNINSTALL_COMMAND_CAPACITY], program[UNINSTALL_COMMAND_CAPACITY];
+    if (default_text(parent, subkey, text) != 0) return 0;
+    uninstall_command_program(text, program, sizeof program);
+    return uninstall_path_below(program, folder);
+}
+
+// 1 when the class key name points into folder (its icon, or the command of one of its verbs,
+// names a file below it); 0 when not; -1 when there is no such key.
+int class_points_into(const char *name, const char *folder) {
+    platform_key *key = nullptr, *shell = nullptr;
+    uint32_t status = platform_reg_open(nullptr, name, PLATFORM_KEY_READ, &key);
+    if (status != 0) return status == PLATFORM_ERROR_FILE_NOT_FOUND ? -1 : 0;
+    int ours = names_file_below(key, "DefaultIcon", folder);
+    if (!ours && platform_reg_open(key, "shell", PLATFORM_KEY_READ, &shell) == 0) {
+        char verb[PLATFORM_KEY_NAME_CAPACITY], command[PLATFORM_KEY_NAME_CAPACITY + 16];
+        for (uint32_t i = 0;
+             !ours && platform_reg_enum_subkey(shell, i, verb, sizeof verb) == PLATFORM_OK; i++) {
+            snprintf(command, sizeof command, "%s\\command", verb);
+            ours = names_file_below(shell, command, folder);
+        }
+        platform_reg_close(shell);
+    }
+    platform_reg_close(key);
+    return ours;
+}
+
 } // namespace
 
-int uninstall_same_text(const char *a, const char *b, size_t n) {
-    for (size_t i = 0; i < n; i++) {
-        if (lower(a[i]) != lower(b[i])) return 0;
-        if (!a[i]) return 1;
+int uninstall_extension_is_ours(const uninstall_plan *plan, const char *name) {
+    platform_key *key = nullptr;
+    uint32_t status = platform_reg_open(nullptr, name, PLATFORM_KEY_READ, &key);
+    if (status != 0) return status == PLATFORM_ERROR_FILE_NOT_FOUND ? -1 : 0;
+    char target[UNINSTALL_COMMAND_CAPACITY];
+    uint32_t subkeys = 1, values = 1;
+    status = platform_reg_get_text(key, "", target, sizeof target);
+    int empty = (status == PLATFORM_OK && !target[0]) || status == PLATFORM_ERROR_FILE_NOT_FOUND;
+    int ours = empty && platform_reg_counts(key, &subkeys, &values) == 0 && subkeys == 0 &&
+               values <= (status == PLATFORM_OK ? 1u : 0u);
+    platform_reg_close(key);
+    for (size_t i = 0; !ours && status == PLATFORM_OK && target[0] && i < plan->count; i++) {
+        const uninstall_entry *entry = &plan->entries[i];
+        const char *class_name = entry->kind == UNINSTALL_REG && entry->proven
+                                     ? uninstall_classes_key(entry->text)
+                                     : nullptr;
+        ours = class_name && strlen(class_name) == strlen(target) &&
+               uninstall_same_text(class_name, target, strlen(target));
     }
-    return 1;
+    return ours;
 }
 
 const char *uninstall_classes_key(const char *text) {
@@ -268,7 +255,7 @@ void uninstall_judge_keys(uninstall_plan *plan) {
             } else if (name[0] != '.') {
                 if (pass == 0) ours = class_points_into(name, plan->folder);
             } else if (pass == 1) {
-                ours = extension_is_ours(plan, name);
+                ours = uninstall_extension_is_ours(plan, name);
             }
             if (ours == 1) entry->proven = 1;
             if (ours == 0) entry->outcome = UNINSTALL_REFUSED_NOT_OURS;

@@ -10,9 +10,6 @@
 #include <cstddef>
 #include <cstdint>
 
-// 1 when a and b agree in their first n bytes ignoring ASCII case (or up to a common end), as
-// Windows compares paths and key names; 0 otherwise.
-int uninstall_same_text(const char *a, const char *b, size_t n);
 // The key name of a "[REG]" text naming a key directly below HKEY_CLASSES_ROOT, or null.
 const char *uninstall_classes_key(const char *text);
 // The key path (below its root, which goes into *root) of a "[REG]" text naming an entry of
@@ -29,6 +26,10 @@ int uninstall_is_shell_link(const unsigned char *head, size_t size);
 // UNINSTALL_FAILED.
 int uninstall_remove_below(const char *root, const char *path, int kind, int shortcuts_only,
                            uint32_t *error);
+// 1 when the extension key name of HKEY_CLASSES_ROOT is the product's: its default value names a
+// class that a record of plan names and that was proven the product's, or it holds nothing at
+// all (made, and never filled); 0 when not; -1 when there is no such key.
+int uninstall_extension_is_ours(const uninstall_plan *plan, const char *name);
 // Judges every key record of plan not decided yet, before anything is removed: a class while
 // its icon or a command names a file below the destination; an extension while its default
 // value names a class judged so (or it holds nothing at all); an entry of the list of installed

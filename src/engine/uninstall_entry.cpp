@@ -211,3 +211,16 @@ int uninstall_command_names(const char *command, const char *path) {
         if (lower(program[i]) != lower(path[i])) return 0;
     return 1;
 }
+
+int uninstall_same_text(const char *a, const char *b, size_t n) {
+    for (size_t i = 0; i < n; i++) {
+        if (lower(a[i]) != lower(b[i])) return 0;
+        if (!a[i]) return 1;
+    }
+    return 1;
+}
+
+int uninstall_same_name(const char *a, const char *b) {
+    size_t n = strlen(a);
+    return n == strlen(b) && uninstall_same_text(a, b, n);
+}

@@ -4,7 +4,8 @@
 // repair), machine-wide when the process is elevated and for the user otherwise, and records it
 // in Uninstal.log with its full root so that the uninstaller removes it as well. Once the run
 // has ended it seals the entry with the digest of the finished log, which the uninstaller
-// checks before trusting the log; and it says which file a command names, for both sides.
+// checks before trusting the log. And what both sides share: which file a command names, and
+// names compared as Windows compares them.
 #pragma once
 
 #include <cstddef>
@@ -63,3 +64,8 @@ size_t uninstall_command_program(const char *command, char *out, size_t cap);
 // 1 when command names the file path (compared ignoring case, as Windows compares paths), 0
 // when it names another file or nothing.
 int uninstall_command_names(const char *command, const char *path);
+// 1 when a and b agree in their first n bytes ignoring ASCII case (or up to a common end), as
+// Windows compares paths and key names; 0 otherwise.
+int uninstall_same_text(const char *a, const char *b, size_t n);
+// 1 when a and b are the same text ignoring ASCII case; 0 otherwise.
+int uninstall_same_name(const char *a, const char *b);

@@ -76,3 +76,6 @@ uint32_t platform_reg_get_text(platform_key *key, const char *name, char *out, s
 // How many subkeys and values (the default value counted when it is set) key holds. 0, or the
 // error.
 uint32_t platform_reg_counts(platform_key *key, uint32_t *subkeys, uint32_t *values);
+// Deletes the value called name (empty: the default value) of key, opened for writing. 0; 2
+// when there is no such value; or another error.
+uint32_t platform_reg_delete_value(platform_key *key, const char *name);

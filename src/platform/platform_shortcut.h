@@ -9,8 +9,10 @@
 
 // Special folders, numbered as the shell numbers them (CSIDL).
 enum platform_special_folder : int {
-    PLATFORM_FOLDER_DESKTOP = 0,  // the user's desktop
-    PLATFORM_FOLDER_PROGRAMS = 2, // the Programs folder of the user's Start menu
+    PLATFORM_FOLDER_DESKTOP = 0,            // the user's desktop
+    PLATFORM_FOLDER_PROGRAMS = 2,           // the Programs folder of the user's Start menu
+    PLATFORM_FOLDER_COMMON_PROGRAMS = 0x17, // the Programs folder of every user's Start menu
+    PLATFORM_FOLDER_COMMON_DESKTOP = 0x19,  // the desktop every user sees
 };
 
 // COM results the core names.

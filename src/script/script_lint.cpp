@@ -4,6 +4,7 @@
 #include "script/script_lint.h"
 
 #include "archive/lza_lookup.h"
+#include "script/common_types.h"
 #include "script/protected_keys.h"
 #include "script/script.h"
 #include "state/installer_state.h"
@@ -332,6 +333,18 @@ void check_pages(lint_run *run) {
     }
 }
 
+// A keyword that is no step in install_steps (an uninstall line put there by mistake): the run,
+// in the wizard and under /S alike, stops there as cancelled, so the product is never
+// installed whole. An error: no installer built from such a script can complete.
+void report_no_step(lint_run *run, int line, uint32_t id) {
+    char message[LINT_MESSAGE_CAPACITY];
+    snprintf(message, sizeof message,
+             "%s is not an install step: the run stops here as if cancelled and the "
+             "installation is not completed",
+             word_of(id));
+    add_error(run, line, message);
+}
+
 // install_steps: only the six step words, and the member table before the copy.
 void check_install_steps(lint_run *run) {
     const char *t = run->text;
@@ -355,10 +368,7 @@ void check_install_steps(lint_run *run) {
                     "and runs none of the entries below",
                     show(head).text);
             else
-                add(run, line,
-                    "%s is not an install step: the run stops here as if cancelled and the "
-                    "installation is not completed",
-                    word_of(id));
+                report_no_step(run, line, id);
             return;
         }
         if (id == KW_CHECKDISKSPACE) seen_check = 1;
@@ -479,6 +489,30 @@ void check_protected_keys(lint_run *run, const char *line, int ln) {
                      "subkeys",
                      names[n], show(field).text);
         add_error(run, ln, message);
+    }
+}
+
+// Associations that take a type Windows or a common program owns. The installer borrows the
+// extension and the uninstaller gives it back, but meanwhile every user's files of that type
+// open with the product.
+void check_common_types(lint_run *run) {
+    const uint32_t lists[] = {KW_REG_ASSOCIATE, KW_REG_ASSOCIATE_01};
+    char line[FIELD_CAPACITY], field[FIELD_CAPACITY];
+    for (uint32_t key : lists) {
+        for (int n = 0;; n++) {
+            int32_t pos = list_line(&run->state, key, n, line, sizeof line);
+            // The list ends at an entry without a class or an extension (reported elsewhere).
+            if (pos <= 0 || !take_field(line, 0, field, sizeof field) ||
+                !take_field(line, 1, field, sizeof field))
+                break;
+            unquote(field);
+            if (is_common_file_type(field))
+                add(run, line_at(run, pos),
+                    "the extension '%s' is a type that Windows or a common program owns: the "
+                    "installation takes it from that program for every user until the uninstall "
+                    "gives it back; register a type of the product's own",
+                    show(field).text);
+        }
     }
 }
 
@@ -781,6 +815,7 @@ int script_lint(const char *text, size_t size, const lint_member *members, int m
             check_folders(run);
             check_uninstall(run);
             check_path_bases(run);
+            check_common_types(run);
         }
     }
     int result = run->out_of_memory ? -1 : run->count;

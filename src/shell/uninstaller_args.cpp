@@ -3,6 +3,7 @@
 
 #include "engine/uninstall.h"
 #include "engine/uninstall_checks.h"
+#include "engine/uninstall_entry.h"
 #include "platform/platform.h"
 #include "platform/platform_remove.h"
 

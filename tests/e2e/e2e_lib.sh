@@ -156,3 +156,20 @@ kv_stage_demo() {
     cp "$KV_DEMO_EXE" "$2/demo.exe"
 }
 kv_pack_demo() { "$1" pack --quiet -o "$work/setup.exe" --stub "$KV_SETUP_EXE" "$2"; }
+
+# Stages the demo of folder $1 in folder $2 as a vendor ships it with its uninstaller:
+# kvuninst.exe ($KV_UNINSTALL_EXE) among the members, copied into the destination by a
+# copy_files line, and an entry in Windows' list of installed programs naming it. Further
+# arguments are sed expressions applied to the script, for the test's own changes.
+kv_stage_demo_uninstaller() {
+    local demo=$1 product=$2 expression edits=(-e '')
+    shift 2
+    for expression in "$@"; do edits+=(-e "$expression"); done
+    kv_stage_demo "$demo" "$product"
+    cp "$KV_UNINSTALL_EXE" "$product/kvuninst.exe"
+    awk '{ print } /^copy_files\r?$/ { block = 1 }
+         block && /^\{\r?$/ { print "\t\"Verwijderprogramma\", [source]kvuninst.exe, [dest]\\*.*, overwrite_always\r"; block = 0 }' \
+        "$demo/setup.txt" | sed "${edits[@]}" >"$product/setup.txt"
+    printf 'uninstall="Korvex Demo","[dest]\\kvuninst.exe","Korvex","1.0"\r\n' >>"$product/setup.txt"
+    grep -q 'kvuninst.exe' "$product/setup.txt"
+}

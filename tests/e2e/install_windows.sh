@@ -28,9 +28,10 @@ for f in demo.exe license.txt Documentatie/readme.txt Documentatie/Voorbeelden/v
     check "installed $f" cmp -s "$dest/$f" "$product/$(basename "$f" | sed 's/voorbeeld.kvd/welcome.txt/')"
 done
 
-# The same installer through the simulation: every line of Uninstal.log but the time agrees.
+# The same installer through the simulation: every line of Uninstal.log but the time agrees
+# (elevated, as Wine runs setup.exe: the links are all users').
 user=$(ls "$WINEPREFIX/drive_c/users" | grep -vx Public | head -n 1)
-"$kvpack" simulate "$work/setup.exe" --root "$run/sim" --user "$user" >"$run/sim.log" 2>&1 ||
+"$kvpack" simulate "$work/setup.exe" --root "$run/sim" --user "$user" --elevated >"$run/sim.log" 2>&1 ||
     status=1
 tail -n +2 "$dest/Uninstal.log" >"$run/wine-uninstal.tail"
 tail -n +2 "$run/sim/c/Korvex Demo/Uninstal.log" >"$run/sim-uninstal.tail"

@@ -3,8 +3,8 @@
 # real x86_64 stub, installed through the wizard with the extra registration ticked (and the
 # shortcut boxes unticked) by the robot as a person would, registers .kvd and .kvt. reg query shows the extension keys, the classes with their
 # friendly names, DefaultIcon and the shell commands; Uninstal.log holds the [REG] records in
-# the order the keys were made. A second install over an older registration (with a command of
-# its own) leaves exactly the keys of the first. Parity: the registry.reg that kvpack simulate
+# the order the keys were made. A second install after other programs added a verb to the class
+# and a key to the extension writes the same keys and keeps theirs. Parity: the registry.reg that kvpack simulate
 # writes for the same installer, imported into a fresh prefix with regedit, gives the same keys
 # and values as the real run.
 # Usage: registry_windows.sh NATIVE-KVPACK DEMO-FOLDER
@@ -57,15 +57,20 @@ check "[REG] records in the order made" cmp "$run/reg-records.txt" "$run/reg-exp
 check "InsErr.log holds its header only" test "$(wc -l <"$dest/InsErr.log")" = 1
 snapshot >"$run/first-keys.txt"
 
-# Second run over an older registration with a command of its own (the files removed first,
-# so that no overwrite question is asked): the old tree goes, one set of keys stays.
-wine_reg add 'HKCR\KorvexDemo.Document\shell\edit\command' /ve /d old.exe /f >/dev/null
+# Second run after other programs added a verb to the class and a key to the extension (the
+# files removed first, so that no overwrite question is asked): the product's own keys are
+# written as they were, and what the others added stays.
+wine_reg add 'HKCR\KorvexDemo.Document\shell\edit\command' /ve /d other.exe /f >/dev/null
 wine_reg add 'HKCR\.kvd\ShellNew' /v NullFile /d '' /f >/dev/null
-check "older keys planted" test "$(default_of 'KorvexDemo.Document\shell\edit\command')" = old.exe
+check "others' keys planted" test "$(default_of 'KorvexDemo.Document\shell\edit\command')" = other.exe
+snapshot >"$run/planted-keys.txt"
 rm -rf "$dest"
 check "second install through the wizard" install "$run/second.log"
 snapshot >"$run/second-keys.txt"
-check "installing twice leaves one set of keys" cmp "$run/first-keys.txt" "$run/second-keys.txt"
+check "installing again keeps others' keys, and its own as they were" \
+    cmp "$run/planted-keys.txt" "$run/second-keys.txt"
+check "no earlier class remembered for an extension the product made" \
+    test -z "$(wine_reg query 'HKCR\.kvd' /v KorvexPreviousClass | grep REG_SZ)"
 kv_stop_wine
 
 # Parity: the simulation's registry.reg imported into a fresh prefix reads back the same.

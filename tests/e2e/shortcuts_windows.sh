@@ -1,8 +1,8 @@
 #!/bin/bash
 # The shortcut steps on their real Win32 backend, under Wine: the demo product packed behind the
-# real x86_64 stub installs unattended (setup.exe /S) with both option boxes ticked, as its
-# script ticks them; the Start-menu group and the desktop
-# then hold the demo's links, each of which the shell's own link object resolves to the
+# real x86_64 stub installs unattended (setup.exe /S, elevated as Wine runs it) with both option
+# boxes ticked, as its script ticks them; all users' Start-menu group and desktop (and not the
+# elevating account's) then hold the demo's links, each of which the shell's own link object resolves to the
 # installed file with its working folder, icon and description; Uninstal.log records the group
 # folder and each link after the copied files, byte for byte as the native simulation records
 # them; and the links the simulation wrote load through the same link object with the same
@@ -24,12 +24,14 @@ kv_pack_demo "$kvpack" "$product"
 
 status=0
 
-# The prefix's profile (C:\users\NAME), which the simulation is told to use too.
+# Wine runs setup.exe elevated: the install is machine-wide, and its links go to all users'
+# Start menu and desktop (CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_DESKTOPDIRECTORY), not to the
+# profile of the account that elevated. The simulation is told the same (--elevated).
 user=$(ls "$WINEPREFIX/drive_c/users" | grep -vx Public | head -n 1)
-programs_win="C:\\users\\$user\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs"
-desktop_win="C:\\users\\$user\\Desktop"
-programs="$WINEPREFIX/drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
-desktop="$WINEPREFIX/drive_c/users/$user/Desktop"
+programs_win='C:\ProgramData\Microsoft\Windows\Start Menu\Programs'
+desktop_win='C:\users\Public\Desktop'
+programs="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
+desktop="$WINEPREFIX/drive_c/users/Public/Desktop"
 
 kv_setup_silent "$run/install.log" # into the script's default folder, C:\Korvex Demo
 cat "$run/install.log"
@@ -40,6 +42,9 @@ for f in "$programs/Korvex Demo/Korvex Demo.lnk" "$programs/Korvex Demo/Leesmij.
     "$desktop/Korvex Demo.lnk"; do
     check "link $(basename "$f")" test -s "$f"
 done
+check "nothing in the profile of the account that elevated" test -z "$(find \
+    "$WINEPREFIX/drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs" \
+    "$WINEPREFIX/drive_c/users/$user/Desktop" -name '*Korvex*')"
 
 # What every link resolves to, read back through IShellLinkA.
 expected() { # expected PROGRAMS-OR-DESKTOP-FOLDER (Windows path)
@@ -85,15 +90,15 @@ check "shortcut records in order" diff "$run/records.expected" "$run/records.tai
 
 # The simulation of the same installer for the same user: the same Uninstal.log, and links
 # that the shell's link object reads as it reads its own.
-"$kvpack" simulate "$work/setup.exe" --root "$run/sim" --user "$user" \
+"$kvpack" simulate "$work/setup.exe" --root "$run/sim" --user "$user" --elevated \
     --option startmenu=on --option desktop=on >"$run/sim.log" 2>&1 || status=1
 tail -n +2 "$dest/Uninstal.log" >"$run/wine-uninstal.tail"
 tail -n +2 "$run/sim/c/Korvex Demo/Uninstal.log" >"$run/sim-uninstal.tail"
 check "Uninstal.log as simulated" cmp "$run/wine-uninstal.tail" "$run/sim-uninstal.tail"
 mkdir -p "$work/native/Korvex Demo"
-cp "$run/sim/c/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Korvex Demo/"*.lnk \
+cp "$run/sim/c/ProgramData/Microsoft/Windows/Start Menu/Programs/Korvex Demo/"*.lnk \
     "$work/native/Korvex Demo/"
-cp "$run/sim/c/users/$user/Desktop/Korvex Demo.lnk" "$work/native/"
+cp "$run/sim/c/users/Public/Desktop/Korvex Demo.lnk" "$work/native/"
 expected 'C:\kvtest\native' 'C:\kvtest\native' >"$run/native.expected"
 read_links 'C:\kvtest\native' 'C:\kvtest\native' >"$run/links.native" || status=1
 check "natively written links load through IPersistFile" \

@@ -19,24 +19,18 @@ demo=$2
 run="$KV_E2E_WORK/runs/uninstall_windows"
 kv_prepare_run "$run"
 product="$run/product"
-kv_stage_demo "$demo" "$product"
-cp "$KV_UNINSTALL_EXE" "$product/kvuninst.exe"
-# The vendor's one addition: the uninstaller copied into the destination with the program. The
-# extra registration is ticked too, so that the unattended install registers .kvt as well.
-awk '{ print } /^copy_files\r?$/ { block = 1 }
-     block && /^\{\r?$/ { print "\t\"Verwijderprogramma\", [source]kvuninst.exe, [dest]\\*.*, overwrite_always\r"; block = 0 }' \
-    "$demo/setup.txt" | sed 's/^\(extrareg01=.*\),false/\1,true/' >"$product/setup.txt"
-# And its entry in Windows' list of installed programs, which the uninstaller removes too.
-printf 'uninstall="Korvex Demo","[dest]\\kvuninst.exe","Korvex","1.0"\r\n' >>"$product/setup.txt"
-grep -q 'kvuninst.exe' "$product/setup.txt"
+# The vendor's one addition: the uninstaller copied into the destination with the program, and
+# its entry in Windows' list of installed programs, which the uninstaller removes too. The extra
+# registration is ticked too, so that the unattended install registers .kvt as well.
+kv_stage_demo_uninstaller "$demo" "$product" 's/^\(extrareg01=.*\),false/\1,true/'
 grep -q '^extrareg01=.*,true' "$product/setup.txt"
 kv_pack_demo "$kvpack" "$product"
 
 status=0
 dest="$WINEPREFIX/drive_c/Korvex Demo"
-user=$(ls "$WINEPREFIX/drive_c/users" | grep -vx Public | head -n 1)
-programs="$WINEPREFIX/drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
-desktop="$WINEPREFIX/drive_c/users/$user/Desktop"
+# Wine runs setup.exe elevated: the install is machine-wide, its links in all users' folders.
+programs="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
+desktop="$WINEPREFIX/drive_c/users/Public/Desktop"
 keys=(.kvd KorvexDemo.Document .kvt KorvexDemo.Tekst)
 wait_for_wine() { # until every process has ended (the copy removing kvuninst.exe too)
     timeout 120 "$KV_WINESERVER" -w 2>/dev/null || true
@@ -142,7 +136,7 @@ check "the list shows a line per record" \
     grep -qx "list 1201 count=$records" "$run/yes.log"
 # Newest record first; what the first run removed is listed as gone already.
 check "the list begins with the desktop link" \
-    grep -qF "item 0 selected=0 \"Was al weg: C:\\\\users\\\\$user\\\\Desktop\\\\Korvex Demo.lnk\"" "$run/yes.log"
+    grep -qF "item 0 selected=0 \"Was al weg: C:\\\\users\\\\Public\\\\Desktop\\\\Korvex Demo.lnk\"" "$run/yes.log"
 check "the list shows demo.exe removed now" \
     grep -qF '"Verwijderd: C:\\Korvex Demo\\demo.exe"' "$run/yes.log"
 check "the list shows itself left for last" \

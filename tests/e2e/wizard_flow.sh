@@ -43,8 +43,9 @@ cat "$run/robot.log"
 kv_stop_wine
 if [ "$status" = 0 ] && ! grep -qx 'PASS' "$run/robot.log"; then status=1; fi
 
-same_as_simulated() { # FOLDER: the installed Uninstal.log against the simulation's
-    "$kvpack" simulate "$work/setup.exe" --root "$run/sim" >"$run/sim.log" 2>&1 || return 1
+same_as_simulated() { # FOLDER: the installed Uninstal.log against the simulation's (elevated,
+    # as Wine runs setup.exe: the links are all users')
+    "$kvpack" simulate "$work/setup.exe" --root "$run/sim" --elevated >"$run/sim.log" 2>&1 || return 1
     cmp <(tail -n +2 "$drive_c/$1/Uninstal.log") <(tail -n +2 "$run/sim/c/$1/Uninstal.log")
 }
 no_partial_files() { # FOLDER: no file left half-written

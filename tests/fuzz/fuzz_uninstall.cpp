@@ -111,7 +111,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
     // The bytes as the log of C:\Prog.
     lay_out(s, data, size);
-    uninstall_places places = {"C:\\users\\u\\Programs", "C:\\users\\u\\Desktop"};
+    uninstall_places places = {"C:\\users\\u\\Programs", "C:\\users\\u\\Desktop",
+                               "C:\\ProgramData\\Programs", "C:\\users\\Public\\Desktop"};
     uninstall_plan plan;
     char message[UNINSTALL_MESSAGE_CAPACITY];
     if (uninstall_read(&plan, DEST, &places, message, sizeof message)) {

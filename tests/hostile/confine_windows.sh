@@ -77,7 +77,8 @@ made_since "$drive" "$run/before.txt" >"$run/wine-files.txt"
 mkdir -p "$run/sim/c/Temp" # as in the prefix
 user=root # the prefix's own profile, for the Start menu's path in the logs
 for u in "$drive"/users/*; do [ "${u##*/}" = Public ] || user=${u##*/}; done
-"$kvpack" simulate "$work/setup.exe" --root "$run/sim" --dest 'C:\Dest' --user "$user" \
+# Elevated, as Wine runs setup.exe: the Start menu is all users' (C:\ProgramData\...).
+"$kvpack" simulate "$work/setup.exe" --root "$run/sim" --dest 'C:\Dest' --user "$user" --elevated \
     >"$run/simulate.txt" || true
 : >"$run/empty.txt"
 made_since "$run/sim/c" "$run/empty.txt" >"$run/sim-files.txt"

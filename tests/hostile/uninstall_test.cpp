@@ -3,6 +3,7 @@
 // links, log lines and keys, then kvpack simulate --uninstall, the uninstaller's run natively.
 // The clean-up copy's flag goes through the same core the Windows program calls. Each row: the
 // input, what must not happen, what must be reported.
+#include "engine/registry.h"
 #include "engine/uninstall_entry.h"
 #include "platform/platform_registry.h"
 #include "platform/posix/platform_posix_paths.h"
@@ -64,6 +65,7 @@ uninstall="Prog","[dest]\kvuninst.exe","Korvex","1.0"
 )";
 
 const char DESKTOP[] = "C:\\users\\u\\Desktop";
+const char COMMON_DESKTOP[] = "C:\\users\\Public\\Desktop"; // where an elevated install's links go
 const char PROGRAMS[] = "C:\\users\\u\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs";
 const char LISTING[] = UNINSTALL_PARENT_KEY "\\Prog";
 
@@ -98,9 +100,10 @@ struct hostile_uninstall : ::testing::Test {
                                        root + " --user u" + (elevated ? " --elevated" : ""));
         ASSERT_EQ(r.code, 0) << r.output;
     }
+    // As kvuninst.exe runs: elevated (so all users' Start menu and desktop are open to it too).
     void uninstall() {
         command_result r = run_command(std::string(KVPACK_PATH) + " simulate --uninstall " + pck +
-                                       " --root " + root + " --user u");
+                                       " --root " + root + " --user u --elevated");
         output = r.output;
         size_t at = output.rfind("\nexit ");
         code = at == std::string::npos ? -1 : atoi(output.c_str() + at + 6);
@@ -129,6 +132,20 @@ struct hostile_uninstall : ::testing::Test {
             platform_reg_close(opened);
         });
         return there;
+    }
+    // The default value of key below root, or "(none)".
+    std::string default_of(int hive, const std::string &key) {
+        std::string value = "(none)";
+        with_registry([&] {
+            platform_key *opened = nullptr;
+            char text[256];
+            if (platform_reg_open(platform_reg_root(hive), key.c_str(), PLATFORM_KEY_READ,
+                                  &opened) == 0 &&
+                platform_reg_get_text(opened, "", text, sizeof text) == 0)
+                value = text;
+            platform_reg_close(opened);
+        });
+        return value;
     }
     // Appends records to the log, as a forger would; with reseal, also puts the new log's
     // digest into the per-user entry, as that user could.
@@ -250,8 +267,30 @@ const hostile_row ROWS[] = {
          t.forge("[FILE]\r\nC:\\users\\u\\Desktop\\Belangrijk.docx\r\n", false);
      },
      [](hostile_uninstall &t) {
-         return !t.has("C:\\Prog\\app.exe") || !t.has(std::string(DESKTOP) + "\\Prog.lnk") ||
+         return !t.has("C:\\Prog\\app.exe") || !t.has(std::string(COMMON_DESKTOP) + "\\Prog.lnk") ||
                 !t.key_exists(PLATFORM_HKEY_LOCAL_MACHINE, LISTING);
+     }},
+    {"a forged line naming a document on all users' desktop, resealed",
+     "the document is deleted by the elevated uninstaller",
+     "Geweigerd, geen snelkoppeling: C:\\users\\Public\\Desktop\\Belangrijk.docx", 1, false,
+     [](hostile_uninstall &t) {
+         t.write(std::string(COMMON_DESKTOP) + "\\Belangrijk.docx", "ons werk");
+         t.forge("[FILE]\r\nC:\\users\\Public\\Desktop\\Belangrijk.docx\r\n", true);
+     },
+     [](hostile_uninstall &t) {
+         return !t.has(std::string(COMMON_DESKTOP) + "\\Belangrijk.docx");
+     }},
+    {"the class an extension is to be given back to, forged to exefile",
+     "the extension's files become programs", "Teruggegeven: HKEY_CLASSES_ROOT\\.prg", 0, false,
+     [](hostile_uninstall &t) {
+         t.with_registry([] {
+             hostile_uninstall::set_value(PLATFORM_HKEY_CLASSES_ROOT, ".prg",
+                                          REGISTRY_PREVIOUS_CLASS_VALUE, "exefile");
+         });
+     },
+     [](hostile_uninstall &t) {
+         return t.default_of(PLATFORM_HKEY_CLASSES_ROOT, ".prg") != "(none)" ||
+                t.key_exists(PLATFORM_HKEY_CLASSES_ROOT, "Prog.Document");
      }},
     {"the clean-up flag naming a file of the uninstaller's size but other bytes",
      "that file is deleted", "cleanup 0", -1, false,

@@ -1,9 +1,9 @@
 #!/bin/bash
 # The real kvuninst.exe under Wine after a real setup.exe /S install of the demo, against what
 # an attacker plants: Unix symlinks inside the prefix (which Win32 programs take for links to
-# another folder or file), forged log lines (a desktop document, Wine's own txtfile and
-# htmlfile, another product's entry), a log edited after an elevated install, and the clean-up
-# flag typed by hand. Every row: what must not happen did not, and the refusal shows (exit code,
+# another folder or file), forged log lines (documents on the user's and all users' desktop,
+# Wine's own txtfile and htmlfile, another product's entry), a forged class to give .kvd back
+# to, a log edited after an elevated install, and the clean-up flag typed by hand. Every row: what must not happen did not, and the refusal shows (exit code,
 # or the report the user reads).
 # Usage: uninstall_windows.sh NATIVE-KVPACK DEMO-FOLDER
 # Environment: KV_E2E_WORK, KV_SETUP_EXE, KV_ROBOT_EXE, KV_DEMO_EXE, KV_UNINSTALL_EXE, KV_WINE64.
@@ -35,7 +35,8 @@ drive="$WINEPREFIX/drive_c"
 dest="$drive/Prog"
 elders="$drive/Elders"
 user=$(ls "$drive/users" | grep -vx Public | head -n 1)
-desktop="$drive/users/$user/Desktop"
+desktop="$drive/users/$user/Desktop"   # the user's own, open to the uninstaller for old logs
+public="$drive/users/Public/Desktop"   # all users': Wine runs setup.exe elevated, links go here
 listing='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 wine_reg() { timeout 60 "$KV_WINE64" reg "$@" 2>>"$run/wine.log" | tr -d '\r'; }
 key_there() { timeout 60 "$KV_WINE64" reg query "$1" >/dev/null 2>>"$run/wine.log"; }
@@ -71,20 +72,24 @@ row "...nothing behind the folder link deleted" \
 row "...the file behind the file link kept" test -s "$elders/victim.exe"
 row "...the links themselves left (Wine cannot remove one without its target)" \
     test -L "$dest/Documentatie" -a -L "$dest/demo.exe"
-row "...the rest of the demo removed" test ! -e "$dest/license.txt" -a ! -e "$desktop/Korvex Demo.lnk"
+row "...the rest of the demo removed" test ! -e "$dest/license.txt" -a ! -e "$public/Korvex Demo.lnk"
 
-# Forged lines in the log of an install that made no entry (nothing seals it): a document on
-# the desktop, Wine's own classes, another product's entry. The user reads every refusal.
+# Forged lines in the log of an install that made no entry (nothing seals it): documents on
+# all users' and the user's desktop, Wine's own classes, another product's entry. The user reads
+# every refusal. And the class .kvd is to be given back to, forged to exefile: it is not.
 install plain
+printf 'ons werk\r\n' >"$public/Gedeeld.txt"
 printf 'mijn werk\r\n' >"$desktop/Belangrijk.txt"
 wine_reg add "$listing\\Ander" /v UninstallString /d '"C:\Ander\uninst.exe"' /f >/dev/null
-forge '[FILE]' "C:\\users\\$user\\Desktop\\Belangrijk.txt" '[REG]' 'HKEY_CLASSES_ROOT\txtfile' \
+wine_reg add 'HKCR\.kvd' /v KorvexPreviousClass /d exefile /f >/dev/null
+forge '[FILE]' 'C:\users\Public\Desktop\Gedeeld.txt' \
+    '[FILE]' "C:\\users\\$user\\Desktop\\Belangrijk.txt" '[REG]' 'HKEY_CLASSES_ROOT\txtfile' \
     '[REG]' 'HKEY_CLASSES_ROOT\htmlfile' '[REG]' "HKEY_LOCAL_MACHINE\\${listing#HKLM\\}\\Ander"
 cat >"$work/forged.txt" <<FLOW
 start "C:\\\\Prog\\\\kvuninst.exe"
 expect-msgbox "Verwijderen" "Wilt u Prog verwijderen?"
 press Yes
-expect-msgbox "Verwijderen" "Niet alles kon worden verwijderd:\n\nGeweigerd, niet van deze installatie: HKEY_LOCAL_MACHINE\\\\Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Ander\nGeweigerd, niet van deze installatie: HKEY_CLASSES_ROOT\\\\htmlfile\nGeweigerd, niet van deze installatie: HKEY_CLASSES_ROOT\\\\txtfile\nGeweigerd, geen snelkoppeling: C:\\\\users\\\\$user\\\\Desktop\\\\Belangrijk.txt"
+expect-msgbox "Verwijderen" "Niet alles kon worden verwijderd:\n\nGeweigerd, niet van deze installatie: HKEY_LOCAL_MACHINE\\\\Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Ander\nGeweigerd, niet van deze installatie: HKEY_CLASSES_ROOT\\\\htmlfile\nGeweigerd, niet van deze installatie: HKEY_CLASSES_ROOT\\\\txtfile\nGeweigerd, geen snelkoppeling: C:\\\\users\\\\$user\\\\Desktop\\\\Belangrijk.txt\nGeweigerd, geen snelkoppeling: C:\\\\users\\\\Public\\\\Desktop\\\\Gedeeld.txt"
 press OK
 wait-window "Prog verwijderen"
 click 1
@@ -93,11 +98,12 @@ expect-exit 1
 FLOW
 row "forged lines: each refusal reported" kv_robot "$work/forged.txt" "$run/forged.log"
 timeout 120 "$KV_WINESERVER" -w 2>/dev/null || true
-row "...the desktop document kept" test -s "$desktop/Belangrijk.txt"
+row "...the desktop documents kept" test -s "$desktop/Belangrijk.txt" -a -s "$public/Gedeeld.txt"
 row "...Wine's txtfile kept" key_there 'HKCR\txtfile\shell\open\command'
 row "...Wine's htmlfile kept" key_there 'HKCR\htmlfile'
 row "...the other product's entry kept" key_there "$listing\\Ander"
-row "...the demo's own keys removed" test "$(key_there 'HKCR\.kvd' && echo there)" = ""
+row "...the demo's class removed" test "$(key_there 'HKCR\KorvexDemo.Document' && echo there)" = ""
+row "...and .kvd not given to exefile" test -z "$(wine_reg query 'HKCR\.kvd' /ve | grep -i exefile)"
 
 # A line added to the log of the elevated install: refused whole, nothing removed.
 install sealed
@@ -107,7 +113,7 @@ row "the entry is sealed with the log's digest" \
 forge '[FILE]' "C:\\users\\$user\\Desktop\\Belangrijk.txt"
 uninstall
 row "log edited after an elevated install: exit 2 ($code)" test "$code" = 2
-row "...nothing removed" test -s "$dest/demo.exe" -a -s "$desktop/Korvex Demo.lnk" -a -s "$desktop/Belangrijk.txt"
+row "...nothing removed" test -s "$dest/demo.exe" -a -s "$public/Korvex Demo.lnk" -a -s "$desktop/Belangrijk.txt"
 row "...the demo's keys kept" key_there 'HKCR\.kvd'
 row "...its entry kept" key_there "$listing\\Korvex Demo"
 

@@ -3,6 +3,7 @@
 // system keys, injected faults, and the .reg file the simulation keeps.
 #include "engine/registry.h"
 #include "engine/step.h"
+#include "engine/uninstall.h"
 #include "engine_support.h"
 #include "platform/platform_registry.h"
 #include "platform/posix/platform_posix_registry.h"
@@ -20,7 +21,8 @@ std::string list(const char *key, const std::string &entries) {
 const char DOC[] = "\"Kv.Doc\",\".kvd\",\"Kv document\",\"[dest]\\app.exe\",2,"
                    "\"\\\"[dest]\\app.exe\\\" \\\"%1\\\"\",\"\",\"\"\n";
 
-// The keys the store holds, one line each, with " = value" when the default value is set.
+// The keys the store holds, one line each, with " = value" when the default value is set and
+// each named value on a line of its own, indented, as the .reg file writes it.
 std::string keys() {
     std::vector<char> text(platform_posix_registry_text(nullptr, 0) + 1);
     platform_posix_registry_text(text.data(), text.size());
@@ -39,6 +41,8 @@ std::string keys() {
             for (size_t i = 3; i + 1 < line.size(); i++)
                 out += line[i] == '\\' ? line[++i] : line[i];
             out += "\n";
+        } else if (line[0] == '"' && !out.empty()) {
+            out += "  " + line + "\n";
         }
         line.clear();
         if (!*p) break;
@@ -72,6 +76,13 @@ struct registry_test : engine_test {
         int bad = 0;
         ASSERT_EQ(platform_posix_registry_load(file.c_str(), &bad), 1) << "line " << bad;
     }
+    // The store as a .reg text (without its first line), to be loaded again with more keys.
+    std::string keys_as_reg() {
+        std::vector<char> text(platform_posix_registry_text(nullptr, 0) + 1);
+        platform_posix_registry_text(text.data(), text.size());
+        std::string reg = text.data();
+        return reg.substr(reg.find('\n') + 1);
+    }
     int step(const std::string &script, uint32_t choices = 0) {
         EXPECT_EQ(load_script_text(&g_state, script.data(), script.size()), 1);
         g_state.choice_flags = choices;
@@ -88,7 +99,7 @@ struct registry_test : engine_test {
     }
 };
 
-TEST_F(registry_test, EntriesWriteTheirKeysAfterDeletingTheOldOnes) {
+TEST_F(registry_test, EntriesWriteTheirKeysKeepingWhatOthersPutThere) {
     struct row {
         const char *name;
         const char *before; // .reg text of the store before the step
@@ -106,6 +117,7 @@ TEST_F(registry_test, EntriesWriteTheirKeysAfterDeletingTheOldOnes) {
          list("reg_associate", DOC), 0, STEP_DONE,
          R"(.kvd = Kv.Doc
 Kv.Doc = Kv document
+  "KorvexInstallFolder"="C:\\Prog"
 Kv.Doc\DefaultIcon = C:\Prog\app.exe,2
 Kv.Doc\shell
 Kv.Doc\shell\open
@@ -116,6 +128,7 @@ Kv.Doc\shell\open\command = "C:\Prog\app.exe" "%1"
          list("reg_associate", "Kv.Doc,.kvd,Doc,icon.ico,,open,print,printto\n"), 0, STEP_DONE,
          R"(.kvd = Kv.Doc
 Kv.Doc = Doc
+  "KorvexInstallFolder"="C:\\Prog"
 Kv.Doc\DefaultIcon = icon.ico,0
 Kv.Doc\shell
 Kv.Doc\shell\open
@@ -130,13 +143,15 @@ Kv.Doc\shell\printto\command = printto
          list("reg_associate", "Kv.Txt,xyz,Text\n" + std::string(DOC)), 0, STEP_FAILED,
          R"(.kvd = Kv.Doc
 Kv.Doc = Kv document
+  "KorvexInstallFolder"="C:\\Prog"
 Kv.Doc\DefaultIcon = C:\Prog\app.exe,2
 Kv.Doc\shell
 Kv.Doc\shell\open
 Kv.Doc\shell\open\command = "C:\Prog\app.exe" "%1"
 )",
          "Invalid Extension Key! (xyz)\r\n", nullptr, 1},
-        {"an old extension and class with subkeys are deleted whole, other keys stay",
+        {"a borrowed extension keeps what others put there and remembers their class; the "
+         "product's earlier class keeps a verb another program added",
          R"([HKEY_CLASSES_ROOT\.KVD]
 @="Old.Class"
 "Content Type"="text/plain"
@@ -147,49 +162,92 @@ Kv.Doc\shell\open\command = "C:\Prog\app.exe" "%1"
 [HKEY_CLASSES_ROOT\.kvd\OpenWithProgids\Deeper]
 
 [HKEY_CLASSES_ROOT\Kv.Doc\shell\edit\command]
-@="old.exe"
+@="other.exe"
 
 [HKEY_CLASSES_ROOT\Kv.Doc\DefaultIcon]
-@="old.ico,9"
+@="C:\\Prog\\old.ico,9"
 
 [HKEY_CLASSES_ROOT\Old.Class]
 @="stays"
 
 )",
-         list("reg_associate", "Kv.Doc,.kvd,Doc,app.exe,1,run\n"), 0, STEP_DONE,
-         R"(.kvd = Kv.Doc
+         list("reg_associate", "Kv.Doc,.kvd,Doc,[dest]\\app.exe,1,run\n"), 0, STEP_DONE,
+         R"(.KVD = Kv.Doc
+  "Content Type"="text/plain"
+  "KorvexPreviousClass"="Old.Class"
+.KVD\OpenWithProgids
+.KVD\OpenWithProgids\Deeper
+.KVD\ShellNew
+  "NullFile"=""
 Kv.Doc = Doc
-Kv.Doc\DefaultIcon = app.exe,1
+  "KorvexInstallFolder"="C:\\Prog"
+Kv.Doc\DefaultIcon = C:\Prog\app.exe,1
 Kv.Doc\shell
+Kv.Doc\shell\edit
+Kv.Doc\shell\edit\command = other.exe
 Kv.Doc\shell\open
 Kv.Doc\shell\open\command = run
 Old.Class = stays
 )",
+         "", "[REG]\r\nHKEY_CLASSES_ROOT\\.kvd\r\n[REG]\r\nHKEY_CLASSES_ROOT\\Kv.Doc\r\n", 1},
+        {"a class of the product's name that another program owns is refused untouched, and the "
+         "extension with it; an empty class is filled",
+         "[HKEY_CLASSES_ROOT\\.kvd]\n@=\"Old.Class\"\n\n"
+         "[HKEY_CLASSES_ROOT\\Kv.Doc\\shell\\open\\command]\n@=\"C:\\\\Other\\\\x.exe %1\"\n\n"
+         "[HKEY_CLASSES_ROOT\\Kv.Empty]\n\n",
+         list("reg_associate", "Kv.Doc,.kvd,Doc,[dest]\\app.exe\nKv.Empty,.kve,E\n"), 0,
+         STEP_FAILED,
+         R"(.kvd = Old.Class
+.kve = Kv.Empty
+Kv.Doc
+Kv.Doc\shell
+Kv.Doc\shell\open
+Kv.Doc\shell\open\command = C:\Other\x.exe %1
+Kv.Empty = E
+  "KorvexInstallFolder"="C:\\Prog"
+Kv.Empty\DefaultIcon = ,0
+Kv.Empty\shell
+)",
+         "Refused Foreign Class! (Kv.Doc)\r\n",
+         "[REG]\r\nHKEY_CLASSES_ROOT\\.kve\r\n[REG]\r\nHKEY_CLASSES_ROOT\\Kv.Empty\r\n", 1},
+        {"the class an install of the product made in another folder is the product's",
+         "[HKEY_CLASSES_ROOT\\Kv.Doc]\n@=\"Doc\"\n\"KorvexInstallFolder\"=\"C:\\\\Elders\"\n\n"
+         "[HKEY_CLASSES_ROOT\\Kv.Doc\\DefaultIcon]\n@=\"C:\\\\Elders\\\\app.exe,0\"\n\n",
+         list("reg_associate", "Kv.Doc,.kvd,Doc,[dest]\\app.exe\n"), 0, STEP_DONE,
+         ".kvd = Kv.Doc\nKv.Doc = Doc\n  \"KorvexInstallFolder\"=\"C:\\\\Prog\"\n"
+         "Kv.Doc\\DefaultIcon = C:\\Prog\\app.exe,0\nKv.Doc\\shell\n",
          "", nullptr, 1},
         {"extrareg01 clear: only reg_associate", "",
          list("reg_associate", "A.Doc,.a,A\n") + list("reg_associate_01", "B.Doc,.b,B\n"), 0,
-         STEP_DONE, ".a = A.Doc\nA.Doc = A\nA.Doc\\DefaultIcon = ,0\nA.Doc\\shell\n", "",
-         "[REG]\r\nHKEY_CLASSES_ROOT\\.a\r\n[REG]\r\nHKEY_CLASSES_ROOT\\A.Doc\r\n", 1},
+         STEP_DONE,
+         ".a = A.Doc\nA.Doc = A\n  \"KorvexInstallFolder\"=\"C:\\\\Prog\"\nA.Doc\\DefaultIcon = "
+         ",0\nA.Doc\\shell\n",
+         "", "[REG]\r\nHKEY_CLASSES_ROOT\\.a\r\n[REG]\r\nHKEY_CLASSES_ROOT\\A.Doc\r\n", 1},
         {"extrareg01 ticked: both lists", "",
          list("reg_associate", "A.Doc,.a,A\n") + list("reg_associate_01", "B.Doc,.b,B\n"),
          CHOICE_EXTRAREG, STEP_DONE,
-         ".a = A.Doc\n.b = B.Doc\nA.Doc = A\nA.Doc\\DefaultIcon = ,0\nA.Doc\\shell\nB.Doc = "
-         "B\nB.Doc\\DefaultIcon = ,0\nB.Doc\\shell\n",
+         ".a = A.Doc\n.b = B.Doc\nA.Doc = A\n  "
+         "\"KorvexInstallFolder\"=\"C:\\\\Prog\"\nA.Doc\\DefaultIcon = ,0\nA.Doc\\shell\nB.Doc = "
+         "B\n  \"KorvexInstallFolder\"=\"C:\\\\Prog\"\nB.Doc\\DefaultIcon = ,0\nB.Doc\\shell\n",
          "",
          "[REG]\r\nHKEY_CLASSES_ROOT\\.a\r\n[REG]\r\nHKEY_CLASSES_ROOT\\A.Doc\r\n"
          "[REG]\r\nHKEY_CLASSES_ROOT\\.b\r\n[REG]\r\nHKEY_CLASSES_ROOT\\B.Doc\r\n",
          2},
         {"only the second list, ticked", "", list("reg_associate_01", "B.Doc,.b,B\n"),
          CHOICE_EXTRAREG, STEP_DONE,
-         ".b = B.Doc\nB.Doc = B\nB.Doc\\DefaultIcon = ,0\nB.Doc\\shell\n", "", nullptr, 1},
+         ".b = B.Doc\nB.Doc = B\n  \"KorvexInstallFolder\"=\"C:\\\\Prog\"\nB.Doc\\DefaultIcon = "
+         ",0\nB.Doc\\shell\n",
+         "", nullptr, 1},
         {"no list: nothing touched", "", "windowtitle=x\n", CHOICE_EXTRAREG, STEP_DONE, "", "", "",
          0},
         {"an empty list fails", "", list("reg_associate", ""), 0, STEP_FAILED, "", "", "", 0},
         {"a first entry without an extension fails", "", list("reg_associate", "A.Doc\n"), 0,
          STEP_FAILED, "", "", "", 0},
         {"a blank line ends the list", "", list("reg_associate", "A.Doc,.a,A\n\nB.Doc,.b,B\n"), 0,
-         STEP_DONE, ".a = A.Doc\nA.Doc = A\nA.Doc\\DefaultIcon = ,0\nA.Doc\\shell\n", "", nullptr,
-         1},
+         STEP_DONE,
+         ".a = A.Doc\nA.Doc = A\n  \"KorvexInstallFolder\"=\"C:\\\\Prog\"\nA.Doc\\DefaultIcon = "
+         ",0\nA.Doc\\shell\n",
+         "", nullptr, 1},
         {"the first list fails: the second is not processed", "",
          list("reg_associate", "A.Doc,a,A\n") + list("reg_associate_01", "B.Doc,.b,B\n"),
          CHOICE_EXTRAREG, STEP_FAILED, "", "Invalid Extension Key! (a)\r\n", "", 0},
@@ -206,6 +264,7 @@ CLSID
 CLSID\{0001}
 CLSID\{0001}\InprocServer32 = x.dll
 Kv.Doc = Kv document
+  "KorvexInstallFolder"="C:\\Prog"
 Kv.Doc\DefaultIcon = C:\Prog\app.exe,2
 Kv.Doc\shell
 Kv.Doc\shell\open
@@ -237,6 +296,87 @@ Kv.Doc\shell\open\command = "C:\Prog\app.exe" "%1"
     }
 }
 
+// Install, what other programs do meanwhile, uninstall: the extension goes back to whoever
+// owned it, a key the install made goes unless someone else lives there now, and nothing of
+// another program is lost.
+TEST_F(registry_test, FileTypesAreBorrowedAndGivenBack) {
+    const char *const wri_owned = R"([HKEY_CLASSES_ROOT\.wri]
+@="wrifile"
+"Content Type"="application/x-mswrite"
+
+[HKEY_CLASSES_ROOT\.wri\ShellNew]
+"NullFile"=""
+
+[HKEY_CLASSES_ROOT\wrifile\shell\open\command]
+@="\"C:\\Program Files\\wordpad.exe\" \"%1\""
+
+)";
+    struct row {
+        const char *name;
+        const char *extension;
+        const char *before;    // .reg text of the store before the first install
+        int installs;          // the same install run this many times
+        int result;            // of each registry step
+        const char *meanwhile; // .reg text applied after the installs
+        const char *after;     // the keys once uninstalled; null: as before the install
+        int exit;              // the uninstaller's
+    };
+    const row rows[] = {
+        {"owned by another class: borrowed, given back with its values and subkeys", ".wri",
+         wri_owned, 1, STEP_DONE, "", nullptr, UNINSTALL_EXIT_OK},
+        {"installed twice, the log naming the key twice: the first install's memory of the owner "
+         "stays, and the owner gets it back once",
+         ".wri", wri_owned, 2, STEP_DONE, "", nullptr, UNINSTALL_EXIT_OK},
+        {"new: made, and deleted", ".kvd", "", 1, STEP_DONE, "", nullptr, UNINSTALL_EXIT_OK},
+        {"a key without a default value, only a subkey: that is what it gets back", ".kvd",
+         "[HKEY_CLASSES_ROOT\\.kvd\\ShellNew]\n\n", 1, STEP_DONE, "", nullptr, UNINSTALL_EXIT_OK},
+        {"made, then another program added a subkey: only the product's value goes", ".kvd", "", 1,
+         STEP_DONE, "[HKEY_CLASSES_ROOT\\.kvd\\OpenWithProgids]\n\"Other.Type\"=\"\"\n\n",
+         ".kvd\n.kvd\\OpenWithProgids\n  \"Other.Type\"=\"\"\n", UNINSTALL_EXIT_OK},
+        {"taken over by another program after the install: left alone, the class still goes",
+         ".wri", wri_owned, 1, STEP_DONE, "[HKEY_CLASSES_ROOT\\.wri]\n@=\"Other.Type\"\n\n",
+         R"(.wri = Other.Type
+  "Content Type"="application/x-mswrite"
+  "KorvexPreviousClass"="wrifile"
+.wri\ShellNew
+  "NullFile"=""
+wrifile
+wrifile\shell
+wrifile\shell\open
+wrifile\shell\open\command = "C:\Program Files\wordpad.exe" "%1"
+)",
+         UNINSTALL_EXIT_INCOMPLETE},
+        {"a foreign class of the product's name: not written, not deleted", ".kvd",
+         "[HKEY_CLASSES_ROOT\\Kv.Doc\\shell\\open\\command]\n@=\"C:\\\\Other\\\\x.exe\"\n\n", 1,
+         STEP_FAILED, "", nullptr, UNINSTALL_EXIT_OK},
+    };
+    for (const row &r : rows) {
+        SCOPED_TRACE(r.name);
+        SetUp();
+        preload(r.before);
+        const std::string before = keys();
+        std::string extension = r.extension;
+        for (int i = 0; i < r.installs; i++) {
+            EXPECT_EQ(step(list("reg_associate", "Kv.Doc," + extension + ",Doc,[dest]\\app.exe\n")),
+                      r.result);
+            // A later version's script spells the extension in capitals: the log names the key
+            // once more.
+            for (char &c : extension) c = (char)toupper((unsigned char)c);
+        }
+        if (r.meanwhile[0]) preload(keys_as_reg() + r.meanwhile);
+
+        uninstall_plan plan = {};
+        char message[UNINSTALL_MESSAGE_CAPACITY];
+        ASSERT_EQ(uninstall_read(&plan, "C:\\Prog", nullptr, message, sizeof message), 1)
+            << message;
+        ASSERT_EQ(uninstall_check_log(&plan, message, sizeof message), 1) << message;
+        EXPECT_EQ(uninstall_perform(&plan, nullptr, nullptr), r.exit);
+        uninstall_release(&plan);
+        EXPECT_EQ(keys(), r.after ? r.after : before);
+        TearDown();
+    }
+}
+
 TEST_F(registry_test, ProgressBarRunsOverEachList) {
     std::string script = list("reg_associate", "A.Doc,.a,A\nB.Doc,.b,B\nC.Doc,.c,C\n") +
                          list("reg_associate_01", "D.Doc,.d,D\n\n");
@@ -256,17 +396,17 @@ TEST_F(registry_test, InjectedFaultsLogTheirLines) {
         const char *records; // null: not compared
     };
     const row rows[] = {
-        {".kvd\\Old", PLATFORM_REG_OP_DELETE, 5, 1, "RegDeleteKeyNT(1) Failed: 5 (.kvd)\r\n", ""},
-        {".kvd", PLATFORM_REG_OP_ENUM, 6, 1, "RegDeleteKeyNT(1) Failed: 6 (.kvd)\r\n", ""},
-        // A probe that fails counts as absence: the old key is written over, not deleted.
-        {".kvd", PLATFORM_REG_OP_OPEN, 5, 1, "",
-         "[REG]\r\nHKEY_CLASSES_ROOT\\.kvd\r\n[REG]\r\nHKEY_CLASSES_ROOT\\Kv.Doc\r\n"},
+        // An extension that cannot be read could not be given back: it is left as it is.
+        {".kvd", PLATFORM_REG_OP_OPEN, 5, 1, "RegOpenKeyEx(1) Failed: 5 (.kvd)\r\n", ""},
+        // Its earlier class (none) is remembered before its default value changes.
+        {".kvd", PLATFORM_REG_OP_SET, 5, 1,
+         "RegSetValueEx(1) Failed: 5 ('KorvexPreviousClass'='')\r\n",
+         "[REG]\r\nHKEY_CLASSES_ROOT\\.kvd\r\n"},
         {".kvd", PLATFORM_REG_OP_CREATE, 1450, 0, "RegCreateKeyEx(1) Failed: 1450 (.kvd)\r\n", ""},
         {".kvd", PLATFORM_REG_OP_SET, 5, 0, "RegSetValueEx(1) Failed: 5 ('.kvd'='Kv.Doc')\r\n",
          "[REG]\r\nHKEY_CLASSES_ROOT\\.kvd\r\n"},
-        {"Kv.Doc", PLATFORM_REG_OP_DELETE, 5, 1, "RegDeleteKey(2) Failed: 5 (Kv.Doc)\r\n",
-         "[REG]\r\nHKEY_CLASSES_ROOT\\.kvd\r\n"},
-        {"Kv.Doc", PLATFORM_REG_OP_OPEN, 5, 0, "RegOpenKeyEx(2) Failed: 5 (Kv.Doc)\r\n", nullptr},
+        // The class is judged before the extension is touched.
+        {"Kv.Doc", PLATFORM_REG_OP_OPEN, 5, 1, "RegOpenKeyEx(2) Failed: 5 (Kv.Doc)\r\n", ""},
         {"Kv.Doc", PLATFORM_REG_OP_CREATE, 5, 0, "RegCreateKeyEx(2) Failed: 5 (Kv.Doc)\r\n",
          "[REG]\r\nHKEY_CLASSES_ROOT\\.kvd\r\n"},
         {"Kv.Doc", PLATFORM_REG_OP_SET, 5, 0,

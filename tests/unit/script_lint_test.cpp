@@ -213,6 +213,47 @@ TEST(ScriptLint, ProtectedAssociationKeysAreErrors) {
     for (auto &f : lint(CLEAN)) EXPECT_EQ(f.error, 0);
 }
 
+// A keyword that is no step stops the run as cancelled: an error. An unknown word only ends the
+// list early: a warning, as before. Types of Windows or common programs: a warning, unless the
+// type is a protected key (an error of its own).
+TEST(ScriptLint, NoStepsAndCommonTypes) {
+    const std::string clean = CLEAN;
+    const std::string step = "\tcopyfiles=\"Copying\",\"Copy failed\"\n";
+    const std::string entry = "\t\"Demo.Doc\",\".demo\",";
+    struct {
+        const std::string &find;
+        std::string insert; // put before find
+        std::string entry;  // or, when insert is empty, replaces the association's start
+        const char *says;
+        int error; // -1: no such finding at all
+    } cases[] = {
+        {step, "\tuninstall=\"Demo\",\"[dest]\\kvuninst.exe\"\n", "",
+         "uninstall is not an install step", 1},
+        {step, "\tshowwelcome\n", "", "showwelcome is not an install step", 1},
+        {step, "\tcopyfile=\"x\"\n", "", "'copyfile' is not an install step", 0},
+        {entry, "", "\t\"Demo.Doc\",\".txt\",", "Windows or a common program owns", 0},
+        {entry, "", "\t\"Demo.Doc\",\".ZIP\",", "Windows or a common program owns", 0},
+        {entry, "", "\t\"Demo.Doc\",\".Docx\",", "Windows or a common program owns", 0},
+        {entry, "", "\t\"Demo.Doc\",\".zipx\",", "Windows or a common program owns", -1},
+        {entry, "", "\t\"Demo.Doc\",\".exe\",", "Windows or a common program owns", -1},
+        {entry, "", "\t\"Demo.Doc\",\"txt\",", "Windows or a common program owns", -1},
+    };
+    for (auto &c : cases) {
+        std::string script = clean, anchor = c.insert.empty() ? c.entry : c.insert + c.find;
+        size_t at = script.find(c.find);
+        ASSERT_NE(at, std::string::npos);
+        if (c.insert.empty())
+            script.replace(at, c.find.size(), c.entry);
+        else
+            script.insert(at, c.insert);
+        int line = line_of(script, anchor), hits = 0, error = -1;
+        for (auto &f : lint(script))
+            if (f.line == line && strstr(f.message, c.says)) hits++, error = f.error;
+        EXPECT_EQ(hits, c.error < 0 ? 0 : 1) << anchor << "\n" << all(lint(script));
+        EXPECT_EQ(error, c.error) << anchor;
+    }
+}
+
 TEST(ScriptLint, UninstallLine) {
     const std::string good = "uninstall=\"Demo\",\"[dest]\\kvuninst.exe\",\"Korvex\",\"1.0\"\n";
     EXPECT_EQ(all(lint(CLEAN + good)), "");

@@ -2,6 +2,7 @@
 // progress bar and the step's result), injected COM faults, and the written link files read
 // back by an independent reader.
 #include "engine/shortcuts.h"
+#include "engine/uninstall.h"
 #include "platform/posix/platform_shortcut_posix.h"
 #include "run_support.h"
 
@@ -304,6 +305,57 @@ TEST_F(shortcut_test, AnIndependentReaderReadsTheLinks) {
         EXPECT_EQ(lnkinfo_value(out.output, "File size"), "1234 bytes") << out.output;
         // Texts too long for the buffer are refused, never cut or overflowed.
         EXPECT_EQ(shell_link_encode(&p, 0, data, n - 1), 0u);
+    }
+}
+
+// Elevated, the install is machine-wide: its links go to all users' Start menu and desktop,
+// and the uninstaller, elevated as well, may remove them there; the user's own folders stay
+// open to it for the log of an install that was not elevated. Not elevated, it may not.
+TEST_F(shortcut_test, MachineWideLinksAndTheirUninstall) {
+    const std::string common_programs = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
+    const std::string common_desktop = "C:\\users\\Public\\Desktop";
+    struct row {
+        const char *name;
+        int install_elevated, uninstall_elevated;
+        std::string programs, desktop; // where the links are expected
+        int exit;
+    };
+    const row rows[] = {
+        {"machine-wide, removed machine-wide", 1, 1, common_programs, common_desktop,
+         UNINSTALL_EXIT_OK},
+        {"for the user, removed by an elevated uninstaller", 0, 1, PROGRAMS, DESKTOP,
+         UNINSTALL_EXIT_OK},
+        {"machine-wide, refused to an uninstaller that is not elevated", 1, 0, common_programs,
+         common_desktop, UNINSTALL_EXIT_INCOMPLETE},
+    };
+    for (const row &r : rows) {
+        SCOPED_TRACE(r.name);
+        SetUp();
+        platform_posix_elevated = r.install_elevated;
+        ASSERT_EQ(run_blocks("\"G\",\"App.lnk\",\"[dest]\\app.exe\"\n",
+                             "\"\",\"App.lnk\",\"[dest]\\app.exe\"\n"),
+                  RUN_COMPLETE);
+        const std::string links[] = {r.programs + "\\G\\App.lnk", r.desktop + "\\App.lnk"};
+        EXPECT_EQ(records(), record("[FOLDER]", r.programs + "\\G") + record("[FILE]", links[0]) +
+                                 record("[FILE]", links[1]));
+        for (const std::string &link : links) EXPECT_TRUE(exists(link)) << link;
+
+        std::filesystem::remove(native("C:\\Prog\\app.exe")); // the test's files: not in the log
+        std::filesystem::remove(native("C:\\Prog\\doc.txt"));
+        platform_posix_elevated = r.uninstall_elevated;
+        uninstall_plan plan = {};
+        uninstall_places places = {};
+        uninstall_find_places(&places);
+        char message[UNINSTALL_MESSAGE_CAPACITY];
+        ASSERT_EQ(uninstall_read(&plan, "C:\\Prog", &places, message, sizeof message), 1);
+        ASSERT_EQ(uninstall_check_log(&plan, message, sizeof message), 1) << message;
+        EXPECT_EQ(uninstall_perform(&plan, nullptr, nullptr), r.exit);
+        uninstall_release(&plan);
+        for (const std::string &link : links)
+            EXPECT_EQ(exists(link), r.exit != UNINSTALL_EXIT_OK) << link;
+        EXPECT_EQ(exists(r.programs + "\\G"), r.exit != UNINSTALL_EXIT_OK);
+        platform_posix_elevated = 0;
+        TearDown();
     }
 }
 

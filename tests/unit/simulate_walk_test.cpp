@@ -1,6 +1,7 @@
 // kvpack simulate walks the wizard's pages as a user pressing Next would: the pages it prints,
 // the answers to the licence and the launch box, and scripts whose pages end early or are none.
 #include "archive/lza_format.h"
+#include "run_support.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -106,6 +107,24 @@ TEST(SimulateWalk, PagesAnswersAndEnds) {
         run_command(std::string(KVPACK_PATH) + " simulate " + exe + " --root " + dir.file("root2"));
     EXPECT_EQ(r.code, 2) << r.output; // the last case's script: no pages, nothing installed
     EXPECT_NE(r.output.find("wizard ended with 1"), std::string::npos) << r.output;
+}
+
+// An uninstall line put into install_steps by mistake (the packer refuses such a script, so the
+// archive is made here): the run stops there as cancelled, and simulate says so.
+TEST(SimulateWalk, AnEntryThatIsNoStepCancelsTheRun) {
+    const std::string script = "default_dest_dir=Demo\n"
+                               "steps\n{\nfoldersettings\nstartinstall\nfinished\n}\n"
+                               "install_steps\n{\ncheckdiskspace=\"Ruimte\",\"Vol\",break\n"
+                               "uninstall=\"Demo\",\"[dest]\\kvuninst.exe\"\n"
+                               "copyfiles=\"Kopieren\",\"Fout\",break\n}\n";
+    temp_folder dir;
+    std::string pck = dir.file("demo.pck");
+    write_file(pck, pack_members({{"setup.txt", script}}));
+    command_result r =
+        run_command(std::string(KVPACK_PATH) + " simulate " + pck + " --root " + dir.file("root"));
+    EXPECT_EQ(r.code, 2) << r.output;
+    EXPECT_NE(r.output.find("row 2 failed  Demo"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("result -1 (cancelled)"), std::string::npos) << r.output;
 }
 
 } // namespace

@@ -30,6 +30,7 @@ const char usage[] =
     "usage: kvpack simulate FILE --root DIR [--dest PATH] [--option NAME=on|off]...\n"
     "                        [--answer KEY=VALUE]... [--verbose] [--user NAME] [--elevated]\n"
     "       kvpack simulate --uninstall [FILE] --root DIR [--dest PATH] [--user NAME]\n"
+    "                        [--elevated]\n"
     "\n"
     "Walks the wizard of FILE (an installer, a .pck file or a bare archive) page by page as a\n"
     "user pressing Next would, and runs its install steps as the installer would on Windows,\n"
@@ -68,9 +69,14 @@ const char usage[] =
     "                      from there would: prints each record undone, the report of what\n"
     "                      stayed, and the uninstaller's exit code (0 all removed, 1 something\n"
     "                      stayed, 2 no usable Uninstal.log); FILE may then be left out\n"
-    "  --user NAME         the user whose Start menu and desktop get the shortcuts:\n"
-    "                      C:\\users\\NAME\\... (default: the login name, as in Wine)\n"
-    "  --elevated          run as an elevated administrator would: machine-wide keys\n"
+    "  --user NAME         the user whose Start menu and desktop get the shortcuts when\n"
+    "                      not elevated: C:\\users\\NAME\\... (default: the login name, as\n"
+    "                      in Wine)\n"
+    "  --elevated          run as an elevated administrator would: machine-wide, with the\n"
+    "                      uninstall entry under HKEY_LOCAL_MACHINE and the shortcuts in\n"
+    "                      all users' Start menu and desktop (C:\\ProgramData\\Microsoft\\\n"
+    "                      Windows\\Start Menu\\Programs, C:\\users\\Public\\Desktop); with\n"
+    "                      --uninstall, those folders may be cleaned too\n"
     "\n"
     "Exit code: 0 when the installation completed, 2 when it failed, was cancelled or the\n"
     "wizard ended without installing, 1 on a usage or archive error; with --uninstall 0 when\n"
@@ -237,6 +243,18 @@ void click_radio(int item, int partner) {
     wizard_command(nullptr, &g_state, item);
 }
 
+// How a run that went back to the page before ended; the wizard keeps no more than that page.
+// A confirmed abort, and an install_steps entry that is no step (the run stops there as it
+// stops for an abort), make a cancelled run; anything else a failed one.
+int unfinished_result(void) {
+    if (g_state.cancel_requested) return STEP_CANCELLED;
+    // The counter has passed the entry that ended the run.
+    uint32_t last = g_state.step_counter >= 2
+                        ? list_item_id(&g_state, KW_INSTALL_STEPS, g_state.step_counter - 2)
+                        : KW_NONE;
+    return last != KW_NONE && !install_step_known(last) ? STEP_CANCELLED : STEP_FAILED;
+}
+
 // Presses Next page after page, answering the licence and launch box as asked, until the
 // wizard ends or cannot go on. The install run's result, or -2 when no run took place.
 int walk_pages(void) {
@@ -267,9 +285,7 @@ int walk_pages(void) {
         sim.run_page_printed = 0;
         wizard_command(nullptr, &g_state, IDC_NEXT);
         if (platform_ui_view.timer_starts != runs) {
-            result = g_state.current_page == index + 1 ? RUN_COMPLETE
-                     : g_state.cancel_requested        ? STEP_CANCELLED
-                                                       : STEP_FAILED;
+            result = g_state.current_page == index + 1 ? RUN_COMPLETE : unfinished_result();
             print_page(g_state.current_page);
             if (result != RUN_COMPLETE) break; // the page before is back: a person changes it
             continue;

@@ -30,7 +30,7 @@ enum platform_call : int {
     PLATFORM_CALL_REG_CREATE,     // platform_reg_create
     PLATFORM_CALL_REG_SET,        // platform_reg_set_default, _set_text, _set_number
     PLATFORM_CALL_REG_ENUM,       // platform_reg_enum_subkey
-    PLATFORM_CALL_REG_DELETE,     // platform_reg_delete
+    PLATFORM_CALL_REG_DELETE,     // platform_reg_delete, _delete_value
     PLATFORM_CALL_ELEVATION,      // platform_process_elevated (a failed query: not elevated)
     PLATFORM_CALL_SPECIAL_FOLDER, // platform_special_folder_path
     PLATFORM_CALL_COM_START,      // platform_com_start

@@ -642,3 +642,24 @@ uint32_t platform_reg_counts(platform_key *key, uint32_t *subkeys, uint32_t *val
     *values = (uint32_t)node->other_values.size() + (node->has_default ? 1u : 0u);
     return PLATFORM_OK;
 }
+
+uint32_t platform_reg_delete_value(platform_key *key, const char *name) {
+    if (uint32_t e = platform_fault_point(PLATFORM_CALL_REG_DELETE)) return e;
+    reg_node *node = parent_node(key);
+    if (!node) return PLATFORM_ERROR_KEY_DELETED;
+    if (key && !(key->rights & MAY_WRITE)) return PLATFORM_ERROR_ACCESS_DENIED;
+    if (uint32_t e = injected(PLATFORM_REG_OP_DELETE, node, nullptr)) return e;
+    if (!name || !name[0]) {
+        if (!node->has_default) return PLATFORM_ERROR_FILE_NOT_FOUND;
+        node->has_default = 0;
+        node->default_value.clear();
+        return PLATFORM_OK;
+    }
+    std::vector<std::string> &values = node->other_values;
+    for (size_t i = 0; i < values.size(); i++) {
+        if (compare_names(value_name_of(values[i]), name) != 0) continue;
+        values.erase(values.begin() + (long)i);
+        return PLATFORM_OK;
+    }
+    return PLATFORM_ERROR_FILE_NOT_FOUND;
+}

@@ -70,15 +70,20 @@ int platform_special_folder_path(int folder, char *out, size_t cap) {
     out[0] = 0;
     if (platform_fault_point(PLATFORM_CALL_SPECIAL_FOLDER)) return 0;
     if (platform_shortcut_faults.missing_folder == folder + 1) return 0;
-    const char *below;
+    // Where Wine 8 puts them, as Windows does since Vista.
+    char path[LINK_TEXT_CAPACITY];
     if (folder == PLATFORM_FOLDER_DESKTOP)
-        below = "\\Desktop";
+        snprintf(path, sizeof path, "C:\\users\\%s\\Desktop", profile_name());
     else if (folder == PLATFORM_FOLDER_PROGRAMS)
-        below = "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs";
+        snprintf(path, sizeof path,
+                 "C:\\users\\%s\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs",
+                 profile_name());
+    else if (folder == PLATFORM_FOLDER_COMMON_PROGRAMS)
+        copy_text(path, sizeof path, "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs");
+    else if (folder == PLATFORM_FOLDER_COMMON_DESKTOP)
+        copy_text(path, sizeof path, "C:\\users\\Public\\Desktop");
     else
         return 0;
-    char path[LINK_TEXT_CAPACITY];
-    snprintf(path, sizeof path, "C:\\users\\%s%s", profile_name(), below);
     // The profile exists on Windows before any installer runs: make it on first use.
     if (strlen(path) >= cap || !platform_posix_make_folders(path)) return 0;
     copy_text(out, cap, path);

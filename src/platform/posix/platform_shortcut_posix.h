@@ -1,6 +1,7 @@
 // How the POSIX backend makes shortcuts: the special folders of a Windows user profile under
-// the simulated drive C: (C:\users\NAME\Desktop, ...\Start Menu\Programs), link files written
-// in the shell's binary link format, and faults a test can inject into the COM steps.
+// the simulated drive C: (C:\users\NAME\Desktop, ...\Start Menu\Programs) and those of all
+// users (C:\users\Public\Desktop, C:\ProgramData\...\Start Menu\Programs), link files
+// written in the shell's binary link format, and faults a test can inject into the COM steps.
 #pragma once
 
 #include "platform/platform_shortcut.h"

@@ -129,3 +129,7 @@ uint32_t platform_reg_counts(platform_key *key, uint32_t *subkeys, uint32_t *val
     *values = named;
     return (uint32_t)result;
 }
+
+uint32_t platform_reg_delete_value(platform_key *key, const char *name) {
+    return (uint32_t)RegDeleteValueA(key_of(key), name ? name : "");
+}

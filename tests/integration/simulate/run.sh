@@ -1,7 +1,8 @@
 #!/bin/sh
 # The demo installer through kvpack simulate: packed, installed twice into simulated drives,
 # with Uninstal.log byte-exact to the hand-checked golden file (its time line aside), the
-# files in place, and the second run answering the overwrite questions.
+# files in place, and the second run answering the overwrite questions and keeping what other
+# programs registered.
 # Usage: run.sh KVPACK
 set -eu
 kvpack=$1
@@ -38,16 +39,39 @@ programs="$work/root/c/users/gebruiker/AppData/Roaming/Microsoft/Windows/Start M
 
 # Second run: every existing file asks (overwrite_ask), the first answer holds for all.
 printf 'changed\r\n' > "$dest/license.txt"
-# ...and an older registration of the class, with a command of its own, is replaced whole.
-printf 'REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\demo.document\\shell\\edit\\command]\r\n@="old.exe"\r\n' \
-    > "$work/root/registry.reg"
+# ...over the class as an earlier version left it (its icon in the destination), to which
+# another program has added a verb, and over .dmo as another program owns it: the class is
+# filled again and keeps the verb; .dmo keeps that program's value, remembers its class and
+# points at ours.
+cat > "$work/root/registry.reg" <<'REG'
+REGEDIT4
+
+[HKEY_CLASSES_ROOT\.dmo]
+@="Oud.Type"
+"Content Type"="text/plain"
+
+[HKEY_CLASSES_ROOT\Demo.Document\DefaultIcon]
+@="C:\\Demo Program\\oud.exe,0"
+
+[HKEY_CLASSES_ROOT\Demo.Document\shell\edit\command]
+@="C:\\Tools\\edit.exe %1"
+REG
 "$kvpack" simulate "$work/demo.pck" --root "$work/root" --answer overwrite=no-to-all \
     > "$work/second.txt" || fail "second run"
 [ "$(grep -c '^question ' "$work/second.txt")" -eq 1 ] || fail "one question expected"
 grep -q "^question Dit bestand bestaat al. Wilt u het bestand overschrijven ? |  | 'C:\\\\Demo Program\\\\license.txt'$" \
     "$work/second.txt" || fail "question text: $(grep '^question' "$work/second.txt")"
 [ "$(cat "$dest/license.txt")" = "$(printf 'changed\r')" ] || fail "license.txt was overwritten"
-reg_text | cmp - "$here/expected_registry.reg.txt" || fail "a second install left other keys"
+reg_text | cmp - "$here/expected_registry_second.reg.txt" || fail "a second install lost or changed others' keys"
+
+# Uninstalled: .dmo is given back to the class it named, with the other program's value; the
+# class goes whole, the verb another program added to it with it.
+# (license.txt, which the second run kept, is not in its log: the folder stays, exit 1.)
+"$kvpack" simulate --uninstall "$work/demo.pck" --root "$work/root" > "$work/uninstall.txt" || true
+grep -q '^Teruggegeven: HKEY_CLASSES_ROOT\\.dmo' "$work/uninstall.txt" || fail "no give-back line"
+printf '%s\n' 'Windows Registry Editor Version 5.00' '' '[HKEY_CLASSES_ROOT\.dmo]' '@="Oud.Type"' \
+    '"Content Type"="text/plain"' '' > "$work/expected-after.txt"
+reg_text | tr -d '\r' | cmp - "$work/expected-after.txt" || fail "the uninstall left: $(reg_text)"
 
 # Third run: cancelled in the copy step; the run reports it and the exit code says so.
 if "$kvpack" simulate "$work/demo.pck" --root "$work/root" --answer cancel-at=copyfiles:2 \
