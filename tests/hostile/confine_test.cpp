@@ -164,7 +164,7 @@ TEST(confine, SimulatedInstallsNeverWriteOutsideTheRoot) {
         const char *target, *group; // the copy entry's target, the program group's folder
         const char *planted;        // see plant()
         int code;
-        const char *inside;   // a file below the root afterwards, or ""
+        const char *inside;   // a file below the root afterwards ("!" first: never made), or ""
         const char *reported; // in kvpack's output (both logs are printed), or ""
     };
     const row rows[] = {
@@ -174,17 +174,27 @@ TEST(confine, SimulatedInstallsNeverWriteOutsideTheRoot) {
         {"relative", "x.txt", "Demo", "", 0, "/c/x.txt", ""},
         {"a group out of Programs", "[dest]\\x.txt", "..\\..\\..\\..\\..\\..\\..\\..\\x", "", 0,
          "/c/x/L.lnk", ""},
+        // Below the destination no link is followed, wherever it leads, as on Windows.
         {"a folder link out in [dest]", "[dest]\\lnk\\x.txt", "Demo", "/c/Prog/lnk>", 0, "",
-         "CopyFile(1) Failed: 5\r\nAttempted to create file 'C:\\Prog\\lnk\\x.txt'"},
+         "Refused Link! (C:\\Prog\\lnk\\x.txt)"},
         {"a folder link in [dest] to the root's own", "[dest]\\lnk\\x.txt", "Demo",
-         "/c/Data/;/c/Prog/lnk>/c/Data", 0, "/c/Data/x.txt", ""},
+         "/c/Data/;/c/Prog/lnk>/c/Data", 0, "!/c/Data/x.txt",
+         "Refused Link! (C:\\Prog\\lnk\\x.txt)"},
+        {"a file link out as the target", "[dest]\\x.txt", "Demo", "/c/Prog/x.txt>victim.txt", 0,
+         "", "Refused Link! (C:\\Prog\\x.txt)"},
+        {"InsErr.log a link to a new file inside", "[dest]\\x.txt", "Demo",
+         "/c/Data/;/c/Prog/InsErr.log>/c/Data/log.txt", 0, "!/c/Data/log.txt",
+         "InsErr.log ---\n(not written)"},
         {"[dest] is a link out", "[dest]\\x.txt", "Demo", "/c/Prog>", 0, "", "(not written)"},
         {"registry.reg is a link out", "[dest]\\x.txt", "Demo", "/registry.reg>victim.txt", 1, "",
          "registry.reg cannot be read"},
         {"Programs is a link out", "[dest]\\x.txt", "Demo", "+>", 0, "/c/Prog/x.txt",
          "Link: Special folder 2 unavailable"},
         {"the group is a link out", "[dest]\\x.txt", "Demo", "+/Demo>", 0, "/c/Prog/x.txt",
-         "CreateDirectory Failed: 183"},
+         "Refused Link! (C:\\users\\u\\AppData\\Roaming\\Microsoft\\Windows\\Start "
+         "Menu\\Programs\\Demo)"},
+        {"the link file is a link out", "[dest]\\x.txt", "Demo", "+/Demo/L.lnk>victim.txt", 0,
+         "/c/Prog/x.txt", "Programs\\Demo\\L.lnk)"},
     };
     temp_folder dir;
     const std::string product = dir.file("product"), pck = dir.file("demo.pck");
@@ -210,7 +220,9 @@ TEST(confine, SimulatedInstallsNeverWriteOutsideTheRoot) {
             "cd '" + cwd + "' && " KVPACK_PATH " simulate ../demo.pck --root ../root --user u");
         EXPECT_EQ(out.code, r.code) << out.output;
         if (r.inside[0]) {
-            EXPECT_TRUE(fs::exists(root + r.inside)) << r.inside << "\n" << out.output;
+            const bool made = r.inside[0] != '!';
+            EXPECT_EQ(fs::exists(root + (r.inside + !made)), made) << r.inside << "\n"
+                                                                   << out.output;
         }
         EXPECT_NE(out.output.find(r.reported), std::string::npos) << out.output;
         EXPECT_TRUE(fs::is_empty(cwd)) << "the packer's own folder was written";
