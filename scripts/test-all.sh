@@ -75,7 +75,7 @@ phase "package check" bash scripts/package_check.sh
 
 phase "ctest native" ctest --test-dir "${prefix}native" --output-on-failure -j "$jobs"
 
-# The fuzz targets (script and archive bytes) for a bounded time each: no crash, no sanitizer
+# The fuzz targets (script, archive, signature and log bytes) for a bounded time each: no crash, no sanitizer
 # report, no input that runs without end.
 phase "fuzz" env KV_FUZZ_BUILD_DIR="${prefix}fuzz" bash scripts/fuzz.sh "${KV_FUZZ_SECONDS:-45}"
 

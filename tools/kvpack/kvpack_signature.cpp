@@ -374,10 +374,12 @@ int kvp_verify_signature(const fs::path &file, const fs::path *ca_file, int quie
 int kvp_pck_digest_marker(const fs::path &file, std::string *digits, int *count) {
     digits->clear();
     *count = 0;
-    std::vector<unsigned char> stub(MAX_STUB_SCAN);
     FILE *f = kvp_open(file, "rb");
     if (!f) return -1;
-    stub.resize(fread(stub.data(), 1, stub.size(), f));
+    const int64_t size = size_of(f);
+    std::vector<unsigned char> stub(
+        (size_t)(size > 0 && size < MAX_STUB_SCAN ? size : (int64_t)MAX_STUB_SCAN));
+    stub.resize(kvp_seek(f, 0) ? fread(stub.data(), 1, stub.size(), f) : 0);
     fclose(f);
     int markers = 0;
     const int64_t index = kvp_find_marker(stub.data(), stub.size(), &markers);
