@@ -147,10 +147,7 @@ int platform_posix_walk_below(const char *root, const char *path, platform_posix
 }
 
 int platform_confined_kind(const char *root, const char *path) {
-    if (uint32_t error = platform_fault_point(PLATFORM_CALL_ATTRIBUTES)) {
-        platform_set_last_error(error);
-        return PLATFORM_NODE_FAILED;
-    }
+    if (platform_posix_faulted(PLATFORM_CALL_ATTRIBUTES)) return PLATFORM_NODE_FAILED;
     platform_posix_below at;
     int kind;
     if (!platform_posix_walk_below(root, path, &at, &kind)) return kind;
@@ -207,10 +204,7 @@ int platform_confined_make_folder(const char *root, const char *path) {
 }
 
 int platform_confined_replace(const char *root, const char *source, const char *target) {
-    if (uint32_t error = platform_fault_point(PLATFORM_CALL_MOVE)) {
-        platform_set_last_error(error);
-        return 0;
-    }
+    if (platform_posix_faulted(PLATFORM_CALL_MOVE)) return 0;
     platform_posix_below from, to;
     if (!walk_for_write(root, source, &from)) return 0;
     if (!walk_for_write(root, target, &to)) {

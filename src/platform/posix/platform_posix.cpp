@@ -135,6 +135,10 @@ int platform_posix_open_faulted(const char *path, platform_call call) {
     return fault_on_open(path) || faulted(call);
 }
 
+int platform_posix_faulted(platform_call call) {
+    return faulted(call);
+}
+
 uint32_t platform_last_error(void) {
     return last_error;
 }

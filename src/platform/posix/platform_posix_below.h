@@ -33,3 +33,5 @@ platform_file *platform_posix_file(int fd, const char *path);
 // 1 (error set) when the fault plan fails opening path (or making a folder there), or this call
 // of kind call.
 int platform_posix_open_faulted(const char *path, platform_call call);
+// 1 (error set) when the fault plan fails this call of kind call.
+int platform_posix_faulted(platform_call call);

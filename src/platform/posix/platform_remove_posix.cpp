@@ -54,10 +54,7 @@ uint32_t removal_error(int e) {
 
 int platform_node_open(const char *root, const char *path, platform_node **node) {
     *node = nullptr;
-    if (uint32_t error = platform_fault_point(PLATFORM_CALL_NODE_OPEN)) {
-        platform_set_last_error(error);
-        return PLATFORM_NODE_FAILED;
-    }
+    if (platform_posix_faulted(PLATFORM_CALL_NODE_OPEN)) return PLATFORM_NODE_FAILED;
     platform_posix_below at;
     int kind;
     if (!platform_posix_walk_below(root, path, &at, &kind)) return kind;
@@ -88,10 +85,7 @@ int platform_node_open(const char *root, const char *path, platform_node **node)
 }
 
 long platform_node_read(platform_node *node, void *buffer, size_t size) {
-    if (uint32_t error = platform_fault_point(PLATFORM_CALL_NODE_READ)) {
-        platform_set_last_error(error);
-        return -1;
-    }
+    if (platform_posix_faulted(PLATFORM_CALL_NODE_READ)) return -1;
     if (node->file < 0 && node->kind == PLATFORM_NODE_FILE)
         node->file = openat(node->folder, node->name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     ssize_t got = node->file < 0 ? -1 : read(node->file, buffer, size);
@@ -100,10 +94,7 @@ long platform_node_read(platform_node *node, void *buffer, size_t size) {
 }
 
 int platform_node_remove(platform_node *node) {
-    if (uint32_t error = platform_fault_point(PLATFORM_CALL_NODE_REMOVE)) {
-        platform_set_last_error(error);
-        return 0;
-    }
+    if (platform_posix_faulted(PLATFORM_CALL_NODE_REMOVE)) return 0;
     const char *busy = platform_remove_faults.busy;
     if (busy && busy[0] && strstr(node->path, busy)) {
         platform_set_last_error(PLATFORM_ERROR_SHARING_VIOLATION);
@@ -123,10 +114,7 @@ void platform_node_close(platform_node *node) {
 }
 
 long platform_folder_entry_count(const char *path) {
-    if (uint32_t error = platform_fault_point(PLATFORM_CALL_FOLDER_ENTRIES)) {
-        platform_set_last_error(error);
-        return -1;
-    }
+    if (platform_posix_faulted(PLATFORM_CALL_FOLDER_ENTRIES)) return -1;
     char native[PLATFORM_NATIVE_PATH_CAPACITY];
     if (!platform_posix_native_path(path, native, sizeof native)) {
         platform_set_last_error(PLATFORM_ERROR_INVALID_NAME);

@@ -105,18 +105,8 @@ int platform_confined_kind(const char *root, const char *path) {
 }
 
 platform_file *platform_confined_open(const char *root, const char *path, int mode) {
-    if (mode == PLATFORM_CONFINED_APPEND) {
-        HANDLE h = open_existing(root, path, FILE_SHARE_WRITE);
-        LARGE_INTEGER zero;
-        zero.QuadPart = 0;
-        if (h != INVALID_HANDLE_VALUE && !SetFilePointerEx(h, zero, nullptr, FILE_END)) {
-            DWORD error = GetLastError();
-            CloseHandle(h);
-            SetLastError(error);
-            return nullptr;
-        }
-        return win32_file_wrap(h);
-    }
+    if (mode == PLATFORM_CONFINED_APPEND)
+        return win32_file_wrap_at_end(open_existing(root, path, FILE_SHARE_WRITE));
     HANDLE h = create_new(root, path);
     if (h != INVALID_HANDLE_VALUE || mode == PLATFORM_CONFINED_NEW ||
         GetLastError() != ERROR_FILE_EXISTS)

@@ -13,3 +13,6 @@ struct platform_file {
 // The file for handle h, or null (h closed, error set) when h is INVALID_HANDLE_VALUE or memory
 // is short.
 platform_file *win32_file_wrap(HANDLE h);
+// win32_file_wrap for a file positioned at its end first (null, h closed, error set, when it
+// cannot be).
+platform_file *win32_file_wrap_at_end(HANDLE h);

@@ -104,8 +104,11 @@ void platform_close(platform_file *f) {
 }
 
 platform_file *platform_open_append(const char *path) {
-    HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    return win32_file_wrap_at_end(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+platform_file *win32_file_wrap_at_end(HANDLE h) {
     LARGE_INTEGER zero;
     zero.QuadPart = 0;
     if (h != INVALID_HANDLE_VALUE && !SetFilePointerEx(h, zero, nullptr, FILE_END)) {
