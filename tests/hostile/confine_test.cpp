@@ -3,6 +3,7 @@
 // at the simulated current folder), and no link inside the root leads out of it. First the
 // resolver on its own, then one simulated install per class of hostile script or planted link,
 // run from a folder of its own that must stay empty.
+#include "engine/area.h"
 #include "platform/platform.h"
 #include "platform/posix/platform_posix_paths.h"
 #include "test_support.h"
@@ -124,6 +125,33 @@ TEST(confine, LinksInsideTheRootAreFollowedOnlyWhileTheyStayInside) {
     EXPECT_FALSE(fs::exists(outside + "/new.txt"));
     EXPECT_FALSE(fs::exists(outside + "/made"));
     EXPECT_TRUE(fs::is_symlink(root + "/c/out"));
+}
+
+TEST(confine, TargetsSplitAtTheAreaAsWindowsResolvesThem) {
+    // Below the area the write is confined to it, with the names Windows resolves; a ".." that
+    // climbs, or another place, confines it to its own folder only.
+    struct row {
+        const char *target, *root, *path;
+    };
+    const row rows[] = {
+        {"C:\\Dest\\a.txt", "C:\\Dest", "C:\\Dest\\a.txt"},
+        {"c:\\dest\\Sub\\a.txt", "C:\\Dest", "C:\\Dest\\Sub\\a.txt"},
+        {"C:\\Dest/Sub//./a.txt. ", "C:\\Dest", "C:\\Dest\\Sub\\a.txt"},
+        {"C:\\Dest\\lnk.\\a.txt", "C:\\Dest", "C:\\Dest\\lnk\\a.txt"},
+        {"C:\\Dest\\...\\a.txt", "C:\\Dest\\...", "C:\\Dest\\...\\a.txt"},
+        {"C:\\Dest\\Sub\\..\\a.txt", "C:\\Dest\\Sub\\..", "C:\\Dest\\Sub\\..\\a.txt"},
+        {"C:\\Destination\\a.txt", "C:\\Destination", "C:\\Destination\\a.txt"},
+        {"D:\\a.txt", "D:\\", "D:\\a.txt"},
+        {"\\a.txt", "\\.", "\\.\\a.txt"},
+        {"a.txt", ".", ".\\a.txt"},
+    };
+    for (const row &r : rows) {
+        SCOPED_TRACE(r.target);
+        area_target t;
+        ASSERT_EQ(area_target_of("C:\\Dest", r.target, &t), 1);
+        EXPECT_STREQ(t.root, r.root);
+        EXPECT_STREQ(t.path, r.path);
+    }
 }
 
 const char SCRIPT[] = "default_dest_dir=Prog\n"
