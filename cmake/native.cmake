@@ -10,7 +10,8 @@ add_library(kv_platform_posix STATIC
 )
 target_sources(kv_platform_posix PRIVATE src/platform/posix/platform_shortcut_posix.cpp
   src/platform/posix/shell_link_format.cpp)
-target_sources(kv_platform_posix PRIVATE src/platform/posix/platform_remove_posix.cpp)
+target_sources(kv_platform_posix PRIVATE src/platform/posix/platform_remove_posix.cpp
+  src/platform/posix/platform_confine_posix.cpp)
 target_include_directories(kv_platform_posix PUBLIC src resources)
 target_link_libraries(kv_core PUBLIC kv_platform_posix)
 

@@ -7,7 +7,8 @@ add_library(kv_platform_win32 STATIC
   src/platform/win32/window_win32.cpp
 )
 target_sources(kv_platform_win32 PRIVATE src/platform/win32/shortcut_win32.cpp)
-target_sources(kv_platform_win32 PRIVATE src/platform/win32/remove_win32.cpp)
+target_sources(kv_platform_win32 PRIVATE src/platform/win32/remove_win32.cpp
+  src/platform/win32/node_win32.cpp src/platform/win32/confine_win32.cpp)
 target_include_directories(kv_platform_win32 PUBLIC src resources)
 target_link_libraries(kv_platform_win32 PUBLIC advapi32 ole32 shell32 uuid)
 target_link_libraries(kv_core PUBLIC kv_platform_win32)

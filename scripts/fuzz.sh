@@ -1,6 +1,7 @@
 #!/bin/bash
-# Builds the "fuzz" preset and runs every libFuzzer target for a bounded time, starting from
-# its seed corpus in tests/fuzz/corpus/<name>/. Inputs found on the way go to a scratch folder,
+# Builds the "fuzz" preset and runs every libFuzzer target (tests/fuzz/fuzz_<name>.cpp: archive,
+# bitmap, decoder, script, signature, uninstall) for a bounded time, starting from its seed
+# corpus in tests/fuzz/corpus/<name>/. Inputs found on the way go to a scratch folder,
 # never into the repository. Exits non-zero when a target reports a crash, a sanitizer error,
 # a timeout (an input that takes over 10 s: a loop without end) or runs out of memory.
 #

@@ -51,8 +51,10 @@ done
 # is 64 KiB (65,536 bytes); until it is reached, the size reached so far is the limit, so the
 # stub can only shrink towards it. (92,672 since the stub stopped trusting what it reads: the
 # SHA-256 that ties a signed stub to its setup.pck and seals the uninstall entry with the digest
-# of its log, the one record walk, the decoder's bound and the member-name rule.)
-stub_limit=92672
+# of its log, the one record walk, the decoder's bound and the member-name rule; 97,792 since it
+# stopped writing through links below its destination: engine/area.cpp and the confined writes
+# of platform/win32, about 5 KB.)
+stub_limit=97792
 stub_size=$(stat -c %s "${prefix}mingw-i686/setup.exe")
 echo "i686 stub: $stub_size bytes (limit $stub_limit, goal 65536)"
 if [ "$stub_size" -gt "$stub_limit" ]; then
@@ -75,7 +77,7 @@ phase "package check" bash scripts/package_check.sh
 
 phase "ctest native" ctest --test-dir "${prefix}native" --output-on-failure -j "$jobs"
 
-# The fuzz targets (script and archive bytes) for a bounded time each: no crash, no sanitizer
+# The fuzz targets (script, archive, signature and log bytes) for a bounded time each: no crash, no sanitizer
 # report, no input that runs without end.
 phase "fuzz" env KV_FUZZ_BUILD_DIR="${prefix}fuzz" bash scripts/fuzz.sh "${KV_FUZZ_SECONDS:-45}"
 

@@ -27,12 +27,13 @@ int climbs(const char *part, size_t n) {
     return 1;
 }
 
-// The digits Windows accepts after COM and LPT: 1 to 9, and the superscripts one to three,
+// The digits Windows may take after COM and LPT: 0 to 9 (COM0 and LPT0 are listed among the
+// reserved names, whether or not a system opens them), and the superscripts one to three,
 // which Windows-1252 keeps in a byte (0xB9, 0xB2, 0xB3) and UTF-8 in two (0xC2 and the same).
 // The length of the digit at text (n bytes left), or 0 when there is none.
 size_t device_digit(const unsigned char *text, size_t n) {
     const auto superscript = [](unsigned char c) { return c == 0xB9 || c == 0xB2 || c == 0xB3; };
-    if (n == 1 && text[0] >= '1' && text[0] <= '9') return 1;
+    if (n == 1 && text[0] >= '0' && text[0] <= '9') return 1;
     if (n == 1 && superscript(text[0])) return 1;
     if (n == 2 && text[0] == 0xC2 && superscript(text[1])) return 2;
     return 0;

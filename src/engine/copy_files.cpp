@@ -1,6 +1,7 @@
 // File copy and the overwrite policy.
 #include "engine/copy_files.h"
 
+#include "engine/area.h"
 #include "engine/folders.h"
 
 #include "archive/lza_decode.h"
@@ -12,6 +13,7 @@
 #include "engine/install_log.h"
 #include "engine/step.h"
 #include "platform/platform.h"
+#include "platform/platform_confine.h"
 #include "script/script.h"
 #include "state/installer_state.h"
 
@@ -165,6 +167,13 @@ int copy_target(const member_row *member, const char *pattern, char *target, siz
     return 0;
 }
 
+// Logs a file that could not be created or put in place: a link in the way by name, any other
+// failure with its error.
+int create_failed(const char *destination, uint32_t error) {
+    if (error == PLATFORM_ERROR_LINK_REFUSED) return area_refuse_link(destination);
+    return copy_failed("CopyFile(1)", error, "Attempted to create file '%s'", destination);
+}
+
 void show_entry_failure(installer_state *state, const char *label) {
     char format[COPY_MESSAGE_CAPACITY], second[COPY_MESSAGE_CAPACITY];
     char message[COPY_MESSAGE_CAPACITY], caption[SCRIPT_EXPAND_CAPACITY];
@@ -205,18 +214,18 @@ int copy_member(platform_window *window, installer_state *state, const member_ro
         return 1;
     append_uninstall_record(LOG_KIND_FILE, destination);
 
+    // Written below the destination only where no link leads elsewhere.
+    area_target area;
     char part[PATH_CAPACITY];
-    if (!make_part_path(destination, part)) text_copy(part, sizeof part, destination);
+    area_target_of(state->dest_path, destination, &area);
     static unsigned char buffer[COPY_WRITE_BUFFER];
-    copy_sink sink = {platform_create_write(part), buffer, 0, 0};
-    if (!sink.file)
-        return copy_failed("CopyFile(1)", platform_last_error(), "Attempted to create file '%s'",
-                           destination);
+    copy_sink sink = {area_open_part(&area, part), buffer, 0, 0};
+    if (!sink.file) return create_failed(destination, platform_last_error());
     lza_stream *archive = lza_stream_open(state->archive_path);
     if (!archive) {
         uint32_t error = platform_last_error();
         platform_close(sink.file);
-        platform_delete_file(part);
+        area_discard_part(&area, part);
         return copy_failed("CopyFile(2)", error, "Couldn't find packfile '%s'",
                            state->archive_path);
     }
@@ -228,11 +237,9 @@ int copy_member(platform_window *window, installer_state *state, const member_ro
     lza_stream_close(archive);
     platform_close(sink.file);
 
-    if (outcome == DECODED &&
-        (!strcmp(part, destination) || platform_move_replace(part, destination)))
-        return 1;
+    if (outcome == DECODED && area_commit_part(&area, part)) return 1;
     if (outcome == DECODED) error = platform_last_error();
-    platform_delete_file(part);
+    area_discard_part(&area, part);
     switch (outcome) {
     case DECODE_CANCELLED:
         return 1; // the step ends; what was there stays
@@ -245,7 +252,7 @@ int copy_member(platform_window *window, installer_state *state, const member_ro
     case DECODE_WRITE_FAILED:
         return copy_failed("WriteFile", sink.error, "Attempted to write file '%s'", destination);
     default:
-        return copy_failed("CopyFile(1)", error, "Attempted to create file '%s'", destination);
+        return create_failed(destination, error);
     }
 }
 

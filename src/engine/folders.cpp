@@ -1,8 +1,10 @@
-// Folder creation, level by level from the drive down.
+// Folder creation, level by level from the drive down; below an area, never through a link.
 #include "engine/folders.h"
 
+#include "engine/area.h"
 #include "engine/install_log.h"
 #include "platform/platform.h"
+#include "platform/platform_confine.h"
 #include "script/script.h"
 #include "state/installer_state.h"
 
@@ -54,6 +56,42 @@ int network_share_exists(const char *path) {
     return 0;
 }
 
+// What became of one level of a path.
+enum level_result { LEVEL_FAILED = -1, LEVEL_THERE = 0, LEVEL_MADE = 1, LEVEL_FILE = 2 };
+
+// Makes the folder level unless it is there (a file of that name counts as there: make_path
+// tells it at the end). A failure is logged.
+int make_level(const char *level) {
+    if (folder_exists(level)) return LEVEL_THERE;
+    if (platform_make_folder(level)) return LEVEL_MADE;
+    uint32_t error = platform_last_error();
+    if (error == PLATFORM_ERROR_ALREADY_EXISTS) return LEVEL_THERE; // a file of that name
+    log_make_failure(error, level);
+    return LEVEL_FAILED;
+}
+
+// make_level for a level below root, which must be a real folder or nothing: a link there or
+// on the way is refused ("Refused Link!"); a file there is LEVEL_FILE.
+int make_level_below(const char *root, const char *level) {
+    area_target at;
+    area_target_of(root, level, &at);
+    int kind = platform_confined_kind(at.root, at.path);
+    if (kind == PLATFORM_NODE_FOLDER) return LEVEL_THERE;
+    if (kind == PLATFORM_NODE_FILE) return LEVEL_FILE;
+    if (kind == PLATFORM_NODE_MISSING && platform_confined_make_folder(at.root, at.path))
+        return LEVEL_MADE;
+    uint32_t error = platform_last_error();
+    if (kind == PLATFORM_NODE_MISSING && error == PLATFORM_ERROR_ALREADY_EXISTS) return LEVEL_THERE;
+    if (kind != PLATFORM_NODE_MISSING && kind != PLATFORM_NODE_FAILED)
+        error = PLATFORM_ERROR_LINK_REFUSED;
+    if (error == PLATFORM_ERROR_LINK_REFUSED)
+        area_refuse_link(level);
+    else
+        log_make_failure(error, level);
+    platform_set_last_error(error);
+    return LEVEL_FAILED;
+}
+
 } // namespace
 
 size_t collapse_backslashes(char *text) {
@@ -80,13 +118,18 @@ int folder_exists(const char *path) {
 }
 
 int make_path(char *path, size_t cap) {
+    return make_path_below(path, cap, nullptr);
+}
+
+int make_path_below(char *path, size_t cap, const char *root) {
     normalise_folder_path(path, cap);
-    if (folder_exists(path)) return MAKE_PATH_EXISTED;
+    const int confined = root && area_contains(root, path);
+    if (!confined && folder_exists(path)) return MAKE_PATH_EXISTED;
     size_t length = strlen(path);
     int level = 0;
     if (is_network_path(path) && !network_share_exists(path)) return MAKE_PATH_FAILED;
     if (is_network_path(path)) level = NETWORK_PREFIX_SEPARATORS;
-    int made = 0;
+    int made = 0, last = LEVEL_THERE;
     for (;; level++) {
         char work[PATH_CAPACITY + 1];
         text_copy(work, sizeof work, path);
@@ -102,20 +145,17 @@ int make_path(char *path, size_t cap) {
         }
         if (!cut) break;
         normalise_folder_path(work, sizeof work);
-        if (folder_exists(work)) continue;
-        if (platform_make_folder(work)) {
-            made++;
-            continue;
-        }
-        uint32_t error = platform_last_error();
-        if (error == PLATFORM_ERROR_ALREADY_EXISTS) continue; // a file of that name: see below
-        return log_make_failure(error, work);
+        last =
+            confined && area_contains(root, work) ? make_level_below(root, work) : make_level(work);
+        if (last == LEVEL_FAILED) return MAKE_PATH_FAILED;
+        if (last == LEVEL_MADE) made++;
     }
     // Only a folder that was really created is "made": the caller records it for removal. A
-    // file standing where the folder should be leaves nothing made.
+    // file standing where the folder should be leaves nothing made. (A confined path's last
+    // level was looked at without following: what it found stands.)
     if (made) return MAKE_PATH_MADE;
-    return folder_exists(path) ? MAKE_PATH_EXISTED
-                               : log_make_failure(PLATFORM_ERROR_ALREADY_EXISTS, path);
+    const int there = confined ? last == LEVEL_THERE : folder_exists(path);
+    return there ? MAKE_PATH_EXISTED : log_make_failure(PLATFORM_ERROR_ALREADY_EXISTS, path);
 }
 
 int make_part_path(const char *destination, char *part) {
@@ -137,8 +177,8 @@ int make_part_path(const char *destination, char *part) {
     return 0;
 }
 
-int create_listed_folder(platform_window *, installer_state *, char *path, size_t cap) {
-    return make_path(path, cap);
+int create_listed_folder(platform_window *, installer_state *state, char *path, size_t cap) {
+    return make_path_below(path, cap, state->dest_path);
 }
 
 int create_script_folders(platform_window *window, installer_state *state) {

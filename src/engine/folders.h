@@ -26,13 +26,16 @@ int folder_exists(const char *path);
 // Normalises path (capacity cap) in place and creates it with every missing level above it.
 // MAKE_PATH_EXISTED, MAKE_PATH_MADE or MAKE_PATH_FAILED (error lines logged).
 int make_path(char *path, size_t cap);
+// make_path, with every level below root (see area.h; null: none) made or found only as a real
+// folder: a link there or on the way fails it, logged as "Refused Link! (level)".
+int make_path_below(char *path, size_t cap, const char *root);
 // The temporary file a file is filled under before it replaces destination: a free name of "~"
 // and hex digits in the same folder (so the move is a rename), never longer than destination's
 // own name, so that every destination that could be created directly can be filled this way
 // too. 1 with the path in part (PATH_CAPACITY bytes); 0 when destination's name is one
 // character or no free name was found, and the file must be written to destination directly.
 int make_part_path(const char *destination, char *part);
-// make_path on path (capacity cap), normalised in place; its result.
+// make_path_below the destination on path (capacity cap), normalised in place; its result.
 int create_listed_folder(platform_window *window, installer_state *state, char *path, size_t cap);
 // The folder step: creates each defined dir01..dir09 folder in order and records every newly
 // made one as a "[FOLDER]" record. 1 when none failed, else 0 (the others are still made).

@@ -17,7 +17,9 @@
 
 #include "archive/lza_sha256.h"
 #include "archive/lza_member_path.h"
+#include "engine/area.h"
 #include "platform/platform.h"
+#include "platform/platform_confine.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -206,6 +208,14 @@ int log_path(const char *name, char *out) {
     return n > 0 && (size_t)n < LOG_PATH_CAPACITY;
 }
 
+// Opens the log at path, in log_folder, as mode says (platform_confined_mode): never through a
+// link that someone planted under the log's name before the install.
+platform_file *open_log(const char *path, int mode) {
+    area_target at;
+    if (!area_target_of(log_folder, path, &at)) return nullptr;
+    return platform_confined_open(at.root, at.path, mode);
+}
+
 // Writes all size bytes; 1 when they were written whole.
 int write_all(platform_file *file, const char *data, size_t size) {
     return platform_write(file, data, size) == (long)size;
@@ -222,7 +232,7 @@ platform_file *create_log(installer_state *state, const char *name, const char *
                           const char *rest, char *path, char *first) {
     text_copy(log_folder, sizeof log_folder, state->dest_path);
     if (!log_path(name, path)) return nullptr;
-    platform_file *file = platform_create_write(path);
+    platform_file *file = open_log(path, PLATFORM_CONFINED_TRUNCATE);
     if (!file) return nullptr;
     platform_time t;
     platform_local_time(&t);
@@ -234,7 +244,8 @@ platform_file *create_log(installer_state *state, const char *name, const char *
         !write_all(file, header, (size_t)size)) {
         uint32_t error = platform_last_error();
         platform_close(file);
-        platform_delete_file(path);
+        area_target at;
+        if (area_target_of(log_folder, path, &at)) area_discard_part(&at, at.path);
         platform_set_last_error(error);
         return nullptr;
     }
@@ -327,13 +338,13 @@ int append_uninstall_record(const char *kind, const char *text) {
     if (!kind || !text) return 0;
     char path[LOG_PATH_CAPACITY];
     if (!log_path(UNINSTALL_NAME, path)) return 0;
-    platform_file *file = platform_open_append(path);
+    platform_file *file = open_log(path, PLATFORM_CONFINED_APPEND);
     if (!file) return 0;
     int present = index_lookup(path, platform_file_size(file), kind, text);
     if (present < 0) { // scanned with the file closed, as the uninstaller would read it
         platform_close(file);
         present = scan_for_record(path, kind, text);
-        file = present == 0 ? platform_open_append(path) : nullptr;
+        file = present == 0 ? open_log(path, PLATFORM_CONFINED_APPEND) : nullptr;
         if (present < 0 || (present == 0 && !file)) return 0;
     }
     int ok = present == 1 || write_record(file, kind, text);
@@ -345,7 +356,7 @@ int append_error_line(const char *text) {
     if (!log_folder[0]) return 1;
     char path[LOG_PATH_CAPACITY];
     if (!log_path(ERROR_NAME, path)) return 0;
-    platform_file *file = platform_open_append(path);
+    platform_file *file = open_log(path, PLATFORM_CONFINED_APPEND);
     if (!file) return 0;
     int ok =
         write_all(file, text ? text : "", text ? strlen(text) : 0) && write_all(file, "\r\n", 2);

@@ -2,10 +2,12 @@
 // through the platform's shell link.
 #include "engine/shortcuts.h"
 
+#include "engine/area.h"
 #include "engine/folders.h"
 #include "engine/install_log.h"
 #include "engine/step.h"
 #include "platform/platform.h"
+#include "platform/platform_confine.h"
 #include "platform/platform_registry.h"
 #include "platform/platform_shortcut.h"
 #include "script/script.h"
@@ -84,6 +86,24 @@ int join_path(char *joined, size_t cap, const char *folder, const char *name) {
     return n == strlen(folder) + 1 + strlen(name);
 }
 
+// Logs the two lines of a link that could not be saved, result its COM result.
+void log_save_failure(int32_t result, const char *link_path) {
+    append_error_format("Link: Save failed: %u", (unsigned)result);
+    append_error_format("Attempted to create file '%s'", link_path);
+}
+
+// 1 when the shell may save a link as link_path below special: nothing or a plain file is
+// there, and no link on the way (the shell would write through one). Else 0, logged.
+int link_file_free(const char *special, const char *link_path) {
+    area_target at;
+    area_target_of(special, link_path, &at);
+    int kind = platform_confined_kind(at.root, at.path);
+    if (kind == PLATFORM_NODE_FILE || kind == PLATFORM_NODE_MISSING) return 1;
+    if (kind != PLATFORM_NODE_FAILED) return area_refuse_link(link_path);
+    log_save_failure(platform_hresult_from_error(platform_last_error()), link_path);
+    return 0;
+}
+
 // What became of one entry whose fields were read.
 enum entry_outcome : int {
     ENTRY_PASSED_OVER,   // its target is missing or its special folder unavailable
@@ -112,11 +132,13 @@ int make_entry_link(const shortcut_entry *entry, int special_folder, char *passe
         append_error_format("Attempted to create: '%s'", folder);
         return ENTRY_FOLDER_FAILED;
     }
-    int folder_result = make_path(folder, sizeof folder);
+    int folder_result = make_path_below(folder, sizeof folder, special);
     if (folder_result == MAKE_PATH_FAILED) return ENTRY_FOLDER_FAILED;
     if (folder_result == MAKE_PATH_MADE) append_uninstall_record(LOG_KIND_FOLDER, folder);
     // A link name cut to fit would be saved, and later removed, under another file's name.
-    if (!join_path(link_path, sizeof link_path, folder, entry->name)) return ENTRY_LINK_FAILED;
+    if (!join_path(link_path, sizeof link_path, folder, entry->name) ||
+        !link_file_free(special, link_path))
+        return ENTRY_LINK_FAILED;
     if (save_shell_link(link_path, entry->target, entry->working_folder, entry->icon_file,
                         entry->icon_index, entry->description) < 0)
         return ENTRY_LINK_FAILED;
@@ -145,10 +167,7 @@ int32_t save_shell_link(const char *link_path, const char *target, const char *w
     int attempted = 0;
     result = platform_link_save(link, link_path, &attempted);
     if (attempted) append_uninstall_record(LOG_KIND_FILE, link_path);
-    if (result < 0) { // the step fails for it: say which link and why, as for every other file
-        append_error_format("Link: Save failed: %u", (unsigned)result);
-        append_error_format("Attempted to create file '%s'", link_path);
-    }
+    if (result < 0) log_save_failure(result, link_path); // say which link and why
     platform_link_release(link);
     platform_com_stop();
     return result;

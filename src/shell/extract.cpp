@@ -1,7 +1,8 @@
 // The extract-only mode. The list is filled once from the archive; the selection maps back to
 // records through each entry's data, the record offset, so the list may sort as it likes.
 // Unpacking never leaves a half-written file where a member belongs: each member is decoded
-// into a temporary file in the target's folder and moved over the target only when complete.
+// into a temporary file in the target's folder and moved over the target only when complete;
+// and nothing below the chosen folder is written through a link (engine/area.h).
 #include "shell/extract.h"
 
 #include "archive/lza_decode.h"
@@ -9,8 +10,10 @@
 #include "archive/lza_member_path.h"
 #include "archive/lza_stream.h"
 #include "archive/lza_walk.h"
+#include "engine/area.h"
 #include "engine/folders.h"
 #include "platform/platform.h"
+#include "platform/platform_confine.h"
 #include "platform/platform_list.h"
 #include "platform/platform_window.h"
 #include "resource_ids.h"
@@ -70,6 +73,17 @@ void add_failure(failure_list *failures, const char *name, const char *reason) {
         failures->hidden++;
     else
         text_append(failures->text, sizeof failures->text, line);
+}
+
+// Why a member could not be written: a link in the way, or otherwise.
+const char TEXT_NOT_WRITTEN[] = "kan niet worden geschreven";
+const char TEXT_NOT_REPLACED[] = "kan het bestaande bestand niet vervangen";
+const char TEXT_LINK_REFUSED[] = "koppeling naar elders geweigerd";
+
+// The reason for a failed write whose plain text is otherwise: the link's when the platform
+// refused one.
+const char *write_failure(const char *otherwise) {
+    return platform_last_error() == PLATFORM_ERROR_LINK_REFUSED ? TEXT_LINK_REFUSED : otherwise;
 }
 
 // Shows text in the status line and lets the dialog repaint it.
@@ -157,23 +171,26 @@ void unpack_member(platform_window *window, lza_stream *stream, int64_t offset, 
         char subfolder[PATH_CAPACITY];
         text_copy(subfolder, sizeof subfolder, target);
         *strrchr(subfolder, '\\') = 0;
-        if (make_path(subfolder, sizeof subfolder) == MAKE_PATH_FAILED)
-            return add_failure(failures, name, "map kan niet worden aangemaakt");
+        if (make_path_below(subfolder, sizeof subfolder, folder) == MAKE_PATH_FAILED)
+            return add_failure(failures, name, write_failure("map kan niet worden aangemaakt"));
     }
 
-    if (!make_part_path(target, part)) text_copy(part, sizeof part, target);
-    platform_file *file = platform_create_write(part);
-    if (!file) return add_failure(failures, name, "kan niet worden geschreven");
+    // Below the chosen folder nothing is written through a link someone put there.
+    area_target area;
+    if (!area_target_of(folder, target, &area)) return add_failure(failures, name, "pad te lang");
+    platform_file *file = area_open_part(&area, part);
+    if (!file) return add_failure(failures, name, write_failure(TEXT_NOT_WRITTEN));
     int ok =
         decode_member(window, stream, offset, &record.header, extract_display_name(name), file);
     platform_close(file);
     if (!ok) {
-        platform_delete_file(part);
+        area_discard_part(&area, part);
         return add_failure(failures, name, "kan niet worden uitgepakt of geschreven");
     }
-    if (strcmp(part, target) != 0 && !platform_move_replace(part, target)) {
-        platform_delete_file(part);
-        return add_failure(failures, name, "kan het bestaande bestand niet vervangen");
+    if (!area_commit_part(&area, part)) {
+        const char *why = write_failure(TEXT_NOT_REPLACED);
+        area_discard_part(&area, part);
+        return add_failure(failures, name, why);
     }
 }
 

@@ -107,12 +107,7 @@ int locate_or_say(installer_state *state) {
         platform_message_box(TEXT_NO_ARCHIVE, CAPTION_FATAL, PLATFORM_MB_ICONERROR);
         return 0;
     }
-    const char *name = state->archive_path;
-    for (const char *p = name; *p; p++)
-        if (*p == '\\' || *p == '/') name = p + 1;
-    char text[PATH_CAPACITY + sizeof TEXT_ARCHIVE_CHANGED];
-    snprintf(text, sizeof text, TEXT_ARCHIVE_CHANGED, name);
-    platform_message_box(text, CAPTION_FATAL, PLATFORM_MB_ICONERROR);
+    wizard_say_archive_changed(state);
     return 0;
 }
 
@@ -129,6 +124,15 @@ int load_and_count(installer_state *state) {
 }
 
 } // namespace
+
+void wizard_say_archive_changed(const installer_state *state) {
+    const char *name = state->archive_path;
+    for (const char *p = name; *p; p++)
+        if (*p == '\\' || *p == '/') name = p + 1;
+    char text[PATH_CAPACITY + sizeof TEXT_ARCHIVE_CHANGED];
+    snprintf(text, sizeof text, TEXT_ARCHIVE_CHANGED, name);
+    platform_message_box(text, CAPTION_FATAL, PLATFORM_MB_ICONERROR);
+}
 
 int wizard_locate_archive(void) {
     return locate_or_say(&g_state);

@@ -32,6 +32,9 @@ int wizard_start(void);
 // At the wizard window's destruction: frees what the state record owns (script, member table,
 // the archive held open).
 void wizard_release(void);
+// Says that the archive file of state, a .pck, differs from the digest the stub carries
+// (naming the file: the stub's signature vouches for no other).
+void wizard_say_archive_changed(const installer_state *state);
 // The extract dialog's start-up check: the archive alone, a missing or changed one reported.
 // 1 when found, 0 when it must end.
 int wizard_locate_archive(void);

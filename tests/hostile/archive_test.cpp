@@ -115,7 +115,7 @@ const hostile_row rows[] = {
      false},
     {"devices, superscript and console ones included",
      {"CON", "nul.txt", "Aux .log", "Com1 . .txt", "COM\xB9.txt", "COM\xC2\xB2", "lpt\xB3.dat",
-      "conin$", "CONOUT$.txt"},
+      "conin$", "CONOUT$.txt", "COM0", "lpt0.txt"},
      INTACT,
      false},
     {"names equal but for case, trailing dots and blanks",

@@ -4,7 +4,8 @@
 # same lengths, which are then given their hostile names in place (every record keeps its
 # place), or has a record's magic broken. Rows: names that climb out with forward slashes, a
 # device name with a superscript digit and a console name, the logs' own names (one a forged
-# Uninstal.log), names that Windows would make one file, and a damaged record in the middle.
+# Uninstal.log), names that Windows would make one file, a damaged record in the middle, and
+# links planted where the members go.
 # Each says what must not happen (a file outside the destination, a log replaced, a member
 # written over another) and what must be reported (the exit code, the InsErr.log line, the
 # message of /X).
@@ -188,6 +189,37 @@ expect-exit 0
 FLOW
 robot damaged-x
 row "/X says the damaged archive could not be listed whole" passed damaged-x
+
+# 5. Links a user planted where the members go (Unix symlinks in the prefix, which Win32
+#    programs take for links): sub to the folder C:\buiten, a.txt to the file C:\buiten\a.txt.
+#    /S into C:\linked (whose [dest]\*.* takes the members' file names) refuses a.txt by name,
+#    /X into C:\uitl both; nothing is written through them.
+installer linked a.txt=nieuw subxb.txt=nieuw gewoon.txt=gewoon -- 'subxb.txt=sub\b.txt'
+plant_links() { # plant_links FOLDER: the two links in C:\FOLDER, and what they point at
+    mkdir -p "$drive/buiten" "$drive/$1"
+    printf 'van een ander' >"$drive/buiten/a.txt"
+    ln -sfn ../buiten "$drive/$1/sub"
+    ln -sfn ../buiten/a.txt "$drive/$1/a.txt"
+}
+untouched() { test "$(ls "$drive/buiten")" = a.txt -a "$(cat "$drive/buiten/a.txt")" = 'van een ander'; }
+plant_links linked
+silent linked
+row "/S through planted links exits 1" test "$code" = 1
+row "/S logs 'Refused Link! (C:\linked\a.txt)'" logged linked 'Refused Link! (C:\linked\a.txt)'
+row "/S writes nothing through the links" untouched
+row "/S installs the other member" test "$(cat "$drive/linked/gewoon.txt")" = gewoon
+plant_links uitl
+list_flow linked
+{
+    printf 'start linked\\setup.exe /X\nwait-window "Korvex - Bestanden uitpakken"\n'
+    printf 'click 1000\nset-text 1037 "C:\\\\uitl"\nclick 1\nexpect-msgbox "Let op" "%s"\n' \
+        "$(closing 'a.txt=koppeling naar elders geweigerd' 'sub\\b.txt=koppeling naar elders geweigerd')"
+    printf 'press OK\nclick 2\nexpect-exit 0\n'
+} >"$work/linked-x.txt"
+robot linked-x
+row "/X names each member refused for a link" passed linked-x
+row "/X writes nothing through the links" untouched
+row "/X unpacks the other member" test "$(cat "$drive/uitl/gewoon.txt")" = gewoon
 
 kv_stop_wine
 echo "$hostile_rows hostile rows"

@@ -3,6 +3,7 @@
 // at the simulated current folder), and no link inside the root leads out of it. First the
 // resolver on its own, then one simulated install per class of hostile script or planted link,
 // run from a folder of its own that must stay empty.
+#include "engine/area.h"
 #include "platform/platform.h"
 #include "platform/posix/platform_posix_paths.h"
 #include "test_support.h"
@@ -126,6 +127,33 @@ TEST(confine, LinksInsideTheRootAreFollowedOnlyWhileTheyStayInside) {
     EXPECT_TRUE(fs::is_symlink(root + "/c/out"));
 }
 
+TEST(confine, TargetsSplitAtTheAreaAsWindowsResolvesThem) {
+    // Below the area the write is confined to it, with the names Windows resolves; a ".." that
+    // climbs, or another place, confines it to its own folder only.
+    struct row {
+        const char *target, *root, *path;
+    };
+    const row rows[] = {
+        {"C:\\Dest\\a.txt", "C:\\Dest", "C:\\Dest\\a.txt"},
+        {"c:\\dest\\Sub\\a.txt", "C:\\Dest", "C:\\Dest\\Sub\\a.txt"},
+        {"C:\\Dest/Sub//./a.txt. ", "C:\\Dest", "C:\\Dest\\Sub\\a.txt"},
+        {"C:\\Dest\\lnk.\\a.txt", "C:\\Dest", "C:\\Dest\\lnk\\a.txt"},
+        {"C:\\Dest\\...\\a.txt", "C:\\Dest\\...", "C:\\Dest\\...\\a.txt"},
+        {"C:\\Dest\\Sub\\..\\a.txt", "C:\\Dest\\Sub\\..", "C:\\Dest\\Sub\\..\\a.txt"},
+        {"C:\\Destination\\a.txt", "C:\\Destination", "C:\\Destination\\a.txt"},
+        {"D:\\a.txt", "D:\\", "D:\\a.txt"},
+        {"\\a.txt", "\\.", "\\.\\a.txt"},
+        {"a.txt", ".", ".\\a.txt"},
+    };
+    for (const row &r : rows) {
+        SCOPED_TRACE(r.target);
+        area_target t;
+        ASSERT_EQ(area_target_of("C:\\Dest", r.target, &t), 1);
+        EXPECT_STREQ(t.root, r.root);
+        EXPECT_STREQ(t.path, r.path);
+    }
+}
+
 const char SCRIPT[] = "default_dest_dir=Prog\n"
                       "programgroupyesno=\"Menu\",true\n"
                       "steps\n{\nfoldersettings\nstartinstall\n}\n"
@@ -164,7 +192,7 @@ TEST(confine, SimulatedInstallsNeverWriteOutsideTheRoot) {
         const char *target, *group; // the copy entry's target, the program group's folder
         const char *planted;        // see plant()
         int code;
-        const char *inside;   // a file below the root afterwards, or ""
+        const char *inside;   // a file below the root afterwards ("!" first: never made), or ""
         const char *reported; // in kvpack's output (both logs are printed), or ""
     };
     const row rows[] = {
@@ -174,17 +202,27 @@ TEST(confine, SimulatedInstallsNeverWriteOutsideTheRoot) {
         {"relative", "x.txt", "Demo", "", 0, "/c/x.txt", ""},
         {"a group out of Programs", "[dest]\\x.txt", "..\\..\\..\\..\\..\\..\\..\\..\\x", "", 0,
          "/c/x/L.lnk", ""},
+        // Below the destination no link is followed, wherever it leads, as on Windows.
         {"a folder link out in [dest]", "[dest]\\lnk\\x.txt", "Demo", "/c/Prog/lnk>", 0, "",
-         "CopyFile(1) Failed: 5\r\nAttempted to create file 'C:\\Prog\\lnk\\x.txt'"},
+         "Refused Link! (C:\\Prog\\lnk\\x.txt)"},
         {"a folder link in [dest] to the root's own", "[dest]\\lnk\\x.txt", "Demo",
-         "/c/Data/;/c/Prog/lnk>/c/Data", 0, "/c/Data/x.txt", ""},
+         "/c/Data/;/c/Prog/lnk>/c/Data", 0, "!/c/Data/x.txt",
+         "Refused Link! (C:\\Prog\\lnk\\x.txt)"},
+        {"a file link out as the target", "[dest]\\x.txt", "Demo", "/c/Prog/x.txt>victim.txt", 0,
+         "", "Refused Link! (C:\\Prog\\x.txt)"},
+        {"InsErr.log a link to a new file inside", "[dest]\\x.txt", "Demo",
+         "/c/Data/;/c/Prog/InsErr.log>/c/Data/log.txt", 0, "!/c/Data/log.txt",
+         "InsErr.log ---\n(not written)"},
         {"[dest] is a link out", "[dest]\\x.txt", "Demo", "/c/Prog>", 0, "", "(not written)"},
         {"registry.reg is a link out", "[dest]\\x.txt", "Demo", "/registry.reg>victim.txt", 1, "",
          "registry.reg cannot be read"},
         {"Programs is a link out", "[dest]\\x.txt", "Demo", "+>", 0, "/c/Prog/x.txt",
          "Link: Special folder 2 unavailable"},
         {"the group is a link out", "[dest]\\x.txt", "Demo", "+/Demo>", 0, "/c/Prog/x.txt",
-         "CreateDirectory Failed: 183"},
+         "Refused Link! (C:\\users\\u\\AppData\\Roaming\\Microsoft\\Windows\\Start "
+         "Menu\\Programs\\Demo)"},
+        {"the link file is a link out", "[dest]\\x.txt", "Demo", "+/Demo/L.lnk>victim.txt", 0,
+         "/c/Prog/x.txt", "Programs\\Demo\\L.lnk)"},
     };
     temp_folder dir;
     const std::string product = dir.file("product"), pck = dir.file("demo.pck");
@@ -210,7 +248,9 @@ TEST(confine, SimulatedInstallsNeverWriteOutsideTheRoot) {
             "cd '" + cwd + "' && " KVPACK_PATH " simulate ../demo.pck --root ../root --user u");
         EXPECT_EQ(out.code, r.code) << out.output;
         if (r.inside[0]) {
-            EXPECT_TRUE(fs::exists(root + r.inside)) << r.inside << "\n" << out.output;
+            const bool made = r.inside[0] != '!';
+            EXPECT_EQ(fs::exists(root + (r.inside + !made)), made) << r.inside << "\n"
+                                                                   << out.output;
         }
         EXPECT_NE(out.output.find(r.reported), std::string::npos) << out.output;
         EXPECT_TRUE(fs::is_empty(cwd)) << "the packer's own folder was written";

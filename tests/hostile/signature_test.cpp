@@ -256,4 +256,26 @@ TEST(HostileSignature, VerifyApprovesOnlySoundSignatures) {
             run_command("osslsigncode verify -CAfile " + ca + " -in " + file);
         EXPECT_EQ(other.code, row.osslsigncode) << other.output;
     }
+
+    // kvpack simulate checks the .pck as the stub does, before a record is read: a changed one
+    // is refused with the stub's own message and nothing is installed.
+    const struct {
+        const char *file;
+        bool refused;
+    } simulated[] = {
+        {"pck/signed.exe", false}, {"pck/changed/setup.exe", true}, {"pck/old/setup.exe", false}};
+    for (const auto &row : simulated) {
+        SCOPED_TRACE(row.file);
+        const std::string root = s.dir("root");
+        fs::remove_all(root);
+        const command_result r = run_command(std::string(KVPACK_PATH) + " simulate " +
+                                             s.dir(row.file) + " --root " + root);
+        const bool said =
+            r.output.find("message [Installatie onmogelijk] Het archiefbestand "
+                          "setup.pck is gewijzigd of beschadigd.") != std::string::npos;
+        EXPECT_EQ(said, row.refused) << r.output;
+        EXPECT_EQ(r.code == 1, row.refused) << r.output;
+        EXPECT_EQ(r.output.find("UninstallLog created") == std::string::npos, row.refused)
+            << r.output;
+    }
 }

@@ -3,6 +3,7 @@
 // each run nothing may have crashed (the sanitizers watch), no temporary copy may be left,
 // Uninstal.log must still read as records, and the run must have failed exactly when it logged
 // a failure.
+#include "engine/uninstall.h"
 #include "run_support.h"
 
 #include <cstring>
@@ -10,6 +11,8 @@
 #include <sstream>
 
 namespace {
+
+const char DEST[] = "C:\\Korvex Demo";
 
 std::string demo_file(const char *name) {
     bytes b = read_file(std::string(KV_VECTORS_DIR) + "/../../examples/demo/" + name);
@@ -87,6 +90,53 @@ struct sweep_test : run_test {
         return broken.str();
     }
 
+    // The demo installed without a fault, then uninstalled as kvuninst.exe /S does with the
+    // call numbered fail_call failing. The number of counted calls the uninstall made (by kind
+    // in by_kind), and every broken rule: the exit code must say whether all went, what stayed
+    // must be reported with its system error, and a refused log must leave everything.
+    std::string uninstall_with(int64_t fail_call, int64_t *calls) {
+        int64_t install_calls = 0, install_allocs = 0;
+        std::string installed = run_with(-1, -1, &install_calls, &install_allocs);
+        if (!installed.empty()) return " the install broke a rule:" + installed;
+        platform_faults.calls = 0;
+        memset(platform_faults.by_kind, 0, sizeof platform_faults.by_kind);
+        platform_faults.failed_kind = -1;
+        platform_faults.fail_call = fail_call;
+        uninstall_places places = {};
+        uninstall_find_places(&places);
+        uninstall_plan plan;
+        char message[UNINSTALL_MESSAGE_CAPACITY] = "";
+        static char report[UNINSTALL_REPORT_CAPACITY];
+        report[0] = 0;
+        int code = UNINSTALL_EXIT_BAD_LOG;
+        if (uninstall_read(&plan, DEST, &places, message, sizeof message) &&
+            uninstall_check_log(&plan, message, sizeof message)) {
+            code = uninstall_perform(&plan, nullptr, nullptr);
+            uninstall_report(&plan, report, sizeof report);
+        }
+        *calls = platform_faults.calls;
+        memcpy(by_kind, platform_faults.by_kind, sizeof by_kind);
+        platform_faults.fail_call = -1;
+
+        std::ostringstream broken;
+        for (size_t i = 0; i < plan.count; i++)
+            if (plan.entries[i].outcome == UNINSTALL_FAILED && plan.entries[i].error == 0)
+                broken << " " << plan.entries[i].text << " failed with error 0;";
+        uninstall_release(&plan);
+        const bool left = exists(DEST) || exists(std::string(places.desktop) + "\\Korvex Demo.lnk");
+        if (code == UNINSTALL_EXIT_OK && (left || report[0]))
+            broken << " exit 0, but " << (left ? "the demo is still there" : report) << ";";
+        if (code == UNINSTALL_EXIT_INCOMPLETE && !report[0]) broken << " exit 1 without a report;";
+        if (code == UNINSTALL_EXIT_BAD_LOG &&
+            (!message[0] || !exists(std::string(DEST) + "\\demo.exe")))
+            broken << " a refused log, " << (message[0] ? "but files removed" : "unexplained")
+                   << ";";
+        if (code != UNINSTALL_EXIT_OK && code != UNINSTALL_EXIT_INCOMPLETE &&
+            code != UNINSTALL_EXIT_BAD_LOG)
+            broken << " exit " << code << ";";
+        return broken.str();
+    }
+
     // The error codes of the "... Failed: N" lines of an error log.
     static std::vector<unsigned long> logged_codes(const std::string &log) {
         std::vector<unsigned long> codes;
@@ -147,6 +197,37 @@ TEST_F(sweep_test, EveryFailingCallAndAllocationOfTheDemoRunIsHandled) {
     RecordProperty("calls", (int)total_calls);
     RecordProperty("kinds", kinds.str());
     RecordProperty("allocations", (int)total_allocs);
+}
+
+TEST_F(sweep_test, EveryFailingCallOfTheDemoUninstallIsReported) {
+    int64_t calls = 0;
+    ASSERT_EQ(uninstall_with(-1, &calls), "");
+    ASSERT_FALSE(exists(DEST)) << "a clean uninstall leaves the demo behind";
+    const int64_t total_calls = calls;
+    // The uninstall reaches every kind of call its records need: the log read, each file,
+    // link and folder opened without following links, shell links read, removals, the
+    // registry.
+    std::ostringstream kinds;
+    for (int k = 0; k < PLATFORM_CALL_KINDS; k++)
+        if (by_kind[k]) kinds << platform_calls[k].name << " " << by_kind[k] << ", ";
+    for (platform_call k :
+         {PLATFORM_CALL_OPEN_READ, PLATFORM_CALL_READ, PLATFORM_CALL_SPECIAL_FOLDER,
+          PLATFORM_CALL_NODE_OPEN, PLATFORM_CALL_NODE_READ, PLATFORM_CALL_NODE_REMOVE,
+          PLATFORM_CALL_FOLDER_ENTRIES, PLATFORM_CALL_REG_OPEN, PLATFORM_CALL_REG_DELETE})
+        EXPECT_GT(by_kind[k], 0) << platform_calls[k].name << " never reached; " << kinds.str();
+
+    std::vector<std::string> findings;
+    for (int64_t n = 1; n <= total_calls; n++) {
+        std::string broken = uninstall_with(n, &calls);
+        if (!broken.empty()) findings.push_back("call " + std::to_string(n) + ":" + broken);
+    }
+    std::ostringstream all;
+    for (const std::string &f : findings) all << f << "\n";
+    EXPECT_TRUE(findings.empty()) << findings.size() << " of " << total_calls
+                                  << " calls broke a rule:\n"
+                                  << all.str();
+    RecordProperty("calls", (int)total_calls);
+    RecordProperty("kinds", kinds.str());
 }
 
 } // namespace

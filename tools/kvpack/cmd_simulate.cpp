@@ -3,7 +3,9 @@
 #include "kvpack.h"
 #include "kvpack_archive.h"
 #include "kvpack_os.h"
+#include "kvpack_signature.h"
 
+#include "archive/lza_locate.h"
 #include "engine/disk_space.h"
 #include "engine/member_table.h"
 #include "engine/install_run.h"
@@ -41,7 +43,10 @@ const char usage[] =
     "box and question with the answer given, the run's result, both logs and the launch.\n"
     "Nothing outside DIR is touched: paths resolve as Windows resolves them (.. stops at a\n"
     "drive's root, rooted and relative paths start at the simulated current folder C:\\),\n"
-    "and a link inside DIR that leads out of it is refused as access denied.\n"
+    "and a link inside DIR that leads out of it is refused as access denied; below the\n"
+    "destination, as below the shortcuts' folders, no link is followed at all (\"Refused\n"
+    "Link!\"). An installer whose records are in a .pck that differs from the digest it\n"
+    "carries is refused with the installer's own message, before anything is read.\n"
     "HKEY_CLASSES_ROOT is DIR/registry.reg, in the registry editor's own format (regedit can\n"
     "import it): read before the run when it exists, written after it. The script's uninstall\n"
     "entry goes there too, under HKEY_CURRENT_USER (HKEY_LOCAL_MACHINE with --elevated).\n"
@@ -361,6 +366,20 @@ int parse_option(const std::string &arg) {
     return kvp_fail("simulate: unknown option '%s'", name.c_str());
 }
 
+// 1 when the archive of installer file is its own records or a .pck that matches the digest
+// the stub carries, as the stub checks it before reading a record; else 0, after the stub's
+// message (the archive stays held open in g_state.archive_guard, as the stub holds it).
+int pck_as_packed(const char *file) {
+    std::string digits;
+    int count = 0;
+    if (g_state.archive_offset != 0 ||
+        kvp_pck_digest_marker(kvp_text_path(file), &digits, &count) != 1 || count == 0 ||
+        lza_check_archive_digest(&g_state, digits.c_str()) > 0)
+        return 1;
+    wizard_say_archive_changed(&g_state);
+    return 0;
+}
+
 } // namespace
 
 // cmd_simulate_uninstall.cpp: the uninstaller's run on the simulated drives; its exit code.
@@ -440,11 +459,16 @@ int cmd_simulate(int argc, char **argv) {
     platform_ui.pump = on_pump;
     platform_ui.item_text = on_item;
     platform_ui_open_wizard();
-    if (!wizard_init_located(nullptr, &g_state, nullptr)) {
+    const int changed = !pck_as_packed(file);
+    if (changed || !wizard_init_located(nullptr, &g_state, nullptr)) {
+        release_archive_guard(&g_state);
         platform_posix_registry_reset();
         platform_ui_reset();
         platform_posix_set_root(nullptr);
         platform_posix_set_user(nullptr);
+        if (changed)
+            return kvp_fail("simulate: %s: the .pck differs from the digest the stub carries",
+                            file);
         return kvp_fail("simulate: %s: no setup.txt member", file);
     }
     static const int boxes[] = {IDC_STARTMENU_BOX, IDC_DESKTOP_BOX, IDC_EXTRAREG_BOX};

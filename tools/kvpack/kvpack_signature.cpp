@@ -279,17 +279,11 @@ int check_signature(const fs::path &file, const kvp_signature &sig, const fs::pa
 // marker is damaged.
 int check_pck_digest(const fs::path &file, int signature_verified, int quiet) {
     const std::string shown = kvp_path_display(file);
-    std::vector<unsigned char> stub(MAX_STUB_SCAN);
-    FILE *f = kvp_open(file, "rb");
-    if (!f) return kvp_fail("%s: cannot be read", shown.c_str());
-    stub.resize(fread(stub.data(), 1, stub.size(), f));
-    fclose(f);
+    std::string digits;
     int count = 0;
-    const int64_t index = kvp_find_marker(stub.data(), stub.size(), &count);
-    if (index < 0) return 0; // an archive, not an installer
-    char digits[LZA_DIGEST_DIGITS + 1] = {0};
-    memcpy(digits, stub.data() + index + LZA_MARKER_PREFIX_LENGTH, LZA_MARKER_DIGITS);
-    if (parse_hex_offset(digits) != 0) return 0; // the records are behind the stub
+    const int in_pck = kvp_pck_digest_marker(file, &digits, &count);
+    if (in_pck < 0) return kvp_fail("%s: cannot be read", shown.c_str());
+    if (in_pck == 0) return 0; // an archive, or the records are behind the stub
 
     std::string text;
     kvp_path_text(file, &text);
@@ -297,17 +291,11 @@ int check_pck_digest(const fs::path &file, int signature_verified, int quiet) {
     pck.resize(text.size() + 8, 0);
     lza_pck_path(pck.data(), pck.size());
     const std::string pck_shown = kvp_path_display(kvp_text_path(pck.data()));
-    const int64_t at = kvp_find_marker_text(stub.data(), stub.size(), LZA_DIGEST_MARKER_PREFIX,
-                                            LZA_DIGEST_DIGITS, &count);
     if (count > 1)
         return kvp_fail("%s: holds %d digest markers (%s); a stub holds one", shown.c_str(), count,
                         LZA_DIGEST_MARKER_PREFIX);
     unsigned char expected[LZA_DIGEST_SIZE];
-    int has_digest = 0;
-    if (at >= 0) {
-        memcpy(digits, stub.data() + at + LZA_DIGEST_MARKER_PREFIX_LENGTH, LZA_DIGEST_DIGITS);
-        has_digest = lza_parse_digest(digits, expected);
-    }
+    const int has_digest = count ? lza_parse_digest(digits.c_str(), expected) : 0;
     if (has_digest < 0) return kvp_fail("%s: its digest marker is damaged", shown.c_str());
     if (has_digest == 0) {
         if (!quiet)
@@ -381,6 +369,31 @@ int kvp_verify_signature(const fs::path &file, const fs::path *ca_file, int quie
         printf("%s: not signed\n", shown.c_str());
     }
     return check_pck_digest(file, verified, quiet) || failed;
+}
+
+int kvp_pck_digest_marker(const fs::path &file, std::string *digits, int *count) {
+    digits->clear();
+    *count = 0;
+    FILE *f = kvp_open(file, "rb");
+    if (!f) return -1;
+    const int64_t size = size_of(f);
+    std::vector<unsigned char> stub(
+        (size_t)(size > 0 && size < MAX_STUB_SCAN ? size : (int64_t)MAX_STUB_SCAN));
+    stub.resize(kvp_seek(f, 0) ? fread(stub.data(), 1, stub.size(), f) : 0);
+    fclose(f);
+    int markers = 0;
+    const int64_t index = kvp_find_marker(stub.data(), stub.size(), &markers);
+    if (index < 0) return 0; // an archive, not an installer
+    char text[LZA_DIGEST_DIGITS + 1] = {0};
+    memcpy(text, stub.data() + index + LZA_MARKER_PREFIX_LENGTH, LZA_MARKER_DIGITS);
+    if (parse_hex_offset(text) != 0) return 0; // the records are behind the stub
+    const int64_t at = kvp_find_marker_text(stub.data(), stub.size(), LZA_DIGEST_MARKER_PREFIX,
+                                            LZA_DIGEST_DIGITS, count);
+    if (at >= 0) {
+        memcpy(text, stub.data() + at + LZA_DIGEST_MARKER_PREFIX_LENGTH, LZA_DIGEST_DIGITS);
+        *digits = text;
+    }
+    return 1;
 }
 
 int kvp_der_read(const unsigned char *data, size_t size, kvp_der *item) {

@@ -33,6 +33,12 @@ int kvp_find_signature(const std::filesystem::path &file, kvp_signature *signatu
 int kvp_verify_signature(const std::filesystem::path &file, const std::filesystem::path *ca_file,
                          int quiet);
 
+// What installer file says of its .pck: 1 when its records are in the .pck, with the digest
+// marker's hex digits in digits ("" without a marker: a stub from before archive digests) and
+// the number of digest markers in *count; 0 when file is no installer or keeps its records
+// behind itself; -1 when it cannot be read.
+int kvp_pck_digest_marker(const std::filesystem::path &file, std::string *digits, int *count);
+
 // The SHA-256 of the whole file: the digest a stub carries of its .pck. 1 when read.
 int kvp_file_sha256(const std::filesystem::path &file, unsigned char digest[32]);
 

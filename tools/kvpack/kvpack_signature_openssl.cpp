@@ -8,6 +8,7 @@
 #include <openssl/bio.h>
 #include <openssl/bn.h>
 #include <openssl/err.h>
+#include <openssl/evp.h>
 #include <openssl/objects.h>
 #include <openssl/pkcs7.h>
 #include <openssl/x509.h>
@@ -122,6 +123,15 @@ int verify_signed_data(PKCS7 *p7, const std::filesystem::path *ca_file, kvp_sign
     if (sk_X509_ATTRIBUTE_num(PKCS7_get_signed_attributes(first)) < 1)
         return out->why = "its signer signs no attributes", 0;
     out->more_signatures = sk_PKCS7_SIGNER_INFO_num(signers) - 1 + nested_count(first);
+
+    // Authenticode names exactly one digest algorithm. Anything else is refused before
+    // PKCS7_verify is called: where it cannot set up the digests (an algorithm it does not
+    // know), OpenSSL 3.0 returns without freeing the buffer it made of the content, and with
+    // several it frees only the first of the digests it chained.
+    const STACK_OF(X509_ALGOR) *algorithms = p7->d.sign->md_algs;
+    if (sk_X509_ALGOR_num(algorithms) != 1 ||
+        !EVP_get_digestbyobj(sk_X509_ALGOR_value(algorithms, 0)->algorithm))
+        return out->why = "it does not name one known digest algorithm", 0;
 
     // Authenticode digests the content without its outer tag and length.
     BIO *data = BIO_new_mem_buf(content.value, (int)content.value_size);

@@ -13,17 +13,17 @@
 // are not here.
 enum platform_call : int {
     PLATFORM_CALL_OPEN_READ,      // platform_open_read
-    PLATFORM_CALL_CREATE_WRITE,   // platform_create_write
+    PLATFORM_CALL_CREATE_WRITE,   // platform_create_write, platform_confined_open (new, truncate)
     PLATFORM_CALL_OPEN_UPDATE,    // platform_open_update
-    PLATFORM_CALL_OPEN_APPEND,    // platform_open_append
+    PLATFORM_CALL_OPEN_APPEND,    // platform_open_append, platform_confined_open (append)
     PLATFORM_CALL_READ,           // platform_read
     PLATFORM_CALL_WRITE,          // platform_write
     PLATFORM_CALL_SEEK,           // platform_seek
     PLATFORM_CALL_FILE_SIZE,      // platform_file_size
-    PLATFORM_CALL_ATTRIBUTES,     // platform_path_exists, platform_is_folder
-    PLATFORM_CALL_MAKE_FOLDER,    // platform_make_folder
+    PLATFORM_CALL_ATTRIBUTES,     // platform_path_exists, platform_is_folder, _confined_kind
+    PLATFORM_CALL_MAKE_FOLDER,    // platform_make_folder, platform_confined_make_folder
     PLATFORM_CALL_DELETE_FILE,    // platform_delete_file
-    PLATFORM_CALL_MOVE,           // platform_move_replace
+    PLATFORM_CALL_MOVE,           // platform_move_replace, platform_confined_replace
     PLATFORM_CALL_FREE_SPACE,     // platform_free_space
     PLATFORM_CALL_MODULE_PATH,    // platform_module_path
     PLATFORM_CALL_REG_OPEN,       // platform_reg_open
@@ -38,8 +38,9 @@ enum platform_call : int {
     PLATFORM_CALL_LINK_SAVE,      // platform_link_save
     PLATFORM_CALL_LIST_ADD,       // platform_list_add
     PLATFORM_CALL_LIST_SET_DATA,  // platform_list_set_data
-    PLATFORM_CALL_REMOVE_FILE,    // platform_remove_file
-    PLATFORM_CALL_REMOVE_FOLDER,  // platform_remove_folder
+    PLATFORM_CALL_NODE_OPEN,      // platform_node_open
+    PLATFORM_CALL_NODE_READ,      // platform_node_read
+    PLATFORM_CALL_NODE_REMOVE,    // platform_node_remove
     PLATFORM_CALL_FOLDER_ENTRIES, // platform_folder_entry_count
     PLATFORM_CALL_KINDS
 };

@@ -3,6 +3,7 @@
 // platform_faults so tests can make a chosen operation fail.
 #include "platform/platform.h"
 #include "platform/posix/platform_faults.h"
+#include "platform/posix/platform_posix_below.h"
 #include "platform/posix/platform_posix_paths.h"
 
 #include <cerrno>
@@ -121,6 +122,23 @@ struct platform_file {
     int faulty; // reads and writes obey the fault plan's byte budgets
 };
 
+uint32_t platform_posix_error(int e) {
+    return from_errno(e);
+}
+
+platform_file *platform_posix_file(int fd, const char *path) {
+    const char *target = platform_faults.limit_path;
+    return new platform_file{fd, target && target[0] && strstr(path, target)};
+}
+
+int platform_posix_open_faulted(const char *path, platform_call call) {
+    return fault_on_open(path) || faulted(call);
+}
+
+int platform_posix_faulted(platform_call call) {
+    return faulted(call);
+}
+
 uint32_t platform_last_error(void) {
     return last_error;
 }
@@ -163,7 +181,7 @@ int platform_module_path(char *out, size_t cap) {
 // (a pipe or device in the simulated drives must not hang or feed the run). Null on failure,
 // error set.
 static platform_file *open_file(const char *path, int flags, platform_call call) {
-    if (fault_on_open(path) || faulted(call)) return nullptr;
+    if (platform_posix_open_faulted(path, call)) return nullptr;
     resolved at(path, PLATFORM_POSIX_FOLLOW_LAST |
                           (flags == O_RDONLY ? (int)PLATFORM_POSIX_HOST_READ : 0));
     if (!at.ok() || !at.folder_there()) return nullptr;
@@ -180,8 +198,7 @@ static platform_file *open_file(const char *path, int flags, platform_call call)
         last_error = PLATFORM_ERROR_ACCESS_DENIED; // Win32 cannot open a folder as a file
         return nullptr;
     }
-    const char *target = platform_faults.limit_path;
-    return new platform_file{fd, target && target[0] && strstr(path, target)};
+    return platform_posix_file(fd, path);
 }
 
 platform_file *platform_open_read(const char *path) {

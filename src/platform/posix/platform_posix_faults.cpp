@@ -34,8 +34,9 @@ const platform_call_info platform_calls[PLATFORM_CALL_KINDS] = {
     {"link save", PLATFORM_ERROR_ACCESS_DENIED},
     {"list add", PLATFORM_ERROR_NOT_ENOUGH_MEMORY},
     {"list data", PLATFORM_ERROR_INVALID_PARAMETER},
-    {"remove file", PLATFORM_ERROR_SHARING_VIOLATION},
-    {"remove folder", PLATFORM_ERROR_SHARING_VIOLATION},
+    {"node open", PLATFORM_ERROR_ACCESS_DENIED},
+    {"node read", PLATFORM_ERROR_READ_FAULT},
+    {"node remove", PLATFORM_ERROR_SHARING_VIOLATION},
     {"folder entries", PLATFORM_ERROR_ACCESS_DENIED},
 };
 

@@ -1,9 +1,11 @@
 // POSIX backend of platform_remove.h: the mapped Windows path is walked from the root's folder
-// one name at a time with openat(O_NOFOLLOW), so no symbolic link below the root is entered,
-// and the last name is looked at, read and removed relative to its folder's descriptor, so what
-// was looked at is what goes. Answers with Win32's error codes.
+// one name at a time with openat(O_NOFOLLOW) (platform_posix_walk_below), so no symbolic link
+// below the root is entered, and the last name is looked at, read and removed relative to its
+// folder's descriptor, so what was looked at is what goes. Answers with Win32's error codes;
+// every operation is a counted fault point.
 #include "platform/platform.h"
 #include "platform/platform_remove.h"
+#include "platform/posix/platform_posix_below.h"
 #include "platform/posix/platform_posix_paths.h"
 #include "platform/posix/platform_remove_posix.h"
 
@@ -48,82 +50,34 @@ uint32_t removal_error(int e) {
     }
 }
 
-// The kind of a node open could not be made: missing, behind a link, or failed (error set).
-int open_failure(int folder, const char *name, int e) {
-    struct stat st;
-    if (e == ELOOP || (e == ENOTDIR && fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-                       S_ISLNK(st.st_mode)))
-        return PLATFORM_NODE_BEHIND_LINK;
-    if (e == ENOENT || e == ENOTDIR) return PLATFORM_NODE_MISSING;
-    platform_set_last_error(removal_error(e));
-    return PLATFORM_NODE_FAILED;
-}
-
 } // namespace
 
 int platform_node_open(const char *root, const char *path, platform_node **node) {
     *node = nullptr;
-    size_t n = strlen(root);
-    while (n > 0 && root[n - 1] == '\\') n--;
-    char windows[NODE_PATH_CAPACITY], native[PLATFORM_NATIVE_PATH_CAPACITY];
-    if (n == 0 || strlen(path) <= n + 1 || path[n] != '\\' || n >= sizeof windows) {
-        platform_set_last_error(PLATFORM_ERROR_INVALID_PARAMETER);
-        return PLATFORM_NODE_FAILED;
-    }
-    memcpy(windows, root, n);
-    windows[n] = 0;
-    if (!platform_posix_native_path(windows, native, sizeof native)) {
-        platform_set_last_error(PLATFORM_ERROR_INVALID_NAME);
-        return PLATFORM_NODE_FAILED;
-    }
-    int folder = open(native, O_RDONLY | O_DIRECTORY | O_CLOEXEC); // the root: followed
-    if (folder < 0) {
-        if (errno == ENOENT) return PLATFORM_NODE_MISSING;
-        platform_set_last_error(removal_error(errno));
-        return PLATFORM_NODE_FAILED;
-    }
-
-    // Every name but the last is a folder entered without following it.
-    const char *name = path + n + 1;
-    for (const char *end; (end = strchr(name, '\\')) != nullptr; name = end + 1) {
-        char level[NAME_MAX + 1];
-        size_t length = (size_t)(end - name);
-        if (length == 0) continue; // a doubled backslash, as Windows reads it
-        if (length > NAME_MAX) {
-            close(folder);
-            platform_set_last_error(PLATFORM_ERROR_INVALID_NAME);
-            return PLATFORM_NODE_FAILED;
-        }
-        memcpy(level, name, length);
-        level[length] = 0;
-        int next = openat(folder, level, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (next < 0) {
-            int kind = open_failure(folder, level, errno);
-            close(folder);
-            return kind;
-        }
-        close(folder);
-        folder = next;
-    }
+    if (platform_posix_faulted(PLATFORM_CALL_NODE_OPEN)) return PLATFORM_NODE_FAILED;
+    platform_posix_below at;
+    int kind;
+    if (!platform_posix_walk_below(root, path, &at, &kind)) return kind;
     // The last name itself is looked at, never followed.
     struct stat st;
-    size_t length = strlen(name);
-    if (length > NAME_MAX || fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-        int kind = open_failure(folder, name, length > NAME_MAX ? ENAMETOOLONG : errno);
-        close(folder);
-        return kind;
+    if (fstatat(at.folder, at.name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        int e = errno;
+        close(at.folder);
+        if (e == ENOENT || e == ENOTDIR) return PLATFORM_NODE_MISSING;
+        platform_set_last_error(removal_error(e));
+        return PLATFORM_NODE_FAILED;
     }
     platform_node *made = static_cast<platform_node *>(platform_alloc(1, sizeof *made));
     if (!made) {
-        close(folder);
+        close(at.folder);
         return PLATFORM_NODE_FAILED;
     }
-    made->folder = folder;
+    made->folder = at.folder;
     made->file = -1;
     made->kind = S_ISLNK(st.st_mode)   ? PLATFORM_NODE_LINK
                  : S_ISDIR(st.st_mode) ? PLATFORM_NODE_FOLDER
                                        : PLATFORM_NODE_FILE;
-    memcpy(made->name, name, length + 1);
+    memcpy(made->name, at.name, strlen(at.name) + 1);
     size_t kept = strlen(path) < sizeof made->path ? strlen(path) : sizeof made->path - 1;
     memcpy(made->path, path, kept); // zeroed by the allocation: ends in a NUL
     *node = made;
@@ -131,6 +85,7 @@ int platform_node_open(const char *root, const char *path, platform_node **node)
 }
 
 long platform_node_read(platform_node *node, void *buffer, size_t size) {
+    if (platform_posix_faulted(PLATFORM_CALL_NODE_READ)) return -1;
     if (node->file < 0 && node->kind == PLATFORM_NODE_FILE)
         node->file = openat(node->folder, node->name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     ssize_t got = node->file < 0 ? -1 : read(node->file, buffer, size);
@@ -139,6 +94,7 @@ long platform_node_read(platform_node *node, void *buffer, size_t size) {
 }
 
 int platform_node_remove(platform_node *node) {
+    if (platform_posix_faulted(PLATFORM_CALL_NODE_REMOVE)) return 0;
     const char *busy = platform_remove_faults.busy;
     if (busy && busy[0] && strstr(node->path, busy)) {
         platform_set_last_error(PLATFORM_ERROR_SHARING_VIOLATION);
@@ -158,6 +114,7 @@ void platform_node_close(platform_node *node) {
 }
 
 long platform_folder_entry_count(const char *path) {
+    if (platform_posix_faulted(PLATFORM_CALL_FOLDER_ENTRIES)) return -1;
     char native[PLATFORM_NATIVE_PATH_CAPACITY];
     if (!platform_posix_native_path(path, native, sizeof native)) {
         platform_set_last_error(PLATFORM_ERROR_INVALID_NAME);

@@ -1,11 +1,8 @@
 // Win32 backend of the platform seam: the real thing behind every platform_ call.
 #include "platform/platform.h"
+#include "platform/win32/file_win32.h"
 
 #include <windows.h>
-
-struct platform_file {
-    HANDLE handle;
-};
 
 uint32_t platform_last_error(void) {
     return GetLastError();
@@ -45,7 +42,7 @@ int platform_module_path(char *out, size_t cap) {
     return 1;
 }
 
-static platform_file *wrap(HANDLE h) {
+platform_file *win32_file_wrap(HANDLE h) {
     if (h == INVALID_HANDLE_VALUE) return nullptr;
     platform_file *f = static_cast<platform_file *>(HeapAlloc(GetProcessHeap(), 0, sizeof *f));
     if (!f) {
@@ -58,18 +55,18 @@ static platform_file *wrap(HANDLE h) {
 }
 
 platform_file *platform_open_read(const char *path) {
-    return wrap(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    return win32_file_wrap(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 platform_file *platform_create_write(const char *path) {
-    return wrap(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                            nullptr));
+    return win32_file_wrap(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 platform_file *platform_open_update(const char *path) {
-    return wrap(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    return win32_file_wrap(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 long platform_read(platform_file *f, void *buffer, size_t size) {
@@ -107,8 +104,11 @@ void platform_close(platform_file *f) {
 }
 
 platform_file *platform_open_append(const char *path) {
-    HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    return win32_file_wrap_at_end(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+platform_file *win32_file_wrap_at_end(HANDLE h) {
     LARGE_INTEGER zero;
     zero.QuadPart = 0;
     if (h != INVALID_HANDLE_VALUE && !SetFilePointerEx(h, zero, nullptr, FILE_END)) {
@@ -117,7 +117,7 @@ platform_file *platform_open_append(const char *path) {
         SetLastError(error);
         return nullptr;
     }
-    return wrap(h);
+    return win32_file_wrap(h);
 }
 
 int platform_path_exists(const char *path) {
