@@ -21,6 +21,8 @@
 #include "platform/platform.h"
 #include "platform/platform_registry.h"
 #include "platform/platform_remove.h"
+#include "script/script_keywords.h"
+#include "script/ui_text.h"
 
 #include <cstdio>
 #include <cstring>
@@ -287,10 +289,9 @@ int uninstall_check_log(uninstall_plan *plan, char *message, size_t cap) {
         if (plan->self_path[0]) count_seals(root, plan->self_path, digest, &sealed, &matched);
         if (!sealed) continue;
         if (matched) break;
-        snprintf(message, cap,
-                 "Het verwijderlog %s is na de installatie gewijzigd; daarom wordt er niets "
-                 "verwijderd.",
-                 plan->log_path);
+        const char *args[] = {plan->log_path};
+        ui_text_formatted(ui_text_uninstaller, plan->texts, KW_TEXT_UN_LOG_CHANGED, message, cap,
+                          args, 1);
         return 0;
     }
     plan->log_checked = 1;

@@ -56,6 +56,14 @@ void option_box(platform_window *window, installer_state *state, uint32_t key, i
     platform_check_item(window, item, ticked);
 }
 
+// The finish page's text: text_finished, or text_ins_complete when only that one is set (it
+// gave this text before text_finished existed).
+void finished_text(installer_state *state, char *out, size_t cap) {
+    if (!script_text(state, KW_TEXT_FINISHED, out, cap) &&
+        script_find_key(state->script_text, KW_TEXT_INS_COMPLETE) >= 0)
+        get_value(state, KW_TEXT_INS_COMPLETE, out, cap);
+}
+
 // The welcome or licence text, whole, into its edit box; the box stays empty without one.
 void page_text(platform_window *window, installer_state *state, uint32_t key, int item) {
     size_t length = 0;
@@ -191,18 +199,21 @@ int wizard_init_located(platform_window *window, installer_state *state,
     page_text(window, state, KW_WELCOME, IDC_WELCOME_TEXT);
     // 11: the step rows.
     stack_step_rows(window);
-    // 12: the texts that replace the template's, each only when the script sets it.
+    // 12: the controls' texts in the script's language (the Dutch ones are the template's),
+    // each replaced by the script's own.
     static const struct {
         uint32_t key;
         int item;
-    } replaced[] = {{KW_TEXT_BROWSE, IDC_BROWSE},
-                    {KW_TEXT_AGREE, IDC_AGREE},
-                    {KW_TEXT_DISAGREE, IDC_DISAGREE},
-                    {KW_TEXT_INS_COMPLETE, IDC_DONE_TEXT},
-                    {KW_TEXT_PROGRESS, IDC_PROGRESS_GROUP}};
-    for (const auto &r : replaced)
-        if (get_value(state, r.key, text, sizeof text))
-            platform_set_item_text(window, r.item, text);
+    } replaced[] = {{KW_TEXT_BROWSE, IDC_BROWSE},           {KW_TEXT_AGREE, IDC_AGREE},
+                    {KW_TEXT_DISAGREE, IDC_DISAGREE},       {KW_TEXT_FINISHED, IDC_DONE_TEXT},
+                    {KW_TEXT_PROGRESS, IDC_PROGRESS_GROUP}, {KW_TEXT_STATUS, IDC_STATUS_LINE}};
+    for (const auto &r : replaced) {
+        if (r.key == KW_TEXT_FINISHED)
+            finished_text(state, text, sizeof text);
+        else
+            script_text(state, r.key, text, sizeof text);
+        platform_set_item_text(window, r.item, text);
+    }
     // 13: the banner picture.
     if (load_picture) load_picture(window);
     // 14: the first page.

@@ -332,3 +332,35 @@ TEST_F(wizard_test, LongLicenceShownWholeWithLineBreaks) {
 }
 
 } // namespace
+
+TEST_F(wizard_test, ControlsSpeakTheScriptsLanguageAndTakeItsTexts) {
+    const struct {
+        const char *extra; // lines added to the demo script
+        int item;
+        const char *text;
+    } cases[] = {
+        {"", IDC_BACK, "Annuleren"},
+        {"", IDC_BROWSE, "&Bladeren..."},
+        {"", IDC_DONE_TEXT, "De installatie is voltooid"},
+        {"", IDC_PROGRESS_GROUP, " Voortgang "},
+        {"language=en\n", IDC_BACK, "Cancel"},
+        {"language=en\n", IDC_NEXT, "&Next >"},
+        {"language=en\n", IDC_BROWSE, "B&rowse..."},
+        {"language=en\n", IDC_AGREE, "I &accept the agreement"},
+        {"language=en\n", IDC_DISAGREE, "I &do not accept the agreement"},
+        {"language=en\n", IDC_DONE_TEXT, "The installation is complete"},
+        {"language=en\n", IDC_PROGRESS_GROUP, " Progress "},
+        {"language=en\n", IDC_STATUS_LINE, "files..."},
+        {"language=de\n", IDC_DISAGREE, "Ich stimme &nicht zu"},
+        {"language=fr\n", IDC_BROWSE, "Parc&ourir..."},
+        {"language=fr\ntext_browse=\"&Choisir...\"\n", IDC_BROWSE, "&Choisir..."},
+        // The finish page's text follows text_ins_complete when only that is set.
+        {"language=en\ntext_ins_complete=\"All done\"\n", IDC_DONE_TEXT, "All done"},
+        {"text_ins_complete=\"Klaar\"\ntext_finished=\"Klaar!\"\n", IDC_DONE_TEXT, "Klaar!"},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(std::string(c.extra) + std::to_string(c.item));
+        ASSERT_EQ(open(std::string(wizard_demo_script()) + c.extra, wizard_demo_members()), 1);
+        EXPECT_EQ(text(c.item), c.text);
+    }
+}
