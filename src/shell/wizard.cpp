@@ -26,6 +26,19 @@ enum : int { GROUP_SPAN = 10, ROW_LAST_ID = 6008 };
 // Next (Enter reaches the hidden default button) must not start another.
 int run_active = 0;
 
+// The option boxes of the folder and finish pages, each with the key that captions it, the
+// list or key whose work it switches, and its picture (0: none).
+const struct {
+    int item;
+    uint32_t key, drives;
+    int picture;
+} option_boxes[] = {
+    {IDC_STARTMENU_BOX, KW_PROGRAMGROUPYESNO, KW_PROGRAM_GROUP, IDC_STARTMENU_ICON},
+    {IDC_DESKTOP_BOX, KW_DESKTOPYESNO, KW_DESKTOP_SHORTCUT, IDC_SHORTCUT_ICON},
+    {IDC_EXTRAREG_BOX, KW_EXTRAREG01, KW_REG_ASSOCIATE_01, 0},
+    {IDC_LAUNCH_BOX, KW_LAUNCHYESNO, KW_LAUNCHFILE, 0},
+};
+
 // Smallest rectangle holding both; an empty one holds nothing.
 void unite(platform_rect *box, const platform_rect &r, int *empty) {
     if (*empty) {
@@ -221,6 +234,14 @@ int wizard_init_located(platform_window *window, installer_state *state,
     return 1;
 }
 
+int wizard_box_used(installer_state *state, int item) {
+    for (const auto &box : option_boxes)
+        if (box.item == item)
+            return script_find_key(state->script_text, box.key) >= 0 ||
+                   script_find_key(state->script_text, box.drives) >= 0;
+    return 1;
+}
+
 int page_group(uint32_t page) {
     switch (page) {
     case KW_SHOWWELCOME:
@@ -299,6 +320,11 @@ int show_page(platform_window *window, installer_state *state) {
     for (int other : page_groups)
         if (other != base) layout_group(window, other, 0);
     layout_group(window, base, 1);
+    for (const auto &box : option_boxes)
+        if (box.item >= base && box.item < base + GROUP_SPAN && !wizard_box_used(state, box.item)) {
+            platform_show_item(window, box.item, 0);
+            if (box.picture) platform_show_item(window, box.picture, 0);
+        }
     char back[SCRIPT_TOKEN_CAPACITY], next[SCRIPT_TOKEN_CAPACITY];
     page_captions(state, page, back, sizeof back, next, sizeof next);
     platform_set_item_text(window, IDC_BACK, back);

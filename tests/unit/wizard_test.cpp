@@ -364,3 +364,45 @@ TEST_F(wizard_test, ControlsSpeakTheScriptsLanguageAndTakeItsTexts) {
         EXPECT_EQ(text(c.item), c.text);
     }
 }
+
+TEST_F(wizard_test, OptionBoxesTheScriptDoesNotUseStayHidden) {
+    const struct {
+        const char *lines; // the script's option keys and lists
+        int startmenu, desktop, extrareg, launch;
+    } cases[] = {
+        {"", 0, 0, 0, 0},
+        {"programgroupyesno=\"Menu\",true\n", 1, 0, 0, 0},
+        {"program_group\n{\n\"G\",\"a.lnk\",\"[dest]\\a.exe\"\n}\n", 1, 0, 0, 0},
+        {"desktopyesno=\"Desktop\",false\n", 0, 1, 0, 0},
+        {"desktop_shortcut\n{\n\"\",\"a.lnk\",\"[dest]\\a.exe\"\n}\n", 0, 1, 0, 0},
+        {"extrareg01=\"Also .ab\",false\n", 0, 0, 1, 0},
+        {"reg_associate_01\n{\n\"A.B\",\".ab\",\"A\"\n}\n", 0, 0, 1, 0},
+        {"launchyesno=\"Start\",true\n", 0, 0, 0, 1},
+        {"launchfile,\"[dest]\\a.exe\",\"[dest]\"\n", 0, 0, 0, 1},
+        {"programgroupyesno=\"M\",true\ndesktopyesno=\"D\",true\nextrareg01=\"X\",true\n"
+         "launchyesno=\"L\",true\n",
+         1, 1, 1, 1},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.lines);
+        std::string script = std::string("steps\n{\nfoldersettings\nfinished\n}\n") + c.lines;
+        ASSERT_EQ(open(script), 1);
+        ASSERT_EQ(shown_group(), IDC_FOLDER_PROMPT);
+        EXPECT_EQ(visible(IDC_STARTMENU_BOX), c.startmenu);
+        EXPECT_EQ(visible(IDC_STARTMENU_ICON), c.startmenu);
+        EXPECT_EQ(visible(IDC_DESKTOP_BOX), c.desktop);
+        EXPECT_EQ(visible(IDC_SHORTCUT_ICON), c.desktop);
+        EXPECT_EQ(visible(IDC_EXTRAREG_BOX), c.extrareg);
+        EXPECT_EQ(visible(IDC_FOLDER_ICON), 1);
+        EXPECT_EQ(visible(IDC_FOLDER_EDIT), 1);
+        g_state.current_page = 1;
+        ASSERT_EQ(show_page(nullptr, &g_state), 1);
+        ASSERT_EQ(shown_group(), IDC_DONE_TEXT);
+        EXPECT_EQ(visible(IDC_LAUNCH_BOX), c.launch);
+        EXPECT_EQ(visible(IDC_DONE_ICON), 1);
+        // Back on the folder page the boxes stay as the script asks.
+        g_state.current_page = 0;
+        show_page(nullptr, &g_state);
+        EXPECT_EQ(visible(IDC_EXTRAREG_BOX), c.extrareg);
+    }
+}
