@@ -124,21 +124,15 @@ TEST(KvpackLint, PackRefusesAScriptWithAnErrorNamingItsLineUnlessForced) {
         {"[source]demo.exe", "[source]demo2.exe", "demo2.exe",
          "the source pattern 'demo2.exe' matches no packed member"},
         {"", "text_next=\"Weiter \x9D>\"\r\n", "text_next=\"Weiter", "byte 0x9D"},
-        {"", "language=englisch\r\n", "language=", "did you mean `english`?"},
+        {"", "language=englisch\r\n", "language=englisch", "did you mean `english`?"},
     };
     for (auto &c : cases) {
         SCOPED_TRACE(c.replace);
         temp_folder t;
         stage_demo(t.file("demo"));
         const bytes original = read_file(DEMO + "/setup.txt");
-        std::string script(original.begin(), original.end());
-        if (c.find[0]) {
-            size_t at = script.find(c.find);
-            ASSERT_NE(at, std::string::npos) << c.find;
-            script.replace(at, strlen(c.find), c.replace);
-        } else {
-            script += c.replace;
-        }
+        const std::string script =
+            edited(std::string(original.begin(), original.end()), c.find, c.replace);
         write_file(t.file("demo/setup.txt"), bytes(script.begin(), script.end()));
         size_t at = script.find(c.anchor);
         ASSERT_NE(at, std::string::npos);

@@ -2,6 +2,7 @@
 // on the vendor's own line.
 #include "script/script.h"
 #include "script/script_lint.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -296,14 +297,7 @@ TEST(ScriptLint, MistakesThePackerRefusesAreErrorsWithTheirLine) {
         {"", "text_next=\"Weiter \xC3\xBC>\"\n", "", "", 0, 0}, // UTF-8
     };
     for (auto &c : cases) {
-        std::string script = CLEAN;
-        if (c.find[0]) {
-            size_t at = script.find(c.find);
-            ASSERT_NE(at, std::string::npos) << c.find;
-            script.replace(at, strlen(c.find), c.replace);
-        } else {
-            script += c.replace;
-        }
+        const std::string script = edited(CLEAN, c.find, c.replace);
         auto found = lint(script);
         std::string got = all(found);
         int line = line_of(script, c.anchor), hits = 0;
@@ -335,10 +329,7 @@ TEST(ScriptLint, AListWithoutItsClosingBraceIsNamedAlone) {
         {"\tfinished\n}\n", "\tfinished\n", "steps", "steps\n{"},
     };
     for (auto &c : cases) {
-        std::string script = CLEAN;
-        size_t at = script.find(c.find);
-        ASSERT_NE(at, std::string::npos) << c.find;
-        script.replace(at, strlen(c.find), c.replace);
+        const std::string script = edited(CLEAN, c.find, c.replace);
         const int line = line_of(script, c.anchor) + 1;
         auto found = lint(script);
         ASSERT_EQ(found.size(), 1u) << all(found);
