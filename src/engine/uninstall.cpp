@@ -134,18 +134,10 @@ long split_lines(char *text, size_t size, char **lines, size_t *numbers, size_t 
     return count;
 }
 
-// The uninstaller's text of key in the words of texts (uninstall_plan), each %s filled with
-// the next of a and b, into out (capacity cap).
-void say(const char *texts, uint32_t key, char *out, size_t cap, const char *a,
-         const char *b = "") {
-    const char *args[] = {a, b};
-    ui_text_formatted(ui_text_uninstaller, texts, key, out, cap, args, 2);
-}
-
 // Writes the refusal of a log into message: text key with two texts. Always 0, the refusal.
 int fail_message(const char *texts, char *message, size_t cap, uint32_t key, const char *a,
                  const char *b = "") {
-    say(texts, key, message, cap, a, b);
+    uninstall_text(texts, key, message, cap, a, b);
     return 0;
 }
 
@@ -154,7 +146,7 @@ int not_a_log(const char *texts, char *message, size_t cap, const char *path, ui
               size_t number = 0) {
     char line[32], why[UNINSTALL_LINE_CAPACITY];
     snprintf(line, sizeof line, "%u", (unsigned)number);
-    say(texts, reason, why, sizeof why, line);
+    uninstall_text(texts, reason, why, sizeof why, line);
     return fail_message(texts, message, cap, KW_TEXT_UN_NOT_A_LOG, path, why);
 }
 
@@ -235,12 +227,12 @@ void stayed_line(const char *texts, int outcome, uint32_t error, int kind, const
         } else {
             char number[16];
             snprintf(number, sizeof number, "%u", (unsigned)error);
-            say(texts, kind == UNINSTALL_REG ? KW_TEXT_UN_KEY_FAILED : KW_TEXT_UN_FAILED, out, cap,
-                number, text);
+            uninstall_text(texts, kind == UNINSTALL_REG ? KW_TEXT_UN_KEY_FAILED : KW_TEXT_UN_FAILED,
+                           out, cap, number, text);
         }
         break;
     }
-    if (key) say(texts, key, out, cap, text);
+    if (key) uninstall_text(texts, key, out, cap, text);
 }
 
 // Removes the file or folder of entry below its area's folder; its outcome.
@@ -442,7 +434,7 @@ size_t uninstall_report(const uninstall_plan *plan, char *out, size_t cap) {
     if (dropped) {
         char number[16];
         snprintf(number, sizeof number, "%u", (unsigned)dropped);
-        say(texts, KW_TEXT_UN_MORE, line, sizeof line, number);
+        uninstall_text(texts, KW_TEXT_UN_MORE, line, sizeof line, number);
         text_append(out, cap, line);
     }
     return lines + dropped;
@@ -472,7 +464,13 @@ void uninstall_describe(const char *texts, const uninstall_entry *entry, char *o
     if (outcome == UNINSTALL_FAILED)
         ui_text_formatted(ui_text_uninstaller, texts, KW_TEXT_UN_LINE_ERROR, out, cap, args, 3);
     else
-        say(texts, KW_TEXT_UN_LINE, out, cap, verb, entry->text);
+        uninstall_text(texts, KW_TEXT_UN_LINE, out, cap, verb, entry->text);
+}
+
+void uninstall_text(const char *texts, uint32_t key, char *out, size_t cap, const char *a,
+                    const char *b) {
+    const char *args[] = {a, b};
+    ui_text_formatted(ui_text_uninstaller, texts, key, out, cap, args, 2);
 }
 
 void uninstall_release(uninstall_plan *plan) {

@@ -140,5 +140,9 @@ void uninstall_describe(const char *texts, const uninstall_entry *entry, char *o
 // 1 when path lies strictly below folder: it begins with folder and a backslash (ignoring
 // case), has a name after it, and holds no "." or ".." element, no slash and no second colon.
 int uninstall_path_below(const char *path, const char *folder);
+// The uninstaller's text of key (a text_un_ keyword) in the words of texts (as uninstall_plan's),
+// each %s filled with the next of a and b, into out (capacity cap, cut to fit).
+void uninstall_text(const char *texts, uint32_t key, char *out, size_t cap, const char *a = "",
+                    const char *b = "");
 // Frees what the plan owns; a zeroed plan is fine.
 void uninstall_release(uninstall_plan *plan);

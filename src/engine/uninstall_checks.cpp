@@ -22,7 +22,6 @@
 #include "platform/platform_registry.h"
 #include "platform/platform_remove.h"
 #include "script/script_keywords.h"
-#include "script/ui_text.h"
 
 #include <cstdio>
 #include <cstring>
@@ -289,9 +288,7 @@ int uninstall_check_log(uninstall_plan *plan, char *message, size_t cap) {
         if (plan->self_path[0]) count_seals(root, plan->self_path, digest, &sealed, &matched);
         if (!sealed) continue;
         if (matched) break;
-        const char *args[] = {plan->log_path};
-        ui_text_formatted(ui_text_uninstaller, plan->texts, KW_TEXT_UN_LOG_CHANGED, message, cap,
-                          args, 1);
+        uninstall_text(plan->texts, KW_TEXT_UN_LOG_CHANGED, message, cap, plan->log_path);
         return 0;
     }
     plan->log_checked = 1;

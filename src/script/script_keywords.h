@@ -100,8 +100,9 @@ enum keyword_id : uint32_t {
     KW_PRODUCT_NAME = 0x0510,
     KW_PRODUCT_PUBLISHER = 0x0511,
     KW_PRODUCT_VERSION = 0x0512,
-    // language=en|de|fr|nl (or english, german, french, dutch): the column of the built-in
-    // texts (ui_text.h) that the installer, /X and the uninstaller show; Dutch without it.
+    // language=en|de|fr|nl (or the language's name, ui_language_of): the column of the
+    // built-in texts (ui_text.h) that the installer, /X and the uninstaller show; Dutch
+    // without it.
     KW_LANGUAGE = 0x0520,
     // Texts of the installer and of /X that had no key before, each overriding its built-in.
     KW_TEXT_FINISHED = 0x0530,

@@ -15,7 +15,6 @@
 #include "engine/uninstall.h"
 #include "resource_ids.h"
 #include "script/script.h"
-#include "script/ui_text.h"
 #include "shell/uninstaller_args.h"
 #include "state/installer_state.h"
 
@@ -29,14 +28,6 @@
 namespace {
 
 enum : size_t { TEXT_CAPACITY = 1024 }; // a text of the table, or a script's own
-
-// The text of key in the words of texts (uninstall_plan's), each %s filled with the next of a
-// and b, into out.
-void say(const char *texts, uint32_t key, char *out, size_t cap, const char *a = "",
-         const char *b = "") {
-    const char *args[] = {a, b};
-    ui_text_formatted(ui_text_uninstaller, texts, key, out, cap, args, 2);
-}
 
 // The words of this uninstaller, prepared as a script: the language and text_un_ lines kvpack
 // pack wrote into resource IDR_UNINSTALL_TEXTS. Null without that resource (Dutch).
@@ -99,20 +90,20 @@ void run_in_dialog(HWND dialog, uninstall_run *run) {
     static char text[UNINSTALL_REPORT_CAPACITY + 2 * TEXT_CAPACITY];
     char caption[TEXT_CAPACITY], note[TEXT_CAPACITY];
     if (uninstall_report(&run->plan, report, sizeof report)) {
-        say(texts, KW_TEXT_UN_INCOMPLETE, text, sizeof text);
+        uninstall_text(texts, KW_TEXT_UN_INCOMPLETE, text, sizeof text);
         text_append(text, sizeof text, "\r\n\r\n");
         text_append(text, sizeof text, report);
         size_t n = strlen(text);
         while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n')) text[--n] = 0;
         for (char *line = strtok(report, "\r\n"); line; line = strtok(nullptr, "\r\n"))
             add_line(dialog, line);
-        say(texts, KW_TEXT_UN_INCOMPLETE_STATUS, note, sizeof note);
+        uninstall_text(texts, KW_TEXT_UN_INCOMPLETE_STATUS, note, sizeof note);
         SetDlgItemTextA(dialog, IDC_UNINSTALL_STATUS, note);
-        say(texts, KW_TEXT_UN_TITLE, caption, sizeof caption);
+        uninstall_text(texts, KW_TEXT_UN_TITLE, caption, sizeof caption);
         MessageBoxA(dialog, text, caption, MB_OK | MB_ICONWARNING);
     } else {
-        say(texts, KW_TEXT_UN_CLEANUP, note, sizeof note);
-        say(texts, KW_TEXT_UN_DONE, text, sizeof text, run->title, note);
+        uninstall_text(texts, KW_TEXT_UN_CLEANUP, note, sizeof note);
+        uninstall_text(texts, KW_TEXT_UN_DONE, text, sizeof text, run->title, note);
         SetDlgItemTextA(dialog, IDC_UNINSTALL_STATUS, text);
     }
     run->done = 1;
@@ -129,11 +120,11 @@ INT_PTR CALLBACK uninstall_procedure(HWND dialog, UINT message, WPARAM wparam, L
         run = (uninstall_run *)lparam;
         SetWindowLongPtrA(dialog, GWLP_USERDATA, (LONG_PTR)run);
         char text[PATH_CAPACITY + TEXT_CAPACITY];
-        say(run->plan.texts, KW_TEXT_UN_DIALOG_TITLE, text, sizeof text, run->title);
+        uninstall_text(run->plan.texts, KW_TEXT_UN_DIALOG_TITLE, text, sizeof text, run->title);
         SetWindowTextA(dialog, text);
-        say(run->plan.texts, KW_TEXT_UN_BUSY, text, sizeof text);
+        uninstall_text(run->plan.texts, KW_TEXT_UN_BUSY, text, sizeof text);
         SetDlgItemTextA(dialog, IDC_UNINSTALL_STATUS, text);
-        say(run->plan.texts, KW_TEXT_UN_CLOSE, text, sizeof text);
+        uninstall_text(run->plan.texts, KW_TEXT_UN_CLOSE, text, sizeof text);
         SetDlgItemTextA(dialog, IDC_UNINSTALL_CLOSE, text);
         SendDlgItemMessageA(dialog, IDC_UNINSTALL_PROGRESS, PBM_SETRANGE32, 0,
                             (LPARAM)(run->plan.count ? run->plan.count : 1));
@@ -246,7 +237,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
         usable = uninstall_check_log(&run.plan, message, sizeof message);
     }
     if (!usable) {
-        say(texts, KW_TEXT_UN_FAILED_TITLE, caption, sizeof caption);
+        uninstall_text(texts, KW_TEXT_UN_FAILED_TITLE, caption, sizeof caption);
         if (!args.silent) MessageBoxA(nullptr, message, caption, MB_OK | MB_ICONERROR);
         uninstall_release(&run.plan);
         return UNINSTALL_EXIT_BAD_LOG;
@@ -260,8 +251,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
         run.exit_code = uninstall_perform(&run.plan, nullptr, nullptr);
     } else {
         char question[PATH_CAPACITY + TEXT_CAPACITY];
-        say(texts, KW_TEXT_UN_QUESTION, question, sizeof question, run.title);
-        say(texts, KW_TEXT_UN_TITLE, caption, sizeof caption);
+        uninstall_text(texts, KW_TEXT_UN_QUESTION, question, sizeof question, run.title);
+        uninstall_text(texts, KW_TEXT_UN_TITLE, caption, sizeof caption);
         if (MessageBoxA(nullptr, question, caption, MB_YESNO | MB_ICONQUESTION) != IDYES) {
             uninstall_release(&run.plan);
             return UNINSTALL_EXIT_CANCELLED;
