@@ -206,27 +206,3 @@ TEST(TextTable, LanguageKeyChoosesTheColumnAndTextKeysOverride) {
     EXPECT_EQ(script_text(nullptr, KW_TEXT_PREV, out, sizeof out), 0);
     EXPECT_STREQ(out, "&<  Vorige");
 }
-
-TEST(TextTable, FormatFillsOnlyItsPlacesFromItsTexts) {
-    const struct {
-        const char *format;
-        std::vector<const char *> args;
-        const char *out;
-    } cases[] = {
-        {"Wilt u %s verwijderen?", {"Demo"}, "Wilt u Demo verwijderen?"},
-        {"%s (fout %s): %s", {"Mislukt", "5", "C:\\a"}, "Mislukt (fout 5): C:\\a"},
-        {"%s and %s", {"one"}, "one and %s"},        // a place past the texts stays as written
-        {"100%% %d %n %x %", {}, "100% %d %n %x %"}, // nothing else is a conversion
-        {"%s", {"50%s off"}, "50%s off"},            // a text is never read as a format
-        {"", {"x"}, ""},
-    };
-    for (auto &c : cases) {
-        char out[64];
-        ui_text_format(out, sizeof out, c.format, c.args.data(), (int)c.args.size());
-        EXPECT_STREQ(out, c.out) << c.format;
-    }
-    char small[8];
-    const char *long_text[] = {"a name longer than the room"};
-    ui_text_format(small, sizeof small, "<%s>", long_text, 1);
-    EXPECT_STREQ(small, "<a name");
-}
