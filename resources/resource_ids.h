@@ -62,6 +62,7 @@
 // Extract dialog (116)
 #define IDC_SELECT_ALL 1000
 #define IDC_MEMBER_LIST 1035
+#define IDC_EXTRACT_FOLDER_LABEL 1036
 #define IDC_EXTRACT_FOLDER 1037
 #define IDC_EXTRACT_STATUS 1038
 
@@ -79,3 +80,6 @@
 #define IDC_UNINSTALL_LIST 1201
 #define IDC_UNINSTALL_STATUS 1202
 #define IDC_UNINSTALL_PROGRESS 1203
+// The uninstaller's words (RT_RCDATA): the language and text_un_ lines of the script it was
+// packed with, written by kvpack pack; without it the uninstaller speaks Dutch.
+#define IDR_UNINSTALL_TEXTS 121

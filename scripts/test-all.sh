@@ -53,8 +53,9 @@ done
 # SHA-256 that ties a signed stub to its setup.pck and seals the uninstall entry with the digest
 # of its log, the one record walk, the decoder's bound and the member-name rule; 97,792 since it
 # stopped writing through links below its destination: engine/area.cpp and the confined writes
-# of platform/win32, about 5 KB.)
-stub_limit=97792
+# of platform/win32, about 5 KB; 105,984 since it speaks English, German and French too: the texts
+# in four languages and their keys, about 8 KB.)
+stub_limit=105984
 stub_size=$(stat -c %s "${prefix}mingw-i686/setup.exe")
 echo "i686 stub: $stub_size bytes (limit $stub_limit, goal 65536)"
 if [ "$stub_size" -gt "$stub_limit" ]; then

@@ -24,6 +24,8 @@
 #include "platform/platform_remove.h"
 #include "platform/platform_shortcut.h"
 #include "script/protected_keys.h"
+#include "script/script_keywords.h"
+#include "script/ui_text.h"
 
 #include <cstdio>
 #include <cstring>
@@ -137,26 +139,35 @@ long split_lines(char *text, size_t size, char **lines, size_t *numbers, size_t 
     return count;
 }
 
-// Writes the refusal of a log into message (format with two texts). Always 0, the refusal.
-int fail_message(char *message, size_t cap, const char *format, const char *a, const char *b) {
-    snprintf(message, cap, format, a, b);
+// Writes the refusal of a log into message: text key with two texts. Always 0, the refusal.
+int fail_message(const char *texts, char *message, size_t cap, uint32_t key, const char *a,
+                 const char *b = "") {
+    uninstall_text(texts, key, message, cap, a, b);
     return 0;
 }
 
+// The refusal of path as no log at all, for the reason of text key reason (its %s: number).
+int not_a_log(const char *texts, char *message, size_t cap, const char *path, uint32_t reason,
+              size_t number = 0) {
+    char line[32], why[UNINSTALL_LINE_CAPACITY];
+    snprintf(line, sizeof line, "%u", (unsigned)number);
+    uninstall_text(texts, reason, why, sizeof why, line);
+    return fail_message(texts, message, cap, KW_TEXT_UN_NOT_A_LOG, path, why);
+}
+
 // The file's bytes with a spare zero byte into a new block; null with message set.
-char *read_whole(const char *path, size_t *size, char *message, size_t cap) {
+char *read_whole(const char *texts, const char *path, size_t *size, char *message, size_t cap) {
     platform_file *file = platform_open_read(path);
     if (!file) {
-        fail_message(message, cap, "Het bestand %s ontbreekt of kan niet worden gelezen.%s", path,
-                     "");
+        fail_message(texts, message, cap, KW_TEXT_UN_LOG_MISSING, path);
         return nullptr;
     }
     int64_t length = platform_file_size(file);
     char *text = nullptr;
     if (length < 0 || (uint64_t)length > UNINSTALL_LOG_LIMIT) {
-        fail_message(message, cap, "Het bestand %s is geen verwijderlog (te groot).%s", path, "");
+        not_a_log(texts, message, cap, path, KW_TEXT_UN_TOO_LARGE);
     } else if (!(text = static_cast<char *>(platform_alloc((size_t)length + 1, 1)))) {
-        fail_message(message, cap, "Te weinig geheugen om %s te lezen.%s", path, "");
+        fail_message(texts, message, cap, KW_TEXT_UN_NO_MEMORY, path);
     } else {
         size_t got = 0;
         long n = 1;
@@ -166,7 +177,7 @@ char *read_whole(const char *path, size_t *size, char *message, size_t cap) {
         if (n < 0) {
             platform_free(text);
             text = nullptr;
-            fail_message(message, cap, "Het bestand %s kan niet worden gelezen.%s", path, "");
+            fail_message(texts, message, cap, KW_TEXT_UN_LOG_UNREADABLE, path);
         }
         *size = got;
     }
@@ -188,41 +199,45 @@ void report_line(char *out, size_t cap, size_t *lines, size_t *dropped, const ch
     (*lines)++;
 }
 
-// The report line of a record or path that stayed; "" when it went.
-void stayed_line(int outcome, uint32_t error, int kind, const char *text, char *out, size_t cap) {
+// The report line of a record or path that stayed, in the words of texts; "" when it went.
+void stayed_line(const char *texts, int outcome, uint32_t error, int kind, const char *text,
+                 char *out, size_t cap) {
     out[0] = 0;
+    uint32_t key = 0;
     switch (outcome) {
     case UNINSTALL_NOT_EMPTY:
-        snprintf(out, cap, "Map bewaard, want niet leeg: %s", text);
+        key = KW_TEXT_UN_NOT_EMPTY;
         break;
     case UNINSTALL_REFUSED:
-        snprintf(out, cap, "Geweigerd, buiten de installatie: %s", text);
+        key = KW_TEXT_UN_OUTSIDE;
         break;
     case UNINSTALL_REFUSED_BEHIND_LINK:
-        snprintf(out, cap, "Geweigerd, via een koppeling: %s", text);
+        key = KW_TEXT_UN_BEHIND_LINK;
         break;
     case UNINSTALL_REFUSED_LINK:
-        snprintf(out, cap, "Geweigerd, een koppeling: %s", text);
+        key = KW_TEXT_UN_LINK;
         break;
     case UNINSTALL_REFUSED_NOT_SHORTCUT:
-        snprintf(out, cap, "Geweigerd, geen snelkoppeling: %s", text);
+        key = KW_TEXT_UN_NOT_SHORTCUT;
         break;
     case UNINSTALL_REFUSED_NOT_OURS:
-        snprintf(out, cap, "Geweigerd, niet van deze installatie: %s", text);
+        key = KW_TEXT_UN_NOT_OURS;
         break;
     case UNINSTALL_KEPT_FOR_RETRY:
-        snprintf(out, cap, "Bewaard om later opnieuw te verwijderen: %s", text);
+        key = KW_TEXT_UN_KEPT_FOR_RETRY;
         break;
     case UNINSTALL_FAILED:
-        if (error == PLATFORM_ERROR_SHARING_VIOLATION)
-            snprintf(out, cap, "Niet verwijderd, in gebruik: %s", text);
-        else if (kind == UNINSTALL_REG)
-            snprintf(out, cap, "Registersleutel niet verwijderd (fout %u): %s", (unsigned)error,
-                     text);
-        else
-            snprintf(out, cap, "Niet verwijderd (fout %u): %s", (unsigned)error, text);
+        if (error == PLATFORM_ERROR_SHARING_VIOLATION) {
+            key = KW_TEXT_UN_IN_USE;
+        } else {
+            char number[16];
+            snprintf(number, sizeof number, "%u", (unsigned)error);
+            uninstall_text(texts, kind == UNINSTALL_REG ? KW_TEXT_UN_KEY_FAILED : KW_TEXT_UN_FAILED,
+                           out, cap, number, text);
+        }
         break;
     }
+    if (key) uninstall_text(texts, key, out, cap, text);
 }
 
 // Removes the file or folder of entry below its area's folder; its outcome.
@@ -304,19 +319,20 @@ void uninstall_find_places(uninstall_places *places) {
 }
 
 int uninstall_read(uninstall_plan *plan, const char *folder, const uninstall_places *places,
-                   char *message, size_t cap) {
+                   const char *texts, char *message, size_t cap) {
     memset(plan, 0, sizeof *plan);
     if (places) plan->places = *places;
+    plan->texts = texts;
     message[0] = 0;
     size_t n = trimmed_length(folder);
     if (n == 0 || n >= sizeof plan->folder)
-        return fail_message(message, cap, "De map %s kan geen installatiemap zijn.%s", folder, "");
+        return fail_message(texts, message, cap, KW_TEXT_UN_BAD_FOLDER, folder);
     memcpy(plan->folder, folder, n);
     plan->folder[n] = 0;
     snprintf(plan->log_path, sizeof plan->log_path, "%s\\%s", plan->folder, LOG_NAME);
 
     size_t size = 0;
-    plan->text = read_whole(plan->log_path, &size, message, cap);
+    plan->text = read_whole(texts, plan->log_path, &size, message, cap);
     if (!plan->text) return 0;
     lza_sha256 sha; // of the bytes as they stand, before the lines are cut
     lza_sha256_start(&sha);
@@ -327,47 +343,32 @@ int uninstall_read(uninstall_plan *plan, const char *folder, const uninstall_pla
     char **lines = nullptr;
     size_t *numbers = nullptr;
     int ok = 0;
-    char where[32];
     if (count < 0) {
-        snprintf(where, sizeof where, "%u", (unsigned)bad);
-        fail_message(message, cap, "Het bestand %s is geen verwijderlog (regel %s is ongeldig).",
-                     plan->log_path, where);
+        not_a_log(texts, message, cap, plan->log_path, KW_TEXT_UN_BAD_LINE, bad);
     } else if (count < 3) {
-        fail_message(message, cap, "Het bestand %s is geen verwijderlog (te kort).%s",
-                     plan->log_path, "");
+        not_a_log(texts, message, cap, plan->log_path, KW_TEXT_UN_TOO_SHORT);
     } else if (!(lines = static_cast<char **>(platform_alloc((size_t)count, sizeof *lines))) ||
                !(numbers = static_cast<size_t *>(platform_alloc((size_t)count, sizeof *numbers))) ||
                !(plan->entries = static_cast<uninstall_entry *>(
                      platform_alloc((size_t)(count - 3) / 2 + 1, sizeof *plan->entries)))) {
-        fail_message(message, cap, "Te weinig geheugen om %s te lezen.%s", plan->log_path, "");
+        fail_message(texts, message, cap, KW_TEXT_UN_NO_MEMORY, plan->log_path);
     } else {
         split_lines(plan->text, size, lines, numbers, &bad);
         if (strncmp(lines[0], LOG_FIRST_LINE, sizeof LOG_FIRST_LINE - 1) != 0 ||
             strcmp(lines[1], DEFFOLDER_LINE) != 0) {
-            fail_message(message, cap, "Het bestand %s is geen verwijderlog (de kop ontbreekt).%s",
-                         plan->log_path, "");
+            not_a_log(texts, message, cap, plan->log_path, KW_TEXT_UN_NO_HEADER);
         } else if (trimmed_length(lines[2]) != n ||
                    !uninstall_same_text(lines[2], plan->folder, n)) {
-            fail_message(message, cap,
-                         "Het verwijderlog hoort bij de map %s, niet bij %s waarin dit programma "
-                         "staat.",
-                         lines[2], plan->folder);
+            fail_message(texts, message, cap, KW_TEXT_UN_OTHER_FOLDER, lines[2], plan->folder);
         } else if (!is_below_root(plan->folder)) {
-            fail_message(message, cap,
-                         "Het verwijderlog noemt %s als installatiemap; de hoofdmap van een "
-                         "station wordt niet leeggemaakt.%s",
-                         plan->folder, "");
+            fail_message(texts, message, cap, KW_TEXT_UN_DRIVE_ROOT, plan->folder);
         } else {
             ok = 1;
             for (long i = 3; ok && i < count; i += 2) {
                 int kind = kind_of(lines[i]);
                 if (kind < 0 || i + 1 >= count) {
-                    snprintf(where, sizeof where, "%u", (unsigned)numbers[i]);
-                    ok = fail_message(
-                        message, cap,
-                        kind < 0 ? "Het bestand %s is geen verwijderlog (regel %s is geen soort)."
-                                 : "Het bestand %s is geen verwijderlog (regel %s staat alleen).",
-                        plan->log_path, where);
+                    ok = not_a_log(texts, message, cap, plan->log_path,
+                                   kind < 0 ? KW_TEXT_UN_NO_KIND : KW_TEXT_UN_ALONE, numbers[i]);
                     break;
                 }
                 uninstall_entry *entry = &plan->entries[plan->count++];
@@ -447,45 +448,59 @@ size_t uninstall_report(const uninstall_plan *plan, char *out, size_t cap) {
     out[0] = 0;
     size_t lines = 0, dropped = 0;
     char line[UNINSTALL_LINE_CAPACITY];
+    const char *texts = plan->texts;
     for (size_t i = plan->count; i-- > 0;) {
         const uninstall_entry *entry = &plan->entries[i];
-        stayed_line(entry->outcome, entry->error, entry->kind, entry->text, line, sizeof line);
+        stayed_line(texts, entry->outcome, entry->error, entry->kind, entry->text, line,
+                    sizeof line);
         if (line[0]) report_line(out, cap, &lines, &dropped, line);
     }
-    stayed_line(plan->log_state, plan->log_error, UNINSTALL_FILE, plan->log_path, line,
+    stayed_line(texts, plan->log_state, plan->log_error, UNINSTALL_FILE, plan->log_path, line,
                 sizeof line);
     if (line[0]) report_line(out, cap, &lines, &dropped, line);
-    stayed_line(plan->folder_state, plan->folder_error, UNINSTALL_FOLDER, plan->folder, line,
+    stayed_line(texts, plan->folder_state, plan->folder_error, UNINSTALL_FOLDER, plan->folder, line,
                 sizeof line);
     if (line[0]) report_line(out, cap, &lines, &dropped, line);
     if (dropped) {
-        snprintf(line, sizeof line, "... en nog %u regels.", (unsigned)dropped);
+        char number[16];
+        snprintf(number, sizeof number, "%u", (unsigned)dropped);
+        uninstall_text(texts, KW_TEXT_UN_MORE, line, sizeof line, number);
         text_append(out, cap, line);
     }
     return lines + dropped;
 }
 
-void uninstall_describe(const uninstall_entry *entry, char *out, size_t cap) {
-    static const char *const verbs[] = {
-        "Verwijderd",
-        "Was al weg",
-        "Bewaard (niet leeg)",
-        "Mislukt",
-        "Geweigerd",
-        "Als laatste",
-        "Mislukt", // the log's own state, never a record's
-        "Geweigerd (via een koppeling)",
-        "Geweigerd (een koppeling)",
-        "Geweigerd (geen snelkoppeling)",
-        "Geweigerd (niet van deze installatie)",
-        "Teruggegeven",
+void uninstall_describe(const char *texts, const uninstall_entry *entry, char *out, size_t cap) {
+    static const uint32_t verbs[] = {
+        KW_TEXT_UN_REMOVED,
+        KW_TEXT_UN_ABSENT,
+        KW_TEXT_UN_KEPT,
+        KW_TEXT_UN_FAILURE,
+        KW_TEXT_UN_REFUSED,
+        KW_TEXT_UN_LAST,
+        KW_TEXT_UN_FAILURE, // the log's own state, never a record's
+        KW_TEXT_UN_REFUSED_BEHIND_LINK,
+        KW_TEXT_UN_REFUSED_LINK,
+        KW_TEXT_UN_REFUSED_NOT_SHORTCUT,
+        KW_TEXT_UN_REFUSED_NOT_OURS,
+        KW_TEXT_UN_GIVEN_BACK,
     };
-    int outcome =
-        entry->outcome >= 0 && entry->outcome <= UNINSTALL_GIVEN_BACK ? entry->outcome : 3;
+    int outcome = entry->outcome >= 0 && entry->outcome <= UNINSTALL_GIVEN_BACK ? entry->outcome
+                                                                                : UNINSTALL_FAILED;
+    char verb[UNINSTALL_LINE_CAPACITY], number[16];
+    ui_text(ui_text_uninstaller, texts, verbs[outcome], verb, sizeof verb);
+    snprintf(number, sizeof number, "%u", (unsigned)entry->error);
+    const char *args[] = {verb, number, entry->text};
     if (outcome == UNINSTALL_FAILED)
-        snprintf(out, cap, "%s (fout %u): %s", verbs[outcome], (unsigned)entry->error, entry->text);
+        ui_text_formatted(ui_text_uninstaller, texts, KW_TEXT_UN_LINE_ERROR, out, cap, args, 3);
     else
-        snprintf(out, cap, "%s: %s", verbs[outcome], entry->text);
+        uninstall_text(texts, KW_TEXT_UN_LINE, out, cap, verb, entry->text);
+}
+
+void uninstall_text(const char *texts, uint32_t key, char *out, size_t cap, const char *a,
+                    const char *b) {
+    const char *args[] = {a, b};
+    ui_text_formatted(ui_text_uninstaller, texts, key, out, cap, args, 2);
 }
 
 void uninstall_release(uninstall_plan *plan) {

@@ -97,6 +97,8 @@ typedef void (*uninstall_progress_fn)(void *context, const uninstall_entry *entr
                                       size_t total);
 
 struct uninstall_plan {
+    const char *texts; // a prepared script whose language and text_un_ keys word the messages
+                       // and report (kvpack pack writes it into the uninstaller); null: Dutch
     char folder[PATH_CAPACITY];       // the destination: [DEFFOLDER], no trailing backslash
     char log_path[LOG_PATH_CAPACITY]; // <folder>\Uninstal.log
     char self_path[PATH_CAPACITY];    // the running uninstaller's file; "" when none
@@ -114,20 +116,21 @@ struct uninstall_plan {
     uint32_t folder_error;
 };
 
-// Reads folder\Uninstal.log into plan (zeroed first; self_path, keep_self and places are the
-// caller's to set afterwards) and marks each record that names anything outside the permitted
-// places as refused. 1 when it is a log of this folder; 0 with a Dutch message in message
-// (capacity cap) when it is missing, unreadable, too large, malformed, or its [DEFFOLDER] is
-// another folder (compared ignoring case and trailing backslashes). Release the plan in any case.
+// Reads folder\Uninstal.log into plan (zeroed first, then given texts; self_path and keep_self
+// are the caller's to set afterwards) and marks each record that names anything outside the
+// permitted places as refused. 1 when it is a log of this folder; 0 with a message in the words
+// of texts in message (capacity cap) when it is missing, unreadable, too large, malformed, or
+// its [DEFFOLDER] is another folder (compared ignoring case and trailing backslashes). Release
+// the plan in any case.
 int uninstall_read(uninstall_plan *plan, const char *folder, const uninstall_places *places,
-                   char *message, size_t cap);
+                   const char *texts, char *message, size_t cap);
 // Checks the log read into plan against the product's entries in Windows' list of installed
 // programs that name the uninstaller plan->self_path (set it first): where such entries carry a
 // digest of the finished log (those under HKEY_LOCAL_MACHINE first: only administrators can
 // write there; else those under HKEY_CURRENT_USER), one of them must be the digest of this log.
 // 1 when the log may be used (also when no entry carries a digest: an install from before
-// digests, or one that made no entry); 0 with a Dutch message when it was changed after the
-// install, and then nothing may be done.
+// digests, or one that made no entry); 0 with a message in the plan's words when it was changed
+// after the install, and then nothing may be done.
 int uninstall_check_log(uninstall_plan *plan, char *message, size_t cap);
 // Removes the records in reverse order, then the log and the destination folder when empty.
 // The self file is left when keep_self is set (its folder too then, reported as deferred);
@@ -139,13 +142,18 @@ int uninstall_check_log(uninstall_plan *plan, char *message, size_t cap);
 // removal. The exit code: UNINSTALL_EXIT_OK or UNINSTALL_EXIT_INCOMPLETE; UNINSTALL_EXIT_BAD_LOG
 // with nothing done when uninstall_check_log has not accepted the log.
 int uninstall_perform(uninstall_plan *plan, uninstall_progress_fn progress, void *context);
-// The Dutch report of what stayed (one line per record and for the destination folder) into
-// out (capacity cap); "" when everything went. The number of lines.
+// The report in the plan's words of what stayed (one line per record and for the destination
+// folder) into out (capacity cap); "" when everything went. The number of lines.
 size_t uninstall_report(const uninstall_plan *plan, char *out, size_t cap);
-// One line for the progress list: what the entry is and what became of it.
-void uninstall_describe(const uninstall_entry *entry, char *out, size_t cap);
+// One line for the progress list, in the words of texts (as uninstall_plan's): what the entry
+// is and what became of it.
+void uninstall_describe(const char *texts, const uninstall_entry *entry, char *out, size_t cap);
 // 1 when path lies strictly below folder: it begins with folder and a backslash (ignoring
 // case), has a name after it, and holds no "." or ".." element, no slash and no second colon.
 int uninstall_path_below(const char *path, const char *folder);
+// The uninstaller's text of key (a text_un_ keyword) in the words of texts (as uninstall_plan's),
+// each %s filled with the next of a and b, into out (capacity cap, cut to fit).
+void uninstall_text(const char *texts, uint32_t key, char *out, size_t cap, const char *a = "",
+                    const char *b = "");
 // Frees what the plan owns; a zeroed plan is fine.
 void uninstall_release(uninstall_plan *plan);

@@ -23,6 +23,7 @@
 #include "platform/platform.h"
 #include "platform/platform_registry.h"
 #include "platform/platform_remove.h"
+#include "script/script_keywords.h"
 
 #include <cstdio>
 #include <cstring>
@@ -274,10 +275,7 @@ int uninstall_check_log(uninstall_plan *plan, char *message, size_t cap) {
         if (plan->self_path[0]) count_seals(root, plan->self_path, digest, &sealed, &matched);
         if (!sealed) continue;
         if (matched) break;
-        snprintf(message, cap,
-                 "Het verwijderlog %s is na de installatie gewijzigd; daarom wordt er niets "
-                 "verwijderd.",
-                 plan->log_path);
+        uninstall_text(plan->texts, KW_TEXT_UN_LOG_CHANGED, message, cap, plan->log_path);
         return 0;
     }
     plan->log_checked = 1;

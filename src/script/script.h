@@ -41,6 +41,17 @@ void release_script(installer_state *state);
 // character i had in the original. Returns the new length; text[new length] is 0.
 size_t script_prepare(char *text, size_t length, uint32_t *origin);
 
+// How a text's bytes read.
+enum script_encoding_value : int {
+    SCRIPT_ENCODING_UNKNOWN = 0, // not looked at
+    SCRIPT_ENCODING_UTF8 = 1,    // valid UTF-8 (plain ASCII among it), a byte order mark or not
+    SCRIPT_ENCODING_CP1252 = 2,  // not UTF-8, and every byte a character of Windows-1252
+    SCRIPT_ENCODING_INVALID = 3, // neither: a byte Windows-1252 leaves undefined
+};
+// How the size bytes at text read (script_encoding_value); *bad (may be null) receives the
+// offset of the first undefined byte of an invalid text.
+int script_encoding(const char *text, size_t size, size_t *bad);
+
 // ---- Tokens -----------------------------------------------------------------------------
 
 // 1 when c belongs to letters, digits and _ \ . : * ? { }, or is the NUL terminator; else 0.
@@ -59,9 +70,11 @@ void count_pages(installer_state *state);
 // The value token behind key on the key's first line, unquoted. 1 when the key has a line;
 // 0 (out empty) when it has none or no script is loaded.
 int get_value(installer_state *state, uint32_t key, char *out, size_t cap);
-// A user-visible text: the script's value of text key into out (capacity cap), or the key's
-// built-in text, or an empty text for a key without one. 1 when the script set the key, 0 when
-// the built-in (or empty) text was given, so a caller can keep a control's own text instead.
+// get_value on a prepared script text (null: none) instead of a state's.
+int script_value(const char *text, uint32_t key, char *out, size_t cap);
+// A text setup.exe shows: the script's value of text key into out (capacity cap), or the key's
+// built-in text in the script's language (ui_text.h), or an empty text for a key without one.
+// 1 when the script set the key, 0 when the built-in (or empty) text was given.
 int script_text(installer_state *state, uint32_t key, char *out, size_t cap);
 // Field n of the key's line (field 0 lies between key and first comma), unquoted. 1 when the
 // field is there, even empty; 0 when the key or the field is missing.

@@ -100,18 +100,98 @@ enum keyword_id : uint32_t {
     KW_PRODUCT_NAME = 0x0510,
     KW_PRODUCT_PUBLISHER = 0x0511,
     KW_PRODUCT_VERSION = 0x0512,
+    // language=en|de|fr|nl (or the language's name, ui_language_of): the column of the
+    // built-in texts (ui_text.h) that the installer, /X and the uninstaller show; Dutch
+    // without it.
+    KW_LANGUAGE = 0x0520,
+    // Texts of the installer and of /X that had no key before, each overriding its built-in.
+    KW_TEXT_FINISHED = 0x0530,
+    KW_TEXT_STATUS = 0x0531,
+    KW_TEXT_FILEEXISTS_TITLE = 0x0532,
+    KW_TEXT_X_TITLE = 0x0540,
+    KW_TEXT_X_SELECTALL = 0x0541,
+    KW_TEXT_X_FOLDER = 0x0542,
+    KW_TEXT_X_NONE_SELECTED = 0x0543,
+    KW_TEXT_X_BAD_FOLDER = 0x0544,
+    KW_TEXT_X_CREATE_FOLDER = 0x0545,
+    KW_TEXT_X_DONE = 0x0546,
+    KW_TEXT_X_FAILED = 0x0547,
+    KW_TEXT_X_FOLDER_FAILED = 0x0548,
+    KW_TEXT_X_DAMAGED = 0x0549,
+    KW_TEXT_X_NOTE = 0x054a,
+    KW_TEXT_X_DONE_TITLE = 0x054b,
+    KW_TEXT_X_NO_NAME = 0x054c,
+    KW_TEXT_X_DEVICE = 0x054d,
+    KW_TEXT_X_TOO_LONG = 0x054e,
+    KW_TEXT_X_SAME_NAME = 0x054f,
+    KW_TEXT_X_OUTSIDE = 0x0550,
+    KW_TEXT_X_NOT_FOUND = 0x0551,
+    KW_TEXT_X_NO_SUBFOLDER = 0x0552,
+    KW_TEXT_X_NOT_WRITTEN = 0x0553,
+    KW_TEXT_X_NOT_EXTRACTED = 0x0554,
+    KW_TEXT_X_NOT_REPLACED = 0x0555,
+    KW_TEXT_X_NO_ARCHIVE = 0x0556,
+    KW_TEXT_X_MORE = 0x0557,
+    // Texts of the uninstaller: kvpack pack writes the script's language and these keys into
+    // the kvuninst.exe it packs.
+    KW_TEXT_UN_TITLE = 0x0580,
+    KW_TEXT_UN_FAILED_TITLE = 0x0581,
+    KW_TEXT_UN_QUESTION = 0x0582,
+    KW_TEXT_UN_DIALOG_TITLE = 0x0583,
+    KW_TEXT_UN_BUSY = 0x0584,
+    KW_TEXT_UN_CLOSE = 0x0585,
+    KW_TEXT_UN_DONE = 0x0586,
+    KW_TEXT_UN_CLEANUP = 0x0587,
+    KW_TEXT_UN_INCOMPLETE = 0x0588,
+    KW_TEXT_UN_INCOMPLETE_STATUS = 0x0589,
+    KW_TEXT_UN_LOG_MISSING = 0x058a,
+    KW_TEXT_UN_LOG_UNREADABLE = 0x058b,
+    KW_TEXT_UN_NO_MEMORY = 0x058c,
+    KW_TEXT_UN_BAD_FOLDER = 0x058d,
+    KW_TEXT_UN_NOT_A_LOG = 0x058e,
+    KW_TEXT_UN_TOO_LARGE = 0x058f,
+    KW_TEXT_UN_TOO_SHORT = 0x0590,
+    KW_TEXT_UN_NO_HEADER = 0x0591,
+    KW_TEXT_UN_BAD_LINE = 0x0592,
+    KW_TEXT_UN_NO_KIND = 0x0593,
+    KW_TEXT_UN_ALONE = 0x0594,
+    KW_TEXT_UN_OTHER_FOLDER = 0x0595,
+    KW_TEXT_UN_DRIVE_ROOT = 0x0596,
+    KW_TEXT_UN_LOG_CHANGED = 0x0597,
+    KW_TEXT_UN_NOT_EMPTY = 0x0598,
+    KW_TEXT_UN_OUTSIDE = 0x0599,
+    KW_TEXT_UN_BEHIND_LINK = 0x059a,
+    KW_TEXT_UN_LINK = 0x059b,
+    KW_TEXT_UN_NOT_SHORTCUT = 0x059c,
+    KW_TEXT_UN_NOT_OURS = 0x059d,
+    KW_TEXT_UN_KEPT_FOR_RETRY = 0x059e,
+    KW_TEXT_UN_IN_USE = 0x059f,
+    KW_TEXT_UN_KEY_FAILED = 0x05a0,
+    KW_TEXT_UN_FAILED = 0x05a1,
+    KW_TEXT_UN_MORE = 0x05a2,
+    KW_TEXT_UN_LINE = 0x05a3,
+    KW_TEXT_UN_LINE_ERROR = 0x05a4,
+    KW_TEXT_UN_REMOVED = 0x05a5,
+    KW_TEXT_UN_ABSENT = 0x05a6,
+    KW_TEXT_UN_KEPT = 0x05a7,
+    KW_TEXT_UN_FAILURE = 0x05a8,
+    KW_TEXT_UN_REFUSED = 0x05a9,
+    KW_TEXT_UN_LAST = 0x05aa,
+    KW_TEXT_UN_REFUSED_BEHIND_LINK = 0x05ab,
+    KW_TEXT_UN_REFUSED_LINK = 0x05ac,
+    KW_TEXT_UN_REFUSED_NOT_SHORTCUT = 0x05ad,
+    KW_TEXT_UN_REFUSED_NOT_OURS = 0x05ae,
+    KW_TEXT_UN_GIVEN_BACK = 0x05af,
+    KW_TEXT_X_LINK_REFUSED = 0x05b0,
 };
 
 struct keyword_row {
     uint32_t id;      // unique
     const char *word; // unique without regard to case; null in the terminating row
     uint32_t kind;    // keyword_kind_value
-    // The built-in Dutch text of a text_ key, shown when the script does not set the key; null
-    // for every other word and for the text keys whose control keeps its template text.
-    const char *builtin_text;
 };
 
-enum : int { KEYWORD_ROWS = 105 }; // rows before the terminating one
+enum : int { KEYWORD_ROWS = 182 }; // rows before the terminating one
 
 // The table in its fixed order, ended by a row whose fields are all zero.
 extern const keyword_row keyword_table[KEYWORD_ROWS + 1];
@@ -124,5 +204,3 @@ uint32_t keyword_kind(uint32_t id);
 int keyword_equal(const char *a, const char *b);
 // Word of the row with that id, or null when there is none.
 const char *keyword_word(uint32_t id);
-// Built-in text of the row with that id, or null when it has none.
-const char *keyword_builtin_text(uint32_t id);

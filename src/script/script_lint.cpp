@@ -7,6 +7,7 @@
 #include "script/common_types.h"
 #include "script/protected_keys.h"
 #include "script/script.h"
+#include "script/ui_text.h"
 #include "state/installer_state.h"
 
 #include <cstdarg>
@@ -29,6 +30,10 @@ const int FIELD_LIST_COUNT = sizeof FIELD_LISTS / sizeof FIELD_LISTS[0];
 
 const uint32_t STEP_WORDS[] = {KW_CHECKDISKSPACE, KW_COPYFILES, KW_CREATEFOLDERS,
                                KW_REGISTRY,       KW_STARTMENU, KW_DESKTOP};
+const int STEP_COUNT = sizeof STEP_WORDS / sizeof STEP_WORDS[0];
+
+// The keys naming the members shown as page texts.
+const uint32_t PAGE_TEXTS[] = {KW_WELCOME, KW_LICENSE};
 
 struct region {
     int32_t begin, end; // lines starting in [begin, end) lie inside the list
@@ -124,6 +129,18 @@ void add_error(lint_run *run, int line, const char *message) {
     if (run->count > before) run->findings[run->count - 1].error = 1;
 }
 
+// add_error of a formatted message.
+void add_error_format(lint_run *run, int line, const char *format, ...)
+    __attribute__((format(printf, 3, 4)));
+void add_error_format(lint_run *run, int line, const char *format, ...) {
+    char message[LINT_MESSAGE_CAPACITY];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(message, sizeof message, format, args);
+    va_end(args);
+    add_error(run, line, message);
+}
+
 int in_region(const region &r, int32_t pos) {
     return pos >= r.begin && pos < r.end;
 }
@@ -162,6 +179,181 @@ region list_region(lint_run *run, uint32_t key) {
     return r;
 }
 
+// ---- Suggestions --------------------------------------------------------------------------
+
+char fold(char c) {
+    return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c;
+}
+
+// Edits (insertions, deletions, changes; case ignored) that turn a into b, counted up to limit.
+int edit_distance(const char *a, const char *b, int limit) {
+    enum : int { LONGEST = SCRIPT_BRACKET_CAPACITY };
+    int la = (int)strlen(a), lb = (int)strlen(b);
+    if (la >= LONGEST || lb >= LONGEST) return limit + 1;
+    int row[LONGEST + 1];
+    for (int j = 0; j <= lb; j++) row[j] = j;
+    for (int i = 1; i <= la; i++) {
+        int diagonal = row[0], smallest = row[0] = i;
+        for (int j = 1; j <= lb; j++) {
+            int above = row[j];
+            int same = fold(a[i - 1]) == fold(b[j - 1]);
+            int best = diagonal + !same;
+            if (above + 1 < best) best = above + 1;
+            if (row[j - 1] + 1 < best) best = row[j - 1] + 1;
+            row[j] = best;
+            diagonal = above;
+            if (best < smallest) smallest = best;
+        }
+        if (smallest > limit) return limit + 1;
+    }
+    return row[lb];
+}
+
+// A suggestion for a misspelt word: "; did you mean `word`?" for the nearest of the count
+// candidates, when at most a third of word's letters (at least one) need an edit; else "".
+struct suggestion {
+    char text[SCRIPT_BRACKET_CAPACITY + 24];
+};
+suggestion suggest(const char *word, const char *const *candidates, int count) {
+    suggestion s = {""};
+    int limit = (int)strlen(word) / 3, best = limit + 1;
+    if (limit < 1) limit = 1, best = 2;
+    for (int i = 0; i < count; i++) {
+        int d = edit_distance(word, candidates[i], limit);
+        if (d < best && d > 0) {
+            best = d;
+            snprintf(s.text, sizeof s.text, "; did you mean `%s`?", candidates[i]);
+        }
+    }
+    return s;
+}
+
+// The words of the table of the given kinds (a bit per keyword_kind_value), at most cap.
+int keyword_words(uint32_t kinds, const char **out, int cap) {
+    int n = 0;
+    for (int i = 0; i < KEYWORD_ROWS && n < cap; i++)
+        if (kinds & (1u << keyword_table[i].kind)) out[n++] = keyword_table[i].word;
+    return n;
+}
+
+// ---- Quotes left open -----------------------------------------------------------------------
+// A quote left open makes the installer read the rest of the script as quoted text. Each line
+// that ends inside quotes is one error, and lint reads on as if the quote closed at that line's
+// end, so that the lines below are checked as written instead of drawing findings that all
+// follow from this one.
+
+// Copies the original into out (room for its size and one more character per line) with a
+// quote added before the line end of each line that ends inside quotes, as the preparation
+// counts them; their offsets in out go into added (room for one per line), ascending. Reports
+// each such line. The length of out.
+size_t close_open_quotes(lint_run *run, char *out, uint32_t *added, size_t *added_count) {
+    const char *o = run->original;
+    const size_t n = run->original_len;
+    size_t w = 0;
+    int in_quote = 0;
+    *added_count = 0;
+    for (size_t i = 0; i <= n; i++) {
+        const int line_end = i == n || o[i] == '\n';
+        if (line_end && in_quote) {
+            size_t at = w; // before the CR of a CR LF
+            if (i < n && i > 0 && o[i - 1] == '\r') at--;
+            memmove(out + at + 1, out + at, w - at);
+            out[at] = '"';
+            added[(*added_count)++] = (uint32_t)at;
+            w++;
+            in_quote = 0;
+            add_error(run, original_line(run, i == n ? (n ? n - 1 : 0) : i),
+                      "a quote is not closed on this line: the installer reads the rest of the "
+                      "script as quoted text and misreads every line below; close it");
+        }
+        if (i == n) break;
+        if (o[i] == '/' && i + 1 < n && o[i + 1] == '/' && !in_quote) {
+            while (i < n && o[i] != '\n') out[w++] = o[i++]; // the comment, quotes and all
+            i--;
+            continue;
+        }
+        if (o[i] == '"' && !(i > 0 && o[i - 1] == '\\')) in_quote = !in_quote;
+        out[w++] = o[i];
+    }
+    return w;
+}
+
+// Moves each offset of origin (of the text close_open_quotes wrote) back to the original's.
+void remove_added_quotes(uint32_t *origin, size_t length, const uint32_t *added, size_t count) {
+    for (size_t i = 0; i < length && count; i++) {
+        size_t before = 0, hi = count; // added quotes before origin[i]
+        while (before < hi) {
+            size_t mid = (before + hi) / 2;
+            if (added[mid] < origin[i])
+                before = mid + 1;
+            else
+                hi = mid;
+        }
+        origin[i] -= (uint32_t)before;
+    }
+}
+
+// ---- Lists left open -------------------------------------------------------------------------
+// A list whose closing brace is missing reads on to the next } of the script, another list's or
+// none. It is one error, named with the line of its brace, and lint reads on as if the list
+// closed before the next list's key (or at the script's end).
+
+// Puts "}" and a line end into the prepared text at pos, the origin map moving along.
+void insert_close(lint_run *run, int32_t pos) {
+    const char close[2] = {'}', '\n'};
+    const int32_t n = run->len;
+    const uint32_t origin = run->origin[pos < n ? pos : (n > 0 ? n - 1 : 0)];
+    memmove(run->text + pos + 2, run->text + pos, (size_t)(n - pos) + 1);
+    memmove(run->origin + pos + 2, run->origin + pos, (size_t)(n - pos) * sizeof(uint32_t));
+    for (int k = 0; k < 2; k++) {
+        run->text[pos + k] = close[k];
+        run->origin[pos + k] = origin;
+    }
+    run->len = n + 2;
+}
+
+// Reports each list left open and closes it in the prepared text (room: two characters for
+// each line of the original, and two more).
+void close_open_lists(lint_run *run) {
+    int32_t open = -1, at_key = 0; // the open list's {, and where the line of the last key starts
+    char name[SCRIPT_BRACKET_CAPACITY] = "", last[SCRIPT_BRACKET_CAPACITY] = "";
+    int32_t closes[2 * MAX_FINDINGS];
+    int count = 0;
+    auto report = [&](int32_t close_at) {
+        add_error_format(run, line_at(run, open),
+                         "the list %s opened at line %d has no closing brace: the installer "
+                         "reads its entries on to the next } it finds, another list's or none",
+                         name[0] ? name : "{", line_at(run, open));
+        if (count < 2 * MAX_FINDINGS) closes[count++] = close_at;
+    };
+    script_head h;
+    for (int32_t pos = 0; run->text[pos]; pos = h.next_line) {
+        char head[SCRIPT_BRACKET_CAPACITY];
+        uint32_t id = script_read_head(run->text, pos, &h, head, sizeof head);
+        int32_t line_start = h.start;
+        while (line_start > 0 && run->text[line_start - 1] != '\n') line_start--;
+        if (id == KW_OPEN_BRACE) {
+            if (open >= 0) report(last[0] == '{' ? line_start : at_key);
+            open = h.start;
+            text_copy(name, sizeof name, last);
+        } else if (id == KW_CLOSE_BRACE) {
+            open = -1;
+        }
+        text_copy(last, sizeof last, head);
+        at_key = line_start;
+    }
+    if (open >= 0) report(run->len);
+    for (int k = count - 1; k >= 0; k--) {
+        if (closes[k] == run->len && run->len > 0 && run->text[run->len - 1] != '\n') {
+            insert_close(run, run->len); // "}" and LF behind the last line, then turned round
+            run->text[run->len - 2] = '\n';
+            run->text[run->len - 1] = '}';
+        } else {
+            insert_close(run, closes[k]);
+        }
+    }
+}
+
 // ---- Checks on the vendor's original text ---------------------------------------------------
 
 int blank(char c) {
@@ -179,6 +371,7 @@ void check_original(lint_run *run) {
         char c = o[i];
         if (c == '\n') {
             line_start = i + 1;
+            in_quote = 0; // a quote left open is reported and closed here (close_open_quotes)
         } else if (c == '/' && i + 1 < n && o[i + 1] == '/' && !in_quote) {
             int content = 0;
             for (size_t j = line_start; j < i; j++)
@@ -226,10 +419,10 @@ void check_original(lint_run *run) {
 
 // ---- Checks on the prepared lines -----------------------------------------------------------
 
-// Unknown first words, glued braces, unclosed quotes, values that are read only in part.
+// Unknown first words (with the nearest key suggested), glued braces, values that are read
+// only in part.
 void check_lines(lint_run *run) {
     const char *t = run->text;
-    int quote_reported = 0;
     for (int32_t pos = 0; pos < run->len;) {
         int32_t end = pos;
         while (end < run->len && t[end] != '\n') end++;
@@ -237,16 +430,6 @@ void check_lines(lint_run *run) {
         if (end == pos || in_field_list(run, pos)) {
             pos = next;
             continue;
-        }
-        // Quote balance as the preparation counts it.
-        int quotes = 0;
-        for (int32_t i = pos; i < end; i++)
-            if (t[i] == '"' && !(i > 0 && t[i - 1] == '\\')) quotes++;
-        if ((quotes & 1) && !quote_reported) {
-            quote_reported = 1;
-            add(run, line_at(run, pos),
-                "a quote is not closed: the installer reads the rest of the script as quoted "
-                "text, so later comments, tabs and blanks stay and lines are misread");
         }
         char head[SCRIPT_BRACKET_CAPACITY];
         script_head h;
@@ -271,8 +454,14 @@ void check_lines(lint_run *run) {
                 add(run, line_at(run, pos),
                     "'%s' is not a key the installer knows: it ignores this line", show(head).text);
         } else if (id == KW_NONE) {
+            const char *words[KEYWORD_ROWS];
+            int n = run->count < MAX_FINDINGS
+                        ? keyword_words(1u << KW_KIND_SETTING | 1u << KW_KIND_LIST, words,
+                                        KEYWORD_ROWS)
+                        : 0; // past the last finding kept, no suggestion is read
             add(run, line_at(run, pos),
-                "'%s' is not a key the installer knows: it ignores this line", show(head).text);
+                "'%s' is not a key the installer knows: it ignores this line%s", show(head).text,
+                suggest(head, words, n).text);
         } else if (keyword_kind(id) == KW_KIND_SETTING && t[h.end] == '=' && id != KW_LAUNCHFILE &&
                    id != KW_STEPS && id != KW_INSTALL_STEPS) {
             char value[FIELD_CAPACITY];
@@ -306,13 +495,16 @@ void check_pages(lint_run *run) {
             uint32_t id = script_read_head(t, pos, &h, head, sizeof head);
             if (h.start >= run->steps.end - 1) break;
             if (id == KW_STARTINSTALL) has_start = 1;
-            if (id != KW_NONE && keyword_kind(id) == KW_KIND_PAGE)
+            if (id != KW_NONE && keyword_kind(id) == KW_KIND_PAGE) {
                 pages++;
-            else
-                add(run, line_at(run, h.start),
-                    "'%s' in steps is not a page word: when the wizard comes to it, it keeps "
-                    "showing the page before",
-                    show(head).text);
+            } else {
+                const char *page_words[8];
+                int n = keyword_words(1u << KW_KIND_PAGE, page_words, 8);
+                add_error_format(run, line_at(run, h.start),
+                                 "'%s' in steps is not a page word: when the wizard comes to it, "
+                                 "it keeps showing the page before%s",
+                                 show(head).text, suggest(head, page_words, n).text);
+            }
         }
     }
     if (!has_start)
@@ -333,18 +525,6 @@ void check_pages(lint_run *run) {
     }
 }
 
-// A keyword that is no step in install_steps (an uninstall line put there by mistake): the run,
-// in the wizard and under /S alike, stops there as cancelled, so the product is never
-// installed whole. An error: no installer built from such a script can complete.
-void report_no_step(lint_run *run, int line, uint32_t id) {
-    char message[LINT_MESSAGE_CAPACITY];
-    snprintf(message, sizeof message,
-             "%s is not an install step: the run stops here as if cancelled and the "
-             "installation is not completed",
-             word_of(id));
-    add_error(run, line, message);
-}
-
 // install_steps: only the six step words, and the member table before the copy.
 void check_install_steps(lint_run *run) {
     const char *t = run->text;
@@ -361,14 +541,19 @@ void check_install_steps(lint_run *run) {
         uint32_t id = script_read_head(t, pos, &h, head, sizeof head);
         if (h.start >= run->install_steps.end - 1) break;
         int line = line_at(run, h.start);
-        if (!is_one_of(id, STEP_WORDS, sizeof STEP_WORDS / sizeof STEP_WORDS[0])) {
+        if (!is_one_of(id, STEP_WORDS, STEP_COUNT)) {
+            const char *step_words[STEP_COUNT];
+            for (int k = 0; k < STEP_COUNT; k++) step_words[k] = word_of(STEP_WORDS[k]);
             if (id == KW_NONE)
-                add(run, line,
-                    "'%s' is not an install step: the installer ends the install steps here "
-                    "and runs none of the entries below",
-                    show(head).text);
+                add_error_format(run, line,
+                                 "'%s' is not an install step: the installer ends the install "
+                                 "steps here and runs none of the entries below%s",
+                                 show(head).text, suggest(head, step_words, STEP_COUNT).text);
             else
-                report_no_step(run, line, id);
+                add_error_format(run, line,
+                                 "%s is not an install step: the run stops here as if cancelled "
+                                 "and the installation is not completed",
+                                 word_of(id));
             return;
         }
         if (id == KW_CHECKDISKSPACE) seen_check = 1;
@@ -450,10 +635,10 @@ void check_copy_files(lint_run *run) {
             unquote(field);
             expand_placeholders(&run->state, field, field, sizeof field);
             if (member_matches(run, field) < 0)
-                add(run, ln,
-                    "the source pattern '%s' matches no packed member: the entry copies "
-                    "nothing",
-                    show(field).text);
+                add_error_format(run, ln,
+                                 "the source pattern '%s' matches no packed member: the entry "
+                                 "copies nothing",
+                                 show(field).text);
         }
         if (!take_field(line, 2, field, sizeof field))
             add(run, ln, "the entry has no target: the installer passes over its members");
@@ -762,6 +947,71 @@ void check_uninstall(lint_run *run) {
             "as 0 KB");
 }
 
+// Text in no code page the installer reads: a script or page text that is not valid UTF-8 is
+// read as Windows-1252, in which 0x81, 0x8D, 0x8F, 0x90 and 0x9D stand for nothing.
+void check_encoding(lint_run *run) {
+    size_t bad = 0;
+    if (script_encoding(run->original, run->original_len, &bad) == SCRIPT_ENCODING_INVALID)
+        add_error_format(run, original_line(run, bad),
+                         "byte 0x%02X makes the script neither UTF-8 nor Windows-1252 text: "
+                         "save it as one of the two",
+                         (unsigned char)run->original[bad]);
+    for (uint32_t key : PAGE_TEXTS) {
+        char name[FIELD_CAPACITY];
+        int32_t at = script_find_key(run->text, key);
+        if (at < 0 || !get_value(&run->state, key, name, sizeof name) || !name[0]) continue;
+        int found = member_matches(run, name);
+        if (found >= 0 && run->members[found].encoding == SCRIPT_ENCODING_INVALID)
+            add_error_format(run, line_at(run, at - 1),
+                             "'%s' is neither UTF-8 nor Windows-1252 text: save it as one of "
+                             "the two",
+                             show(name).text);
+    }
+}
+
+// The language key: a value the installer does not know leaves every text Dutch.
+void check_language(lint_run *run) {
+    int32_t at = script_find_key(run->text, KW_LANGUAGE);
+    char value[FIELD_CAPACITY];
+    if (at < 0 || !get_value(&run->state, KW_LANGUAGE, value, sizeof value) ||
+        ui_language_of(value) >= 0)
+        return;
+    static const char *const names[] = {"nl",    "en",      "de",     "fr",
+                                        "dutch", "english", "german", "french"};
+    add_error_format(run, line_at(run, at - 1),
+                     "language '%s' is none the installer speaks (nl, en, de, fr or their "
+                     "names): it shows its Dutch texts%s",
+                     show(value).text, suggest(value, names, 8).text);
+}
+
+// Copy entries whose wildcard pattern also catches setup.txt or a page text: the installer
+// copies those into the destination with the product's files.
+void check_source_catches(lint_run *run) {
+    char line[FIELD_CAPACITY], pattern[FIELD_CAPACITY], page[FIELD_CAPACITY];
+    for (int n = 0;; n++) {
+        int32_t pos = list_line(&run->state, KW_COPY_FILES, n, line, sizeof line);
+        if (pos <= 0) break;
+        if (!take_field(line, 1, pattern, sizeof pattern)) continue;
+        unquote(pattern);
+        expand_placeholders(&run->state, pattern, pattern, sizeof pattern);
+        if (!strpbrk(pattern, "*?")) continue; // a file named on purpose
+        char caught[3 * SHOWN + 16] = "";
+        if (match_member_name(pattern, "setup.txt"))
+            text_append(caught, sizeof caught, "setup.txt");
+        for (uint32_t key : PAGE_TEXTS)
+            if (get_value(&run->state, key, page, sizeof page) && page[0] &&
+                match_member_name(pattern, page)) {
+                if (caught[0]) text_append(caught, sizeof caught, ", ");
+                text_append(caught, sizeof caught, show(page).text);
+            }
+        if (caught[0])
+            add(run, line_at(run, pos),
+                "the source pattern '%s' also catches %s: the installer copies %s into the "
+                "destination with the product's files",
+                show(pattern).text, caught, strchr(caught, ',') ? "them" : "it");
+    }
+}
+
 // Orders the findings by line, keeping the order of the checks within a line.
 void sort_by_line(lint_finding *findings, int count) {
     for (int i = 1; i < count; i++) {
@@ -787,18 +1037,26 @@ int script_lint(const char *text, size_t size, const lint_member *members, int m
         run->original_len = size;
         run->members = members;
         run->member_count = members ? member_count : -1;
-        run->text = static_cast<char *>(malloc(size + 1));
-        run->origin = static_cast<uint32_t *>(malloc((size + 1) * sizeof(uint32_t)));
         for (size_t i = 0; i < size; i++) run->line_end_count += text[i] == '\n';
+        // Room for a quote added to each line (close_open_quotes) and a brace and line end
+        // added for each (close_open_lists).
+        const size_t room = size + 3 * (run->line_end_count + 2);
+        run->text = static_cast<char *>(malloc(room));
+        run->origin = static_cast<uint32_t *>(malloc(room * sizeof(uint32_t)));
         run->line_ends =
             static_cast<uint32_t *>(malloc((run->line_end_count + 1) * sizeof(uint32_t)));
-        if (!run->text || !run->origin || !run->line_ends) {
+        uint32_t *added =
+            static_cast<uint32_t *>(malloc((run->line_end_count + 1) * sizeof(uint32_t)));
+        if (!run->text || !run->origin || !run->line_ends || !added) {
             run->out_of_memory = 1;
         } else {
             for (size_t i = 0, k = 0; i < size; i++)
                 if (text[i] == '\n') run->line_ends[k++] = (uint32_t)i;
-            if (size) memcpy(run->text, text, size);
-            run->len = (int32_t)script_prepare(run->text, size, run->origin);
+            size_t added_count = 0;
+            size_t copied = close_open_quotes(run, run->text, added, &added_count);
+            run->len = (int32_t)script_prepare(run->text, copied, run->origin);
+            remove_added_quotes(run->origin, (size_t)run->len, added, added_count);
+            close_open_lists(run);
             run->state.script_text = run->text;
             for (int i = 0; i < FIELD_LIST_COUNT; i++)
                 run->field_lists[i] = list_region(run, FIELD_LISTS[i]);
@@ -816,7 +1074,11 @@ int script_lint(const char *text, size_t size, const lint_member *members, int m
             check_uninstall(run);
             check_path_bases(run);
             check_common_types(run);
+            check_encoding(run);
+            check_language(run);
+            check_source_catches(run);
         }
+        free(added);
     }
     int result = run->out_of_memory ? -1 : run->count;
     sort_by_line(run->findings, run->count);

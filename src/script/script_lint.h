@@ -12,6 +12,7 @@ enum : size_t { LINT_MESSAGE_CAPACITY = 400 };
 struct lint_member {
     const char *name; // member name as stored in the archive
     uint64_t size;    // unpacked bytes
+    int encoding;     // script_encoding of its bytes when the packer read them; 0: not read
 };
 
 struct lint_finding {

@@ -77,6 +77,37 @@ int load_script_text(installer_state *state, const void *data, size_t size) {
     return 1;
 }
 
+int script_encoding(const char *text, size_t size, size_t *bad) {
+    const unsigned char *t = reinterpret_cast<const unsigned char *>(text);
+    int utf8 = 1;
+    for (size_t i = 0; utf8 && i < size;) {
+        const unsigned c = t[i];
+        size_t n = c < 0x80                 ? 1
+                   : c >= 0xC2 && c <= 0xDF ? 2
+                   : c >= 0xE0 && c <= 0xEF ? 3
+                   : c >= 0xF0 && c <= 0xF4 ? 4
+                                            : 0;
+        // The second byte's range rules out overlong forms, surrogates and code points past
+        // U+10FFFF; the others are continuation bytes.
+        const unsigned low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+        const unsigned high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+        if (n == 0 || size - i < n || (n > 1 && (t[i + 1] < low || t[i + 1] > high))) {
+            utf8 = 0;
+            break;
+        }
+        for (size_t k = 2; k < n; k++)
+            if ((t[i + k] & 0xC0) != 0x80) utf8 = 0;
+        i += n;
+    }
+    if (utf8) return SCRIPT_ENCODING_UTF8;
+    for (size_t i = 0; i < size; i++)
+        if (t[i] == 0x81 || t[i] == 0x8D || t[i] == 0x8F || t[i] == 0x90 || t[i] == 0x9D) {
+            if (bad) *bad = i;
+            return SCRIPT_ENCODING_INVALID;
+        }
+    return SCRIPT_ENCODING_CP1252;
+}
+
 int is_word_char(int c) {
     unsigned char u = (unsigned char)c;
     if (u == 0) return 1; // the terminator matches the set's own

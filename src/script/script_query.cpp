@@ -5,6 +5,7 @@
 #include "archive/lza_decode.h"
 #include "archive/lza_lookup.h"
 #include "archive/lza_stream.h"
+#include "script/ui_text.h"
 #include "state/installer_state.h"
 
 #include <cstring>
@@ -189,9 +190,8 @@ void unquote(char *text) {
     text[w] = 0;
 }
 
-int get_value(installer_state *state, uint32_t key, char *out, size_t cap) {
+int script_value(const char *text, uint32_t key, char *out, size_t cap) {
     clear(out, cap);
-    const char *text = script_of(state);
     int32_t at = script_find_key(text, key);
     if (at < 0) return 0;
     next_token(text + at, out, cap);
@@ -199,10 +199,12 @@ int get_value(installer_state *state, uint32_t key, char *out, size_t cap) {
     return 1;
 }
 
+int get_value(installer_state *state, uint32_t key, char *out, size_t cap) {
+    return script_value(script_of(state), key, out, cap);
+}
+
 int script_text(installer_state *state, uint32_t key, char *out, size_t cap) {
-    if (get_value(state, key, out, cap)) return 1;
-    text_copy(out, cap, keyword_builtin_text(key));
-    return 0;
+    return ui_text(ui_text_setup, script_of(state), key, out, cap);
 }
 
 int take_field(const char *text, int n, char *out, size_t cap) {

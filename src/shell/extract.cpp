@@ -17,6 +17,8 @@
 #include "platform/platform_list.h"
 #include "platform/platform_window.h"
 #include "resource_ids.h"
+#include "script/script.h"
+#include "script/ui_text.h"
 #include "shell/wizard.h"
 #include "state/installer_state.h"
 #include "state/text.h"
@@ -37,19 +39,28 @@ enum : size_t {
 unsigned char write_buffer[WRITE_BUFFER_SIZE];
 int unpacking; // 1 while extract_ok runs: pumped messages must not start a second unpack
 
-// Why a member was not unpacked, as the closing message names it.
-const char *refusal_reason(lza_path_refusal refusal) {
+// A message box of the dialog: the text of key under the caption of caption_key, in the
+// language of the archive's script. The button pressed.
+int say(uint32_t key, uint32_t caption_key, uint32_t style) {
+    char text[SCRIPT_EXPAND_CAPACITY], caption[SCRIPT_EXPAND_CAPACITY];
+    script_text(&g_state, key, text, sizeof text);
+    script_text(&g_state, caption_key, caption, sizeof caption);
+    return platform_message_box(text, caption, style);
+}
+
+// The text key of why a member was not unpacked, as the closing message names it.
+uint32_t refusal_reason(lza_path_refusal refusal) {
     switch (refusal) {
     case LZA_PATH_EMPTY:
-        return "geen bestandsnaam";
+        return KW_TEXT_X_NO_NAME;
     case LZA_PATH_DEVICE:
-        return "naam van een apparaat";
+        return KW_TEXT_X_DEVICE;
     case LZA_PATH_TOO_LONG:
-        return "pad te lang";
+        return KW_TEXT_X_TOO_LONG;
     case LZA_PATH_SAME_NAME:
-        return "zelfde naam als een eerder bestand";
+        return KW_TEXT_X_SAME_NAME;
     default:
-        return "naam buiten de doelmap";
+        return KW_TEXT_X_OUTSIDE;
     }
 }
 
@@ -62,12 +73,14 @@ struct failure_list {
 
 enum : size_t { FAILURE_LINE_CAPACITY = LZA_NAME_CAPACITY + 64 };
 
-void add_failure(failure_list *failures, const char *name, const char *reason) {
+// Adds the line of a member that failed for the reason of text key reason.
+void add_failure(failure_list *failures, const char *name, uint32_t reason) {
     failures->count++;
-    char line[FAILURE_LINE_CAPACITY] = "\n"; // cut to its capacity, as every line is
-    text_append(line, sizeof line, name && name[0] ? name : "?");
+    char line[FAILURE_LINE_CAPACITY] = "\n", why[SCRIPT_EXPAND_CAPACITY];
+    script_text(&g_state, reason, why, sizeof why);
+    text_append(line, sizeof line, name && name[0] ? name : "?"); // cut, as every line is
     text_append(line, sizeof line, ": ");
-    text_append(line, sizeof line, reason);
+    text_append(line, sizeof line, why);
     // Whole lines only, with room kept for the count of the ones left out.
     if (failures->hidden || strlen(failures->text) + strlen(line) + 40 >= sizeof failures->text)
         failures->hidden++;
@@ -75,15 +88,11 @@ void add_failure(failure_list *failures, const char *name, const char *reason) {
         text_append(failures->text, sizeof failures->text, line);
 }
 
-// Why a member could not be written: a link in the way, or otherwise.
-const char TEXT_NOT_WRITTEN[] = "kan niet worden geschreven";
-const char TEXT_NOT_REPLACED[] = "kan het bestaande bestand niet vervangen";
-const char TEXT_LINK_REFUSED[] = "koppeling naar elders geweigerd";
-
-// The reason for a failed write whose plain text is otherwise: the link's when the platform
-// refused one.
-const char *write_failure(const char *otherwise) {
-    return platform_last_error() == PLATFORM_ERROR_LINK_REFUSED ? TEXT_LINK_REFUSED : otherwise;
+// The text key of why a write failed whose plain reason is otherwise: the link's when the
+// platform refused one in the way.
+uint32_t write_failure(uint32_t otherwise) {
+    return platform_last_error() == PLATFORM_ERROR_LINK_REFUSED ? KW_TEXT_X_LINK_REFUSED
+                                                                : otherwise;
 }
 
 // Shows text in the status line and lets the dialog repaint it.
@@ -150,7 +159,7 @@ void unpack_member(platform_window *window, lza_stream *stream, int64_t offset, 
     // The record as it was listed; anything else there (damage included) is not it.
     lza_record record;
     if (lza_record_read(stream, offset, lza_stream_size(stream), &record, nullptr) != 1)
-        return add_failure(failures, listed, "niet gevonden in het archief");
+        return add_failure(failures, listed, KW_TEXT_X_NOT_FOUND);
     const char *name = record.name;
     show_status(window, extract_display_name(name));
 
@@ -164,7 +173,7 @@ void unpack_member(platform_window *window, lza_stream *stream, int64_t offset, 
 
     char target[PATH_CAPACITY], part[PATH_CAPACITY];
     if (!join_path(folder, relative, target, sizeof target))
-        return add_failure(failures, name, "pad te lang");
+        return add_failure(failures, name, KW_TEXT_X_TOO_LONG);
     if (strchr(relative, '\\')) {
         // The member's folder parts become subfolders, so that equal names in different
         // folders do not overwrite each other.
@@ -172,23 +181,24 @@ void unpack_member(platform_window *window, lza_stream *stream, int64_t offset, 
         text_copy(subfolder, sizeof subfolder, target);
         *strrchr(subfolder, '\\') = 0;
         if (make_path_below(subfolder, sizeof subfolder, folder) == MAKE_PATH_FAILED)
-            return add_failure(failures, name, write_failure("map kan niet worden aangemaakt"));
+            return add_failure(failures, name, write_failure(KW_TEXT_X_NO_SUBFOLDER));
     }
 
     // Below the chosen folder nothing is written through a link someone put there.
     area_target area;
-    if (!area_target_of(folder, target, &area)) return add_failure(failures, name, "pad te lang");
+    if (!area_target_of(folder, target, &area))
+        return add_failure(failures, name, KW_TEXT_X_TOO_LONG);
     platform_file *file = area_open_part(&area, part);
-    if (!file) return add_failure(failures, name, write_failure(TEXT_NOT_WRITTEN));
+    if (!file) return add_failure(failures, name, write_failure(KW_TEXT_X_NOT_WRITTEN));
     int ok =
         decode_member(window, stream, offset, &record.header, extract_display_name(name), file);
     platform_close(file);
     if (!ok) {
         area_discard_part(&area, part);
-        return add_failure(failures, name, "kan niet worden uitgepakt of geschreven");
+        return add_failure(failures, name, KW_TEXT_X_NOT_EXTRACTED);
     }
     if (!area_commit_part(&area, part)) {
-        const char *why = write_failure(TEXT_NOT_REPLACED);
+        const uint32_t why = write_failure(KW_TEXT_X_NOT_REPLACED);
         area_discard_part(&area, part);
         return add_failure(failures, name, why);
     }
@@ -236,9 +246,26 @@ int extract_fill_list(platform_window *window) {
     int64_t damage_offset = -1;
     int added = extract_list_records(window, stream, g_state.archive_offset, &damage_offset);
     lza_stream_close(stream);
-    if (damage_offset >= 0)
-        platform_message_box(EXTRACT_TEXT_DAMAGED, EXTRACT_CAPTION_NOTE, PLATFORM_MB_ICONERROR);
+    if (damage_offset >= 0) say(KW_TEXT_X_DAMAGED, KW_TEXT_X_NOTE, PLATFORM_MB_ICONERROR);
     return added;
+}
+
+void extract_set_texts(platform_window *window) {
+    load_script(&g_state); // without a script, the built-in Dutch texts
+    static const struct {
+        uint32_t key;
+        int item;
+    } texts[] = {{KW_TEXT_X_SELECTALL, IDC_SELECT_ALL},
+                 {KW_TEXT_X_FOLDER, IDC_EXTRACT_FOLDER_LABEL},
+                 {KW_TEXT_OK, PLATFORM_IDOK},
+                 {KW_TEXT_CANCEL, PLATFORM_IDCANCEL}};
+    char text[SCRIPT_EXPAND_CAPACITY];
+    for (const auto &t : texts) {
+        script_text(&g_state, t.key, text, sizeof text);
+        platform_set_item_text(window, t.item, text);
+    }
+    script_text(&g_state, KW_TEXT_X_TITLE, text, sizeof text);
+    platform_set_caption(window, text);
 }
 
 int extract_start(platform_window *window) {
@@ -246,6 +273,7 @@ int extract_start(platform_window *window) {
     platform_list_set_tabs(window, IDC_MEMBER_LIST, stops, 2);
     platform_list_set_extent(window, IDC_MEMBER_LIST, EXTRACT_LIST_EXTENT);
     if (!wizard_locate_archive()) return -1;
+    extract_set_texts(window);
     return extract_fill_list(window) > 0;
 }
 
@@ -262,10 +290,14 @@ int extract_unpack(platform_window *window, const char *folder_text) {
     failure_list failures;
     failures.text[0] = 0;
     failures.count = failures.hidden = 0;
+    char caption[SCRIPT_EXPAND_CAPACITY];
+    script_text(&g_state, KW_TEXT_X_NOTE, caption, sizeof caption);
     if (make_path(folder, sizeof folder) == MAKE_PATH_FAILED) {
-        char message[PATH_CAPACITY + 64];
-        snprintf(message, sizeof message, "%s\n%s", EXTRACT_TEXT_FOLDER_FAILED, folder);
-        platform_message_box(message, EXTRACT_CAPTION_NOTE, PLATFORM_MB_ICONERROR);
+        char message[PATH_CAPACITY + SCRIPT_EXPAND_CAPACITY];
+        script_text(&g_state, KW_TEXT_X_FOLDER_FAILED, message, sizeof message);
+        text_append(message, sizeof message, "\n");
+        text_append(message, sizeof message, folder);
+        platform_message_box(message, caption, PLATFORM_MB_ICONERROR);
         return 0;
     }
     lza_stream *stream = lza_stream_open(g_state.archive_path);
@@ -281,43 +313,46 @@ int extract_unpack(platform_window *window, const char *folder_text) {
         if (stream)
             unpack_member(window, stream, offset, listed, folder, &failures, &unpacked);
         else
-            add_failure(&failures, listed, "archief kan niet worden geopend");
+            add_failure(&failures, listed, KW_TEXT_X_NO_ARCHIVE);
     }
     lza_name_set_free(&unpacked);
     lza_stream_close(stream);
     if (failures.count == 0) return 1;
-    char message[FAILURE_CAPACITY + 64];
-    snprintf(message, sizeof message, "%s%s", EXTRACT_TEXT_FAILED, failures.text);
+    char message[FAILURE_CAPACITY + 2 * SCRIPT_EXPAND_CAPACITY];
+    script_text(&g_state, KW_TEXT_X_FAILED, message, sizeof message);
+    text_append(message, sizeof message, failures.text);
     if (failures.hidden) {
-        char more[40];
-        snprintf(more, sizeof more, "\nen nog %d", failures.hidden);
+        char count[16], more[SCRIPT_EXPAND_CAPACITY] = "\n";
+        snprintf(count, sizeof count, "%d", failures.hidden);
+        const char *args[] = {count};
+        ui_text_formatted(ui_text_setup, g_state.script_text, KW_TEXT_X_MORE, more + 1,
+                          sizeof more - 1, args, 1);
         text_append(message, sizeof message, more);
     }
-    platform_message_box(message, EXTRACT_CAPTION_NOTE, PLATFORM_MB_ICONERROR);
+    platform_message_box(message, caption, PLATFORM_MB_ICONERROR);
     return 0;
 }
 
 int extract_ok(platform_window *window) {
     if (platform_list_selected_count(window, IDC_MEMBER_LIST) <= 0) {
-        platform_message_box(EXTRACT_TEXT_NONE_SELECTED, EXTRACT_CAPTION_NOTE,
-                             PLATFORM_MB_ICONERROR);
+        say(KW_TEXT_X_NONE_SELECTED, KW_TEXT_X_NOTE, PLATFORM_MB_ICONERROR);
         return 0;
     }
     char folder[PATH_CAPACITY];
     platform_get_item_text(window, IDC_EXTRACT_FOLDER, folder, sizeof folder);
     if (strlen(folder) < EXTRACT_MIN_FOLDER) {
-        platform_message_box(EXTRACT_TEXT_BAD_FOLDER, EXTRACT_CAPTION_NOTE, PLATFORM_MB_ICONERROR);
+        say(KW_TEXT_X_BAD_FOLDER, KW_TEXT_X_NOTE, PLATFORM_MB_ICONERROR);
         platform_focus_item(window, IDC_EXTRACT_FOLDER);
         return 0;
     }
     if (!folder_exists(folder) &&
-        platform_message_box(EXTRACT_TEXT_CREATE_FOLDER, EXTRACT_CAPTION_NOTE,
-                             PLATFORM_MB_ICONQUESTION | PLATFORM_MB_YESNO) != PLATFORM_IDYES) {
+        say(KW_TEXT_X_CREATE_FOLDER, KW_TEXT_X_NOTE,
+            PLATFORM_MB_ICONQUESTION | PLATFORM_MB_YESNO) != PLATFORM_IDYES) {
         platform_focus_item(window, IDC_EXTRACT_FOLDER);
         return 0;
     }
     if (!extract_unpack(window, folder)) return 0;
-    platform_message_box(EXTRACT_TEXT_DONE, EXTRACT_CAPTION_DONE, PLATFORM_MB_ICONINFORMATION);
+    say(KW_TEXT_X_DONE, KW_TEXT_X_DONE_TITLE, PLATFORM_MB_ICONINFORMATION);
     return 1;
 }
 

@@ -13,17 +13,6 @@
 struct lza_stream;
 struct platform_window;
 
-// The dialog's texts. No script is read in this mode, so none of them can be replaced.
-#define EXTRACT_TEXT_NONE_SELECTED "Geen bestanden geselecteerd"
-#define EXTRACT_TEXT_BAD_FOLDER "Ongeldige map"
-#define EXTRACT_TEXT_CREATE_FOLDER "Map bestaat niet, aanmaken?"
-#define EXTRACT_TEXT_DONE "Bestanden uitgepakt"
-#define EXTRACT_TEXT_FAILED "Niet alle bestanden zijn uitgepakt:"
-#define EXTRACT_TEXT_FOLDER_FAILED "Map kan niet worden aangemaakt:"
-#define EXTRACT_TEXT_DAMAGED "Het archief is beschadigd: niet alle bestanden konden worden getoond."
-#define EXTRACT_CAPTION_NOTE "Let op"
-#define EXTRACT_CAPTION_DONE "Gereed"
-
 enum : int {
     EXTRACT_TAB_FIRST = 150, // tab stops of the date and size columns, dialog units
     EXTRACT_TAB_SECOND = 200,
@@ -38,7 +27,7 @@ enum : uint32_t { EXTRACT_PROGRESS_SIZE = 1u << 20 };
 // Room for a list entry: a name (255 bytes at most) and its date and size columns.
 enum : size_t { EXTRACT_ENTRY_CAPACITY = LZA_NAME_CAPACITY + 40 };
 
-// The select-all toggle: the selection the next press of "Alles selecteren" gives every entry.
+// The select-all toggle: the selection the next press of "Select all" gives every entry.
 // Program-wide, 1 at start; only that button flips it.
 extern int extract_select_flag;
 
@@ -49,12 +38,16 @@ size_t extract_entry_text(const char *name, const lza_header *header, char *out,
 const char *extract_display_name(const char *name);
 
 // Dialog initialisation: tab stops and extent, locate_archive (a missing archive is reported),
-// then extract_fill_list. 1 when entries were listed, 0 when the list stays empty, -1 when the
-// archive is missing and the dialog must end with 0.
+// extract_set_texts, then extract_fill_list. 1 when entries were listed, 0 when the list stays
+// empty, -1 when the archive is missing and the dialog must end with 0.
 int extract_start(platform_window *window);
+// Loads the archive's setup.txt into g_state, whose language and text_ keys every text of the
+// dialog then follows (Dutch without a script), and gives the caption, the buttons and the
+// folder's label their texts.
+void extract_set_texts(platform_window *window);
 // Lists every record from archive_offset of archive_path as the record walk finds them; each
 // entry's data is its record offset. A walk that ends at damage rather than at the end of the
-// archive is told in one message (EXTRACT_TEXT_DAMAGED): the members behind it are missing.
+// archive is told in one message (text_x_damaged): the members behind it are missing.
 // The number of entries added.
 int extract_fill_list(platform_window *window);
 // The walk of extract_fill_list over an open stream, from the record at start. The number of
@@ -62,13 +55,13 @@ int extract_fill_list(platform_window *window);
 int extract_list_records(platform_window *window, lza_stream *stream, int64_t start,
                          int64_t *damage_offset);
 
-// Handles a press of button id (OK, Annuleren, Alles selecteren). The result the dialog must end
+// Handles a press of button id (OK, Cancel, Select all). The result the dialog must end
 // with (0 or 1), EXTRACT_STAYS when it stays open, EXTRACT_NOT_HANDLED for other ids. While a
 // previous OK is still unpacking (messages are pumped meanwhile), every press is ignored.
 int extract_command(platform_window *window, int id);
-// "Alles selecteren": gives every entry the toggle's selection, then flips the toggle.
+// "Select all": gives every entry the toggle's selection, then flips the toggle.
 void extract_select_all(platform_window *window);
-// "OK": the selection and folder checks, the question for a missing folder, the unpack and
+// OK: the selection and folder checks, the question for a missing folder, the unpack and
 // the closing message. 1 when all was unpacked (the dialog ends with 1), else 0.
 int extract_ok(platform_window *window);
 // Unpacks the selected entries, in list order, below folder (created when missing). A member

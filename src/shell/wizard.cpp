@@ -26,6 +26,19 @@ enum : int { GROUP_SPAN = 10, ROW_LAST_ID = 6008 };
 // Next (Enter reaches the hidden default button) must not start another.
 int run_active = 0;
 
+// The option boxes of the folder and finish pages, each with the key that captions it, the
+// list or key whose work it switches, and its picture (0: none).
+const struct {
+    int item;
+    uint32_t key, drives;
+    int picture;
+} option_boxes[] = {
+    {IDC_STARTMENU_BOX, KW_PROGRAMGROUPYESNO, KW_PROGRAM_GROUP, IDC_STARTMENU_ICON},
+    {IDC_DESKTOP_BOX, KW_DESKTOPYESNO, KW_DESKTOP_SHORTCUT, IDC_SHORTCUT_ICON},
+    {IDC_EXTRAREG_BOX, KW_EXTRAREG01, KW_REG_ASSOCIATE_01, 0},
+    {IDC_LAUNCH_BOX, KW_LAUNCHYESNO, KW_LAUNCHFILE, 0},
+};
+
 // Smallest rectangle holding both; an empty one holds nothing.
 void unite(platform_rect *box, const platform_rect &r, int *empty) {
     if (*empty) {
@@ -54,6 +67,14 @@ void option_box(platform_window *window, installer_state *state, uint32_t key, i
     platform_set_item_text(window, item, caption);
     int ticked = get_field(state, key, 1, word, sizeof word) && lookup_keyword(word) == KW_TRUE;
     platform_check_item(window, item, ticked);
+}
+
+// The finish page's text: text_finished, or text_ins_complete when only that one is set (it
+// gave this text before text_finished existed).
+void finished_text(installer_state *state, char *out, size_t cap) {
+    if (!script_text(state, KW_TEXT_FINISHED, out, cap) &&
+        script_find_key(state->script_text, KW_TEXT_INS_COMPLETE) >= 0)
+        get_value(state, KW_TEXT_INS_COMPLETE, out, cap);
 }
 
 // The welcome or licence text, whole, into its edit box; the box stays empty without one.
@@ -195,22 +216,33 @@ int wizard_init_located(platform_window *window, installer_state *state,
     page_text(window, state, KW_WELCOME, IDC_WELCOME_TEXT);
     // 11: the step rows.
     stack_step_rows(window);
-    // 12: the texts that replace the template's, each only when the script sets it.
+    // 12: the controls' texts in the script's language (the Dutch ones are the template's),
+    // each replaced by the script's own.
     static const struct {
         uint32_t key;
         int item;
-    } replaced[] = {{KW_TEXT_BROWSE, IDC_BROWSE},
-                    {KW_TEXT_AGREE, IDC_AGREE},
-                    {KW_TEXT_DISAGREE, IDC_DISAGREE},
-                    {KW_TEXT_INS_COMPLETE, IDC_DONE_TEXT},
-                    {KW_TEXT_PROGRESS, IDC_PROGRESS_GROUP}};
-    for (const auto &r : replaced)
-        if (get_value(state, r.key, text, sizeof text))
-            platform_set_item_text(window, r.item, text);
+    } replaced[] = {{KW_TEXT_BROWSE, IDC_BROWSE},           {KW_TEXT_AGREE, IDC_AGREE},
+                    {KW_TEXT_DISAGREE, IDC_DISAGREE},       {KW_TEXT_FINISHED, IDC_DONE_TEXT},
+                    {KW_TEXT_PROGRESS, IDC_PROGRESS_GROUP}, {KW_TEXT_STATUS, IDC_STATUS_LINE}};
+    for (const auto &r : replaced) {
+        if (r.key == KW_TEXT_FINISHED)
+            finished_text(state, text, sizeof text);
+        else
+            script_text(state, r.key, text, sizeof text);
+        platform_set_item_text(window, r.item, text);
+    }
     // 13: the banner picture.
     if (load_picture) load_picture(window);
     // 14: the first page.
     show_page(window, state);
+    return 1;
+}
+
+int wizard_box_used(installer_state *state, int item) {
+    for (const auto &box : option_boxes)
+        if (box.item == item)
+            return script_find_key(state->script_text, box.key) >= 0 ||
+                   script_find_key(state->script_text, box.drives) >= 0;
     return 1;
 }
 
@@ -292,6 +324,11 @@ int show_page(platform_window *window, installer_state *state) {
     for (int other : page_groups)
         if (other != base) layout_group(window, other, 0);
     layout_group(window, base, 1);
+    for (const auto &box : option_boxes)
+        if (box.item >= base && box.item < base + GROUP_SPAN && !wizard_box_used(state, box.item)) {
+            platform_show_item(window, box.item, 0);
+            if (box.picture) platform_show_item(window, box.picture, 0);
+        }
     char back[SCRIPT_TOKEN_CAPACITY], next[SCRIPT_TOKEN_CAPACITY];
     page_captions(state, page, back, sizeof back, next, sizeof next);
     platform_set_item_text(window, IDC_BACK, back);

@@ -54,6 +54,10 @@ int wizard_init(platform_window *window, installer_state *state,
 int wizard_init_located(platform_window *window, installer_state *state,
                         wizard_picture_loader load_picture);
 
+// 0 when item is an option box (5003, 5004, 5008, 5031) whose key and the list (or key) it
+// switches are both missing from the script: show_page keeps it hidden with its picture, as
+// the script asks nothing of it. 1 for every other box and control.
+int wizard_box_used(installer_state *state, int item);
 // Group base of a page keyword (showwelcome 5050, showlicense 5010, foldersettings 5000,
 // startinstall 6000, finished 5030); 0 for any other value, which selects no page.
 int page_group(uint32_t page);
@@ -71,8 +75,8 @@ int control_rect(platform_window *window, int item, platform_rect *out);
 // show clear: hides the group. Either way the banner and then the frame are restacked on top.
 void layout_group(platform_window *window, int base, int show);
 // Shows the page at state->current_page: the buttons' states, the other groups hidden, its own
-// laid out and shown, the captions set. 1 when shown; 0, with nothing changed, when the index
-// selects no page.
+// laid out and shown but for the boxes wizard_box_used leaves out, the captions set. 1 when
+// shown; 0, with nothing changed, when the index selects no page.
 int show_page(platform_window *window, installer_state *state);
 
 // A command of the dialog (a button's id; the platform sends Back's id 2 for Escape and for

@@ -118,8 +118,9 @@ printf 'gewoon\r\n' >"$hostile/a.txt"
 printf 'in een submap\r\n' >"$hostile/sub/inner.txt"
 printf 'klimt omhoog\r\n' >"$hostile/zz_evil.txt"
 printf 'naar een schijf\r\n' >"$hostile/zzzevil.txt"
-"$kvpack" pack --quiet --pck -o "$work/vijandig/setup.exe" --stub "$KV_SETUP_EXE" "$hostile" \
-    2>"$run/pack-hostile.log" # its script names members it lacks: warnings only
+# Its script names members it lacks, which kvpack refuses as errors: --force packs it all the same.
+"$kvpack" pack --quiet --force --pck -o "$work/vijandig/setup.exe" --stub "$KV_SETUP_EXE" \
+    "$hostile" 2>"$run/pack-hostile.log"
 # Same lengths, so every record keeps its place: "..\evil.txt" climbs, "C:\evil.txt" names a drive.
 perl -pi -e 's/zz_evil\.txt\0/..\\evil.txt\0/; s/zzzevil\.txt\0/C:\\evil.txt\0/' "$work/vijandig/setup.pck"
 # Whoever crafts both files writes no digest of the .pck into the stub (as before digests).

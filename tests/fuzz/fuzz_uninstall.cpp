@@ -89,7 +89,7 @@ void lay_out(const sandbox &s, const uint8_t *data, size_t size) {
 
 void on_progress(void *, const uninstall_entry *entry, size_t, size_t) {
     char line[UNINSTALL_LINE_CAPACITY];
-    uninstall_describe(entry, line, sizeof line);
+    uninstall_describe(nullptr, entry, line, sizeof line);
 }
 
 } // namespace
@@ -115,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                                "C:\\ProgramData\\Programs", "C:\\users\\Public\\Desktop"};
     uninstall_plan plan;
     char message[UNINSTALL_MESSAGE_CAPACITY];
-    if (uninstall_read(&plan, DEST, &places, message, sizeof message)) {
+    if (uninstall_read(&plan, DEST, &places, nullptr, message, sizeof message)) {
         text_copy(plan.self_path, sizeof plan.self_path, "C:\\Prog\\kvuninst.exe");
         if (uninstall_check_log(&plan, message, sizeof message)) {
             uninstall_perform(&plan, on_progress, nullptr);

@@ -4,6 +4,7 @@
 #include "archive/lza_member_path.h"
 #include "platform/posix/platform_posix_list.h"
 #include "run_support.h"
+#include "script/script.h"
 #include "shell/extract.h"
 
 #include <gtest/gtest.h>
@@ -365,6 +366,64 @@ TEST_F(extract_test, ManyFailuresEndInACountOfTheOnesLeftOut) {
     size_t lines = (size_t)std::count(text.begin(), text.end(), '\n');
     EXPECT_LT(text.size(), (size_t)TEXT_BUFFER_CAPACITY);
     EXPECT_EQ(text.substr(text.rfind('\n')), "\nen nog " + std::to_string(60 - (lines - 1)));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(extract_test, SpeaksTheLanguageAndTextsOfTheArchivesScript) {
+    const struct {
+        const char *script; // setup.txt among the members; null: none
+        const char *title, *select_all, *label, *cancel;
+        const char *none_selected, *note, *create, *done, *done_title;
+    } cases[] = {
+        {nullptr, "Korvex - Bestanden uitpakken", "Alles selecteren", "Naar map:", "Annuleren",
+         "Geen bestanden geselecteerd", "Let op", "Map bestaat niet, aanmaken?",
+         "Bestanden uitgepakt", "Gereed"},
+        {"language=en\r\n", "Korvex - Extract files", "Select all", "To folder:", "Cancel",
+         "No files selected", "Note", "The folder does not exist. Create it?", "Files extracted",
+         "Done"},
+        {"language=de\r\ntext_x_done=\"Alles ausgepackt\"\r\ntext_cancel=\"Schlie\xDF"
+         "en\"\r\n",
+         "Korvex - Dateien entpacken", "Alle ausw\xE4hlen", "In Ordner:",
+         "Schlie\xDF"
+         "en",
+         "Keine Dateien ausgew\xE4hlt", "Hinweis",
+         "Der Ordner ist nicht vorhanden. Soll er erstellt werden?", "Alles ausgepackt", "Fertig"},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.title);
+        std::vector<dated_member> members = {{"readme.txt", "hello", 0}};
+        if (c.script) members.push_back({"setup.txt", c.script, 0});
+        make_archive(members);
+        platform_list_reset();
+        messages.clear();
+        extract_set_texts(nullptr);
+        EXPECT_STREQ(platform_ui_view.caption, c.title);
+        EXPECT_STREQ(platform_ui_text(IDC_SELECT_ALL), c.select_all);
+        EXPECT_STREQ(platform_ui_text(IDC_EXTRACT_FOLDER_LABEL), c.label);
+        EXPECT_STREQ(platform_ui_text(PLATFORM_IDOK), "OK");
+        EXPECT_STREQ(platform_ui_text(PLATFORM_IDCANCEL), c.cancel);
+
+        ASSERT_EQ(extract_fill_list(nullptr), c.script ? 2 : 1);
+        EXPECT_EQ(press(PLATFORM_IDOK), EXTRACT_STAYS);
+        platform_list_select(nullptr, IDC_MEMBER_LIST, 0, 1);
+        platform_ui_type(IDC_EXTRACT_FOLDER, "C:\\Out");
+        yes_no = {PLATFORM_IDNO, PLATFORM_IDYES};
+        EXPECT_EQ(press(PLATFORM_IDOK), EXTRACT_STAYS);
+        EXPECT_EQ(press(PLATFORM_IDOK), 1);
+        ASSERT_EQ(messages.size(), 4u);
+        EXPECT_EQ(messages[0].text, c.none_selected);
+        EXPECT_EQ(messages[0].caption, c.note);
+        EXPECT_EQ(messages[1].text, c.create);
+        EXPECT_EQ(messages[2].text, c.create);
+        EXPECT_EQ(messages[3].text, c.done);
+        EXPECT_EQ(messages[3].caption, c.done_title);
+        release_script(&g_state);
+        std::error_code ec;
+        std::filesystem::remove_all(native("C:\\Out"), ec);
+    }
 }
 
 } // namespace

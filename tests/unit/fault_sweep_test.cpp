@@ -109,7 +109,7 @@ struct sweep_test : run_test {
         static char report[UNINSTALL_REPORT_CAPACITY];
         report[0] = 0;
         int code = UNINSTALL_EXIT_BAD_LOG;
-        if (uninstall_read(&plan, DEST, &places, message, sizeof message) &&
+        if (uninstall_read(&plan, DEST, &places, nullptr, message, sizeof message) &&
             uninstall_check_log(&plan, message, sizeof message)) {
             code = uninstall_perform(&plan, nullptr, nullptr);
             uninstall_report(&plan, report, sizeof report);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -88,7 +89,9 @@ TEST(KvpackLint, ProtectedKeysAreErrorsEvenWithoutStrict) {
         << r.output;
     r = kvpack("pack --bare --quiet -o " + t.file("a.pck") + " " + t.file("demo"));
     EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.output.find("kvpack: pack: 1 script error; nothing written"), std::string::npos)
+    EXPECT_NE(r.output.find("kvpack: pack: 1 script error, the first: " + t.file("demo/setup.txt") +
+                            ":10: the class 'CLSID'"),
+              std::string::npos)
         << r.output;
     EXPECT_FALSE(fs::exists(t.file("a.pck")));
 }
@@ -103,4 +106,55 @@ TEST(KvpackLint, UsageErrors) {
     EXPECT_EQ(r.code, 0);
     EXPECT_NE(r.output.find("usage: kvpack lint"), std::string::npos);
     EXPECT_NE(kvpack("--help").output.find("lint"), std::string::npos);
+}
+
+TEST(KvpackLint, PackRefusesAScriptWithAnErrorNamingItsLineUnlessForced) {
+    struct {
+        const char *find, *replace; // applied once to the demo's setup.txt ("": appended)
+        const char *anchor;         // text on the line named (after the edit)
+        const char *says;
+    } cases[] = {
+        {"\tcopyfiles=", "\tcopyfile=", "copyfile=",
+         "'copyfile' is not an install step: the installer ends the install steps here and runs "
+         "none of the entries below; did you mean `copyfiles`?"},
+        {"installeren\"\r\n", "installeren\r\n",
+         "windowtitle=", "a quote is not closed on this line"},
+        {"overwrite_never\r\n}\r\n", "overwrite_never\r\n", "copy_files\r\n{",
+         "has no closing brace"},
+        {"[source]demo.exe", "[source]demo2.exe", "demo2.exe",
+         "the source pattern 'demo2.exe' matches no packed member"},
+        {"", "text_next=\"Weiter \x9D>\"\r\n", "text_next=\"Weiter", "byte 0x9D"},
+        {"", "language=englisch\r\n", "language=englisch", "did you mean `english`?"},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.replace);
+        temp_folder t;
+        stage_demo(t.file("demo"));
+        const bytes original = read_file(DEMO + "/setup.txt");
+        const std::string script =
+            edited(std::string(original.begin(), original.end()), c.find, c.replace);
+        write_file(t.file("demo/setup.txt"), bytes(script.begin(), script.end()));
+        size_t at = script.find(c.anchor);
+        ASSERT_NE(at, std::string::npos);
+        int line = 1 + (int)std::count(script.begin(), script.begin() + (long)at, '\n');
+        if (std::string(c.anchor).find('{') != std::string::npos) line++; // the brace's line
+
+        command_result r =
+            kvpack("pack --bare --quiet -o " + t.file("a.pck") + " " + t.file("demo"));
+        EXPECT_EQ(r.code, 1) << r.output;
+        const std::string first =
+            "kvpack: pack: 1 script error, the first: " + t.file("demo/setup.txt") + ":" +
+            std::to_string(line) + ": ";
+        EXPECT_NE(r.output.find(first), std::string::npos) << first << "\n" << r.output;
+        EXPECT_NE(r.output.find(c.says), std::string::npos) << r.output;
+        EXPECT_NE(r.output.find("; nothing written (--force packs anyway)"), std::string::npos);
+        EXPECT_FALSE(fs::exists(t.file("a.pck")));
+
+        r = kvpack("pack --force --bare --quiet -o " + t.file("b.pck") + " " + t.file("demo"));
+        EXPECT_EQ(r.code, 0) << r.output;
+        EXPECT_NE(r.output.find(":" + std::to_string(line) + ": error: "), std::string::npos)
+            << r.output;
+        EXPECT_TRUE(fs::exists(t.file("b.pck")));
+    }
+    EXPECT_EQ(kvpack("pack --force --strict --bare -o x.pck " + DEMO).code, 1);
 }

@@ -276,6 +276,67 @@ TEST(KvpackResources, ProgramIcon) {
     }
 }
 
+// The uninstaller's words: the script's language and text_un_ lines, each value quoted again,
+// as resource 121 (RT_RCDATA) of the uninstaller member only, replacing one already there.
+TEST(KvpackResources, UninstallerWordsFromScript) {
+    const std::string stub = win64 + "/setup.exe";
+    struct row {
+        const char *what;
+        std::string lines; // added to the script
+        std::string words; // resource 121 of the packed uninstaller; "": none
+    } rows[] = {
+        {"Dutch by default", "text_next=\"Go\"\r\n", ""},
+        {"a language", "language=en\r\n", "language=\"en\"\r\n"},
+        {"a language and texts, one with quotes",
+         "language = German\r\ntext_next=\"Weiter\"\r\ntext_un_title=\"Entfernen\"\r\n"
+         "text_un_question=\"\\\"%s\\\" jetzt entfernen?\"\r\n",
+         "language=\"German\"\r\ntext_un_title=\"Entfernen\"\r\n"
+         "text_un_question=\"\\\"%s\\\" jetzt entfernen?\"\r\n"},
+        {"texts alone", "text_un_close=\"&OK\"\r\n", "text_un_close=\"&OK\"\r\n"},
+    };
+    auto words_of = [](const std::string &file) {
+        const command_result r =
+            run_command("wrestool -x --raw --type=10 --name=121 '" + file + "'");
+        EXPECT_EQ(r.code, 0) << r.output;
+        return r.output;
+    };
+    for (const row &r : rows) {
+        SCOPED_TRACE(r.what);
+        temp_folder t;
+        make_product(t.file("src"), r.lines);
+        const std::string out = t.file("setup.exe");
+        command_result packed =
+            kvpack("pack --quiet -o " + out + " --stub " + stub + " " + t.file("src"));
+        ASSERT_EQ(packed.code, 0) << packed.output;
+        EXPECT_EQ(kvpack("verify --quiet " + out + " --against " + t.file("src")).code, 0);
+        ASSERT_EQ(kvpack("extract --quiet " + out + " -C " + t.file("x") + " kvuninst.exe").code,
+                  0);
+        EXPECT_EQ(run_command("wrestool -l --type=10 " + out).output, "") << "the stub has none";
+        const std::string packed_uninstaller = t.file("x/kvuninst.exe");
+        if (r.words.empty()) {
+            EXPECT_EQ(read_file(packed_uninstaller), program("kvuninst.exe"));
+            continue;
+        }
+        EXPECT_EQ(words_of(packed_uninstaller), r.words);
+
+        // Packed again, from the uninstaller packed before: its words replaced, not added.
+        temp_folder again;
+        make_product(again.file("src"), "language=fr\r\n");
+        write_file(again.file("src/kvuninst.exe"), read_file(packed_uninstaller));
+        ASSERT_EQ(
+            kvpack("pack --quiet --bare -o " + again.file("a.pck") + " " + again.file("src")).code,
+            0);
+        ASSERT_EQ(kvpack("extract --quiet " + again.file("a.pck") + " -C " + again.file("x") +
+                         " kvuninst.exe")
+                      .code,
+                  0);
+        const std::string listed =
+            run_command("wrestool -l --type=10 " + again.file("x/kvuninst.exe")).output;
+        EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 1) << listed;
+        EXPECT_EQ(words_of(again.file("x/kvuninst.exe")), "language=\"fr\"\r\n");
+    }
+}
+
 // Stubs that cannot take the identity are refused when there is one, and packed as before
 // when there is none; a signed uninstaller is packed as it is.
 TEST(KvpackResources, StubsAndMembersThatCannotTakeIt) {

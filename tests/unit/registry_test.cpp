@@ -367,7 +367,7 @@ wrifile\shell\open\command = "C:\Program Files\wordpad.exe" "%1"
 
         uninstall_plan plan = {};
         char message[UNINSTALL_MESSAGE_CAPACITY];
-        ASSERT_EQ(uninstall_read(&plan, "C:\\Prog", nullptr, message, sizeof message), 1)
+        ASSERT_EQ(uninstall_read(&plan, "C:\\Prog", nullptr, nullptr, message, sizeof message), 1)
             << message;
         ASSERT_EQ(uninstall_check_log(&plan, message, sizeof message), 1) << message;
         EXPECT_EQ(uninstall_perform(&plan, nullptr, nullptr), r.exit);

@@ -26,7 +26,8 @@ TEST(KeywordTable, ShapeAndUniqueness) {
     EXPECT_EQ(end.id, 0u);
     EXPECT_EQ(end.word, nullptr);
     EXPECT_EQ(end.kind, 0u);
-    EXPECT_EQ(per_kind[KW_KIND_SETTING], 69); // 65, this product's uninstall and product_*
+    // 65, this product's uninstall, product_*, language and 76 text keys
+    EXPECT_EQ(per_kind[KW_KIND_SETTING], 146);
     EXPECT_EQ(per_kind[KW_KIND_LIST], 10);
     EXPECT_EQ(per_kind[KW_KIND_ENTRY], 19);
     EXPECT_EQ(per_kind[KW_KIND_BRACE], 2);
@@ -63,6 +64,9 @@ TEST(KeywordTable, OrderAnchors) {
         {101, 0x0500, "uninstall"}, // this product's additions come after every other row
         {102, 0x0510, "product_name"},
         {104, 0x0512, "product_version"},
+        {105, 0x0520, "language"},
+        {106, 0x0530, "text_finished"},
+        {179, 0x05ae, "text_un_refused_not_ours"},
     };
     for (auto &a : anchors) {
         EXPECT_EQ(keyword_table[a.row].id, a.id) << a.row;

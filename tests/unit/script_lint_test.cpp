@@ -1,6 +1,8 @@
 // The packer's script checks: a clean script draws nothing, each mistake draws its finding
 // on the vendor's own line.
+#include "script/script.h"
 #include "script/script_lint.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +33,7 @@ const char *const CLEAN =
     "}\n"
     "copy_files\n{\n"
     "\t\"Program\", [source]demo.exe, [dest]\\*.*, overwrite_ask, vital\n"
-    "\t\"Docs\", [source]*.txt, [dir01]\\*.*, overwrite_always\n"
+    "\t\"Docs\", [source]read*.txt, [dir01]\\*.*, overwrite_always\n"
     "}\n"
     "reg_associate\n{\n"
     "\t\"Demo.Doc\",\".demo\",\"Demo document\",\"[dest]\\demo.exe\",0,"
@@ -43,8 +45,8 @@ const char *const CLEAN =
     "}\n";
 
 const lint_member MEMBERS[] = {
-    {"demo.exe", 1000},   {"license.txt", 500}, {"welcome.txt", 300},
-    {"banner.bmp", 5000}, {"readme.txt", 100},
+    {"demo.exe", 1000, 0},   {"license.txt", 500, 0}, {"welcome.txt", 300, 0},
+    {"banner.bmp", 5000, 0}, {"readme.txt", 100, 0},
 };
 
 std::vector<lint_finding> lint(const std::string &script, const lint_member *members = MEMBERS,
@@ -109,8 +111,9 @@ TEST(ScriptLint, EachMistakeDrawsItsFinding) {
         {"launchfile,", "launchfile=", "launchfile=", 0, "starts '[dest]'"},
         {"\"Desktop\",false", "\"Desktop\",yes", "desktopyesno", 0, "neither true nor false"},
         {"\"Docs\",", "\"Docs, manuals\",", "\"Docs, manuals", 0, "description holds a comma"},
-        {"[source]*.txt", "\"[source]*.txt\"", "\"[source]*.txt", 0, "pattern is quoted"},
-        {"[source]*.txt", "[source]*.pdf", "*.pdf", 0, "matches no packed member"},
+        {"[source]read*.txt", "\"[source]read*.txt\"", "\"[source]read*.txt", 0,
+         "pattern is quoted"},
+        {"[source]read*.txt", "[source]*.pdf", "*.pdf", 0, "matches no packed member"},
         {", overwrite_always", "", "\"Docs\"", 0, "no overwrite policy"},
         {", overwrite_always", ",overwrite_sometimes", "\"Docs\"", 0, "is not one"},
         {"license=license.txt", "license=licence.txt", "licence.txt", 0,
@@ -230,7 +233,7 @@ TEST(ScriptLint, NoStepsAndCommonTypes) {
         {step, "\tuninstall=\"Demo\",\"[dest]\\kvuninst.exe\"\n", "",
          "uninstall is not an install step", 1},
         {step, "\tshowwelcome\n", "", "showwelcome is not an install step", 1},
-        {step, "\tcopyfile=\"x\"\n", "", "'copyfile' is not an install step", 0},
+        {step, "\tcopyfile=\"x\"\n", "", "'copyfile' is not an install step", 1},
         {entry, "", "\t\"Demo.Doc\",\".txt\",", "Windows or a common program owns", 0},
         {entry, "", "\t\"Demo.Doc\",\".ZIP\",", "Windows or a common program owns", 0},
         {entry, "", "\t\"Demo.Doc\",\".Docx\",", "Windows or a common program owns", 0},
@@ -285,4 +288,109 @@ TEST(ScriptLint, UninstallLine) {
             if (strstr(f.message, c.says) && f.line == line && f.error == c.error) hits++;
         EXPECT_EQ(hits, 1) << c.says << "\ngot:\n" << all(found);
     }
+}
+
+TEST(ScriptLint, MistakesThePackerRefusesAreErrorsWithTheirLine) {
+    struct {
+        const char *find, *replace; // applied to the clean script once ("" find: appended)
+        const char *anchor;         // text on the line the finding names (after the edit)
+        const char *says;           // "": the script draws no finding
+        int error;                  // the finding is an error
+        int findings;               // all findings the script draws (-1: all on that line)
+    } cases[] = {
+        {"\tcopyfiles=", "\tcopyfile=", "copyfile=",
+         "'copyfile' is not an install step: the installer ends the install steps here and runs "
+         "none of the entries below; did you mean `copyfiles`?",
+         1, 1},
+        {"\tregistry=", "\tregistri=", "registri=", "did you mean `registry`?", 1, 1},
+        {"\tcopyfiles=", "\tbreak\n\tcopyfiles=", "\tbreak\n", "as if cancelled", 1, 1},
+        {"\tfoldersettings", "\tfoldersetings", "foldersetings",
+         "'foldersetings' in steps is not a page word: when the wizard comes to it, it keeps "
+         "showing the page before; did you mean `foldersettings`?",
+         1, 1},
+        // One error for a quote left open; the lines below it are read as written.
+        {"windowtitle=\"Demo Setup\"", "windowtitle=\"Demo Setup", "windowtitle",
+         "a quote is not closed on this line", 1, 1},
+        {"\t\"Program\", [source]demo.exe", "\t\"Program\", \"[source]demo.exe", "\"Program\"",
+         "a quote is not closed on this line", 1, -1},
+        {"[source]demo.exe", "[source]demo2.exe", "demo2.exe",
+         "the source pattern 'demo2.exe' matches no packed member", 1, 1},
+        {"", "language=englisch\n", "language=",
+         "language 'englisch' is none the installer speaks (nl, en, de, fr or their names): it "
+         "shows its Dutch texts; did you mean `english`?",
+         1, 1},
+        {"", "language=klingon\n", "language=", "it shows its Dutch texts\n", 1, 1},
+        {"", "text_next=\"Weiter \x81>\"\n", "text_next", "byte 0x81 makes the script", 1, 1},
+        {"", "text_next=\"Suivant \x8D>\"\r\n", "text_next", "byte 0x8D", 1, 1},
+        {"[source]read*.txt", "[source]*.txt", "[source]*.txt",
+         "the source pattern '*.txt' also catches setup.txt, welcome.txt, license.txt: the "
+         "installer copies them into the destination",
+         0, 1},
+        {"windowtitle", "windowtitel", "windowtitel",
+         "'windowtitel' is not a key the installer knows: it ignores this line; did you mean "
+         "`windowtitle`?",
+         0, 1},
+        {"windowtitle", "xyzzy", "xyzzy", "ignores this line\n", 0, 1}, // nothing near enough
+        {"[source]read*.txt", "[source]*.exe", "", "", 0, 0},           // no text caught
+        {"", "language=EN\ntext_un_title=\"Remove\"\n", "", "", 0, 0},
+        {"", "language=deutsch\n", "", "", 0, 0},
+        {"", "text_next=\"Weiter \xFC>\"\n", "", "", 0, 0},     // Windows-1252
+        {"", "text_next=\"Weiter \xC3\xBC>\"\n", "", "", 0, 0}, // UTF-8
+    };
+    for (auto &c : cases) {
+        const std::string script = edited(CLEAN, c.find, c.replace);
+        auto found = lint(script);
+        std::string got = all(found);
+        int line = line_of(script, c.anchor), hits = 0;
+        if (c.findings >= 0) {
+            EXPECT_EQ((int)found.size(), c.findings) << c.replace << "\n" << got;
+        } else {
+            for (auto &f : found) EXPECT_EQ(f.line, line) << got; // nothing on other lines
+        }
+        if (!c.says[0]) continue;
+        for (auto &f : found)
+            if (f.line == line && f.error == c.error &&
+                (std::string(f.message) + "\n").find(c.says) != std::string::npos)
+                hits++;
+        EXPECT_EQ(hits, 1) << c.says << " on line " << line << "\n" << got;
+    }
+}
+
+TEST(ScriptLint, AListWithoutItsClosingBraceIsNamedAlone) {
+    struct {
+        const char *find, *replace; // applied once to the clean script
+        const char *list, *anchor;  // the list named, and its brace's line
+    } cases[] = {
+        // The installer reads copy_files on to reg_associate's brace; lint reads on as if it
+        // closed before reg_associate.
+        {"overwrite_always\n}\n", "overwrite_always\n", "copy_files", "copy_files\n{"},
+        // The script's last list, its last line without a line end: nothing closes it.
+        {"\"[dir01]\\readme.txt\"\n}\n", "\"[dir01]\\readme.txt\"", "program_group",
+         "program_group\n{"},
+        {"\tfinished\n}\n", "\tfinished\n", "steps", "steps\n{"},
+    };
+    for (auto &c : cases) {
+        const std::string script = edited(CLEAN, c.find, c.replace);
+        const int line = line_of(script, c.anchor) + 1;
+        auto found = lint(script);
+        ASSERT_EQ(found.size(), 1u) << all(found);
+        EXPECT_EQ(found[0].line, line);
+        EXPECT_EQ(found[0].error, 1);
+        EXPECT_EQ(std::string(found[0].message),
+                  std::string("the list ") + c.list + " opened at line " + std::to_string(line) +
+                      " has no closing brace: the installer reads its entries on to the next } "
+                      "it finds, another list's or none");
+    }
+}
+
+TEST(ScriptLint, PageTextsOutsideEveryEncodingAreErrors) {
+    lint_member members[5];
+    std::copy(MEMBERS, MEMBERS + 5, members);
+    members[2].encoding = SCRIPT_ENCODING_CP1252;  // welcome.txt
+    members[1].encoding = SCRIPT_ENCODING_INVALID; // license.txt
+    auto found = lint(CLEAN, members, 5);
+    ASSERT_EQ(found.size(), 1u) << all(found);
+    EXPECT_EQ(found[0].line, line_of(CLEAN, "license="));
+    EXPECT_EQ(found[0].error, 1);
+    EXPECT_NE(strstr(found[0].message, "'license.txt' is neither UTF-8 nor Windows-1252"), nullptr);
 }

@@ -347,7 +347,7 @@ TEST_F(shortcut_test, MachineWideLinksAndTheirUninstall) {
         uninstall_places places = {};
         uninstall_find_places(&places);
         char message[UNINSTALL_MESSAGE_CAPACITY];
-        ASSERT_EQ(uninstall_read(&plan, "C:\\Prog", &places, message, sizeof message), 1);
+        ASSERT_EQ(uninstall_read(&plan, "C:\\Prog", &places, nullptr, message, sizeof message), 1);
         ASSERT_EQ(uninstall_check_log(&plan, message, sizeof message), 1) << message;
         EXPECT_EQ(uninstall_perform(&plan, nullptr, nullptr), r.exit);
         uninstall_release(&plan);

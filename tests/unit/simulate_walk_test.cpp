@@ -33,7 +33,8 @@ TEST(SimulateWalk, PagesAnswersAndEnds) {
          "",
          0,
          {"page 1 showlicense: group 5010, back \"&<  Vorige\", next \"Volgende  &>\" disabled",
-          "  licence agreed", "page 2 foldersettings", "  folder \"C:\\Demo\"",
+          "  licence agreed", "page 2 foldersettings", "  folder \"C:\\Demo\"", "  box 5003 hidden",
+          "  box 5004 hidden", "  box 5008 hidden",
           "page 3 startinstall: group 6000, back \"&<  Vorige\", next \"&Start installatie\" "
           "hidden",
           "page 3 startinstall: group 6000, back \"&<  Vorige\" hidden, next \"Voltooien\"",

@@ -2,6 +2,8 @@
 
 #include "kvpack_sha256.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -80,4 +82,12 @@ command_result run_command(const std::string &command) {
 
 std::string sha256_hex(const unsigned char *data, size_t size) {
     return kvp_sha256_hex(data, size);
+}
+
+std::string edited(const std::string &text, const char *find, const char *replace) {
+    if (!find[0]) return text + replace;
+    const size_t at = text.find(find);
+    EXPECT_NE(at, std::string::npos) << find;
+    if (at == std::string::npos) return "";
+    return std::string(text).replace(at, strlen(find), replace);
 }

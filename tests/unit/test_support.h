@@ -45,3 +45,7 @@ struct command_result {
     std::string output;
 };
 command_result run_command(const std::string &command);
+
+// text with its first find replaced by replace, or with replace appended when find is empty;
+// "" (a failed EXPECT) when find is not in text.
+std::string edited(const std::string &text, const char *find, const char *replace);

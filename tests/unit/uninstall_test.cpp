@@ -6,8 +6,10 @@
 #include "engine/uninstall_entry.h"
 #include "platform/platform_registry.h"
 #include "platform/posix/platform_remove_posix.h"
+#include "script/script.h"
 #include "shell/uninstaller_args.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,7 @@ struct uninstall_test : engine_test {
     uninstall_places places = {};
     char message[UNINSTALL_MESSAGE_CAPACITY] = "";
     std::vector<std::string> seen; // progress lines in the order reported
+    const char *texts = nullptr;   // the words uninstall_read is given (null: Dutch)
 
     void SetUp() override {
         engine_test::SetUp();
@@ -45,7 +48,7 @@ struct uninstall_test : engine_test {
     // Reads the log and, as the uninstaller does next, checks it against the entries that name
     // self (none here unless a test sets one up).
     int read(const char *self = "") {
-        if (!uninstall_read(&plan, DEST, &places, message, sizeof message)) return 0;
+        if (!uninstall_read(&plan, DEST, &places, texts, message, sizeof message)) return 0;
         text_copy(plan.self_path, sizeof plan.self_path, self);
         return uninstall_check_log(&plan, message, sizeof message);
     }
@@ -53,9 +56,10 @@ struct uninstall_test : engine_test {
         return uninstall_perform(
             &plan,
             [](void *context, const uninstall_entry *entry, size_t, size_t) {
+                uninstall_test *test = static_cast<uninstall_test *>(context);
                 char line[UNINSTALL_LINE_CAPACITY];
-                uninstall_describe(entry, line, sizeof line);
-                static_cast<uninstall_test *>(context)->seen.push_back(line);
+                uninstall_describe(test->plan.texts, entry, line, sizeof line);
+                test->seen.push_back(line);
             },
             this);
     }
@@ -139,7 +143,7 @@ TEST_F(uninstall_test, LogsThatAreNotThisFoldersAreRefusedWhole) {
         } else if (!r.missing) {
             write_text(std::string(DEST) + "\\Uninstal.log", r.text);
         }
-        int ok = uninstall_read(&plan, folder.c_str(), &places, message, sizeof message);
+        int ok = uninstall_read(&plan, folder.c_str(), &places, nullptr, message, sizeof message);
         if (std::string(r.what) == "drive root") {
             EXPECT_EQ(ok, 0);
             EXPECT_NE(std::string(message).find("hoofdmap"), std::string::npos) << message;
@@ -424,3 +428,66 @@ TEST(uninstaller_args_test, CommandLines) {
 }
 
 } // namespace
+
+TEST_F(uninstall_test, SpeaksTheLanguageAndTextsItWasPackedWith) {
+    struct row {
+        const char *words; // the lines kvpack pack writes into the uninstaller; null: none
+        const char *missing, *removed, *failed, *report;
+    } rows[] = {
+        {nullptr, "Het bestand C:\\Prog\\Uninstal.log ontbreekt of kan niet worden gelezen.",
+         "Verwijderd: C:\\Prog\\app.exe", "Mislukt (fout 5): HKEY_CLASSES_ROOT\\Prog.Document",
+         "Registersleutel niet verwijderd (fout 5): HKEY_CLASSES_ROOT\\Prog.Document\r\n"
+         "Map bewaard, want niet leeg: C:\\Prog\\Docs\r\n"
+         "Bewaard om later opnieuw te verwijderen: C:\\Prog\\Uninstal.log\r\n"
+         "Map bewaard, want niet leeg: C:\\Prog\r\n"},
+        {"language=\"en\"\r\n", "The file C:\\Prog\\Uninstal.log is missing or cannot be read.",
+         "Removed: C:\\Prog\\app.exe", "Failed (error 5): HKEY_CLASSES_ROOT\\Prog.Document",
+         "Registry key not removed (error 5): HKEY_CLASSES_ROOT\\Prog.Document\r\n"
+         "Folder kept, as it is not empty: C:\\Prog\\Docs\r\n"
+         "Kept to be removed in a later run: C:\\Prog\\Uninstal.log\r\n"
+         "Folder kept, as it is not empty: C:\\Prog\r\n"},
+        {"language=\"fr\"\r\ntext_un_removed=\"Parti\"\r\ntext_un_not_empty=\"Gard\xE9 : %s\"\r\n",
+         "Le fichier C:\\Prog\\Uninstal.log est absent ou illisible.", "Parti : C:\\Prog\\app.exe",
+         "\xC9"
+         "chec (erreur 5) : HKEY_CLASSES_ROOT\\Prog.Document",
+         "Cl\xE9 de registre non supprim\xE9"
+         "e (erreur 5) : HKEY_CLASSES_ROOT\\Prog.Document\r\n"
+         "Gard\xE9 : C:\\Prog\\Docs\r\n"
+         "Conserv\xE9 pour une nouvelle suppression plus tard : C:\\Prog\\Uninstal.log\r\n"
+         "Gard\xE9 : C:\\Prog\r\n"},
+    };
+    for (const row &r : rows) {
+        SCOPED_TRACE(r.words ? r.words : "none");
+        installer_state words = {};
+        if (r.words) {
+            ASSERT_EQ(load_script_text(&words, r.words, strlen(r.words)), 1);
+        }
+        texts = words.script_text;
+        make_native_folder(DEST);
+        EXPECT_EQ(read(), 0);
+        EXPECT_STREQ(message, r.missing);
+        uninstall_release(&plan);
+
+        write_log({"[FOLDER]", "C:\\Prog\\Docs", "[FILE]", "C:\\Prog\\app.exe", "[FILE]",
+                   "C:\\Prog\\Docs\\a.txt", "[REG]", "HKEY_CLASSES_ROOT\\Prog.Document"});
+        make_native_folder("C:\\Prog\\Docs");
+        for (const char *file :
+             {"C:\\Prog\\app.exe", "C:\\Prog\\Docs\\a.txt", "C:\\Prog\\Docs\\mine.txt"})
+            write_text(file, "x");
+        make_key("Prog.Document\\DefaultIcon", "C:\\Prog\\app.exe,0");
+        platform_registry_faults = {"Prog.Document", PLATFORM_REG_OP_DELETE, 0};
+        seen.clear();
+        ASSERT_EQ(read(), 1) << message;
+        EXPECT_EQ(perform(), UNINSTALL_EXIT_INCOMPLETE);
+        EXPECT_NE(std::find(seen.begin(), seen.end(), r.removed), seen.end()) << seen[0];
+        EXPECT_NE(std::find(seen.begin(), seen.end(), r.failed), seen.end()) << seen[0];
+        EXPECT_EQ(report(), r.report);
+
+        uninstall_release(&plan);
+        release_script(&words);
+        platform_registry_faults_reset();
+        platform_posix_registry_reset();
+        std::error_code ec;
+        std::filesystem::remove_all(native(DEST), ec);
+    }
+}

@@ -332,3 +332,74 @@ TEST_F(wizard_test, LongLicenceShownWholeWithLineBreaks) {
 }
 
 } // namespace
+
+TEST_F(wizard_test, ControlsSpeakTheScriptsLanguageAndTakeItsTexts) {
+    const struct {
+        const char *extra; // lines added to the demo script
+        int item;
+        const char *text;
+    } cases[] = {
+        {"", IDC_DONE_TEXT, "De installatie is voltooid"},
+        {"language=en\n", IDC_BACK, "Cancel"},
+        {"language=en\n", IDC_NEXT, "&Next >"},
+        {"language=en\n", IDC_BROWSE, "B&rowse..."},
+        {"language=en\n", IDC_AGREE, "I &accept the agreement"},
+        {"language=en\n", IDC_DISAGREE, "I &do not accept the agreement"},
+        {"language=en\n", IDC_DONE_TEXT, "The installation is complete"},
+        {"language=en\n", IDC_PROGRESS_GROUP, " Progress "},
+        {"language=en\n", IDC_STATUS_LINE, "files..."},
+        {"language=de\n", IDC_DISAGREE, "Ich stimme &nicht zu"},
+        {"language=fr\n", IDC_BROWSE, "Parc&ourir..."},
+        {"language=fr\ntext_browse=\"&Choisir...\"\n", IDC_BROWSE, "&Choisir..."},
+        // The finish page's text follows text_ins_complete when only that is set.
+        {"language=en\ntext_ins_complete=\"All done\"\n", IDC_DONE_TEXT, "All done"},
+        {"text_ins_complete=\"Klaar\"\ntext_finished=\"Klaar!\"\n", IDC_DONE_TEXT, "Klaar!"},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(std::string(c.extra) + std::to_string(c.item));
+        ASSERT_EQ(open(std::string(wizard_demo_script()) + c.extra, wizard_demo_members()), 1);
+        EXPECT_EQ(text(c.item), c.text);
+    }
+}
+
+TEST_F(wizard_test, OptionBoxesTheScriptDoesNotUseStayHidden) {
+    const struct {
+        const char *lines; // the script's option keys and lists
+        int startmenu, desktop, extrareg, launch;
+    } cases[] = {
+        {"", 0, 0, 0, 0},
+        {"programgroupyesno=\"Menu\",true\n", 1, 0, 0, 0},
+        {"program_group\n{\n\"G\",\"a.lnk\",\"[dest]\\a.exe\"\n}\n", 1, 0, 0, 0},
+        {"desktopyesno=\"Desktop\",false\n", 0, 1, 0, 0},
+        {"desktop_shortcut\n{\n\"\",\"a.lnk\",\"[dest]\\a.exe\"\n}\n", 0, 1, 0, 0},
+        {"extrareg01=\"Also .ab\",false\n", 0, 0, 1, 0},
+        {"reg_associate_01\n{\n\"A.B\",\".ab\",\"A\"\n}\n", 0, 0, 1, 0},
+        {"launchyesno=\"Start\",true\n", 0, 0, 0, 1},
+        {"launchfile,\"[dest]\\a.exe\",\"[dest]\"\n", 0, 0, 0, 1},
+        {"programgroupyesno=\"M\",true\ndesktopyesno=\"D\",true\nextrareg01=\"X\",true\n"
+         "launchyesno=\"L\",true\n",
+         1, 1, 1, 1},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.lines);
+        std::string script = std::string("steps\n{\nfoldersettings\nfinished\n}\n") + c.lines;
+        ASSERT_EQ(open(script), 1);
+        ASSERT_EQ(shown_group(), IDC_FOLDER_PROMPT);
+        EXPECT_EQ(visible(IDC_STARTMENU_BOX), c.startmenu);
+        EXPECT_EQ(visible(IDC_STARTMENU_ICON), c.startmenu);
+        EXPECT_EQ(visible(IDC_DESKTOP_BOX), c.desktop);
+        EXPECT_EQ(visible(IDC_SHORTCUT_ICON), c.desktop);
+        EXPECT_EQ(visible(IDC_EXTRAREG_BOX), c.extrareg);
+        EXPECT_EQ(visible(IDC_FOLDER_ICON), 1);
+        EXPECT_EQ(visible(IDC_FOLDER_EDIT), 1);
+        g_state.current_page = 1;
+        ASSERT_EQ(show_page(nullptr, &g_state), 1);
+        ASSERT_EQ(shown_group(), IDC_DONE_TEXT);
+        EXPECT_EQ(visible(IDC_LAUNCH_BOX), c.launch);
+        EXPECT_EQ(visible(IDC_DONE_ICON), 1);
+        // Back on the folder page the boxes stay as the script asks.
+        g_state.current_page = 0;
+        show_page(nullptr, &g_state);
+        EXPECT_EQ(visible(IDC_EXTRAREG_BOX), c.extrareg);
+    }
+}

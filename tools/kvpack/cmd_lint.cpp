@@ -23,16 +23,20 @@ const char usage[] =
     "                 names or matches is there, and that the licence and welcome texts fit\n"
     "  --strict       report findings as errors and exit with 1 when there are any\n"
     "\n"
-    "An association entry whose class or extension is a key Windows depends on (CLSID, *,\n"
-    "exefile, .exe, http, ...) or holds a backslash is always an error: the installer\n"
-    "refuses it.\n"
+    "Some findings are always errors, and kvpack pack stops on them: a step or page word\n"
+    "that is not one (with the nearest word suggested), a quote not closed on its line, a\n"
+    "list without its closing brace, a copy entry that matches no member (with --members),\n"
+    "a script or page text that is neither UTF-8 nor Windows-1252, a language the installer\n"
+    "does not speak, an association entry whose class or extension is a key Windows depends\n"
+    "on (CLSID, *, exefile, .exe, http, ...) or holds a backslash, and an uninstall line the\n"
+    "installer refuses.\n"
     "\n"
     "Exit code: 0 when the script was checked and drew no error (with --strict: no finding\n"
     "at all), 1 else.\n";
 
 // The files below dir, named as kvpack pack names them: relative, joined by backslashes.
 int folder_members(const fs::path &dir, std::vector<std::string> *names,
-                   std::vector<lint_member> *members) {
+                   std::vector<lint_member> *members, std::vector<fs::path> *paths) {
     std::error_code ec;
     if (!fs::is_directory(dir, ec))
         return kvp_fail("lint: %s is not a folder", kvp_path_display(dir).c_str());
@@ -47,10 +51,12 @@ int folder_members(const fs::path &dir, std::vector<std::string> *names,
             name += (name.empty() ? "" : "\\") + text;
         }
         names->push_back(name);
+        paths->push_back(it->path());
         sizes.push_back(it->file_size(ec));
     }
     if (ec) return kvp_fail("lint: %s: %s", kvp_path_display(dir).c_str(), ec.message().c_str());
-    for (size_t i = 0; i < names->size(); i++) members->push_back({(*names)[i].c_str(), sizes[i]});
+    for (size_t i = 0; i < names->size(); i++)
+        members->push_back({(*names)[i].c_str(), sizes[i], 0});
     return 0;
 }
 
@@ -75,10 +81,11 @@ int cmd_lint(int argc, char **argv) {
     if (!script) return kvp_fail("lint: no SCRIPT given");
     std::vector<std::string> names;
     std::vector<lint_member> members;
-    if (dir && folder_members(kvp_text_path(dir), &names, &members)) return 1;
+    std::vector<fs::path> paths;
+    if (dir && folder_members(kvp_text_path(dir), &names, &members, &paths)) return 1;
     int errors = 0;
-    const int count =
-        kvp_lint_script(kvp_text_path(script), dir ? &members : nullptr, strict, stdout, &errors);
+    const int count = kvp_lint_script(kvp_text_path(script), dir ? &members : nullptr, &paths,
+                                      strict, stdout, &errors);
     if (count < 0) return 1;
     if (count > 0) fprintf(stderr, "%s: %d finding%s\n", script, count, count == 1 ? "" : "s");
     return (strict && count > 0) || errors > 0 ? 1 : 0;

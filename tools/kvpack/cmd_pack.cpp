@@ -31,7 +31,10 @@ const char usage[] =
     "relative to that folder, folders joined by backslashes), as one member each, in the\n"
     "order given (a folder's files sorted by name). A member named setup.txt (any case) is\n"
     "required: the installer reads it first. The checks of kvpack lint run on it against the\n"
-    "members being packed, and each finding is printed as a warning.\n"
+    "members being packed, and each finding is printed. A script with an error (a misspelt\n"
+    "step, a quote or list left open, a copy entry that matches no member, a text neither\n"
+    "UTF-8 nor Windows-1252, an unknown language...) stops the packing with exit code 1 and\n"
+    "its first error; warnings do not.\n"
     "\n"
     "  -o OUTPUT    the installer (or archive) to write; replaced only when all went well\n"
     "  --stub PATH  the installer stub to append to; its marker SelfExtractorIndex= gets the\n"
@@ -46,6 +49,7 @@ const char usage[] =
     "               output is the same for every N\n"
     "  --quiet      no progress line, no summary\n"
     "  --strict     stop before writing anything when the script checks find something\n"
+    "  --force      pack even a script with errors (they are still printed)\n"
     "\n"
     "The installer's file properties (product name, publisher, version) come from setup.txt:\n"
     "its uninstall line, or the keys product_name, product_publisher and product_version.\n"
@@ -69,7 +73,7 @@ struct pack_options {
     fs::path output;
     fs::path stub, icon;
     const char *arch = nullptr; // --arch: the default stub's architecture
-    int has_stub = 0, has_icon = 0, pck = 0, bare = 0, quiet = 0, strict = 0;
+    int has_stub = 0, has_icon = 0, pck = 0, bare = 0, quiet = 0, strict = 0, force = 0;
     int jobs = 0; // members compressed at once; 0 until chosen
     std::vector<fs::path> sources;
 };
@@ -124,6 +128,8 @@ int parse_options(int argc, char **argv, pack_options *o) {
             o->quiet = 1;
         else if (!strcmp(a, "--strict"))
             o->strict = 1;
+        else if (!strcmp(a, "--force"))
+            o->force = 1;
         else if (a[0] == '-' && a[1] != 0)
             return kvp_fail("pack: unknown option '%s'", a);
         else
@@ -135,6 +141,8 @@ int parse_options(int argc, char **argv, pack_options *o) {
         return kvp_fail("pack: --bare takes no stub or --pck");
     if (o->has_stub && o->arch)
         return kvp_fail("pack: --arch chooses the default stub, not --stub");
+    if (o->strict && o->force)
+        return kvp_fail("pack: --strict stops on any finding, --force on none: give one");
     if (o->jobs == 0) o->jobs = std::min(kvp_processor_count(), MAX_JOBS);
     return 0;
 }
@@ -225,19 +233,27 @@ int check_members(const std::vector<member_source> &members) {
 }
 
 // The script checks on the setup.txt the installer will read (the first member of that name),
-// against the members being packed. 1 when it cannot be read, or with --strict on findings.
-int lint_script(const std::vector<member_source> &members, int strict) {
+// against the members being packed. 1 when it cannot be read, on an error unless forced, and
+// with --strict on any finding.
+int lint_script(const std::vector<member_source> &members, int strict, int force) {
     std::vector<lint_member> listed;
+    std::vector<fs::path> paths;
     const member_source *script = nullptr;
     for (const member_source &m : members) {
-        listed.push_back({m.name.c_str(), m.size});
+        listed.push_back({m.name.c_str(), m.size, 0});
+        paths.push_back(m.path);
         if (!script && match_member_name("setup.txt", m.name.c_str())) script = &m;
     }
     int errors = 0;
-    const int count = script ? kvp_lint_script(script->path, &listed, strict, stderr, &errors) : 0;
+    std::string first;
+    const int count =
+        script ? kvp_lint_script(script->path, &listed, &paths, strict, stderr, &errors, &first)
+               : 0;
     if (count < 0) return 1;
-    if (errors > 0)
-        return kvp_fail("pack: %d script error%s; nothing written", errors, errors == 1 ? "" : "s");
+    if (errors > 0 && !force)
+        return kvp_fail("pack: %d script error%s, the first: %s; nothing written (--force packs "
+                        "anyway)",
+                        errors, errors == 1 ? "" : "s", first.c_str());
     if (strict && count > 0)
         return kvp_fail("pack: %d script finding%s with --strict; nothing written", count,
                         count == 1 ? "" : "s");
@@ -499,7 +515,7 @@ int cmd_pack(int argc, char **argv) {
             patch_digest(&stub, stub_path, nullptr))
             return 1;
     }
-    if (lint_script(members, o.strict)) return 1;
+    if (lint_script(members, o.strict, o.force)) return 1;
     uint64_t total = 0;
     for (const member_source &m : members) total += m.size;
     kvp_progress progress;

@@ -212,9 +212,14 @@ std::string button(int item) {
     return out;
 }
 
+// A check box as the page shows it: ticked or clear with its caption, or hidden (the script
+// uses neither its key nor what it switches).
 void print_box(int item) {
-    printf("  box %d %-8s \"%s\"\n", item, platform_is_checked(nullptr, item) ? "ticked" : "clear",
-           platform_ui_text(item));
+    if (!platform_item_visible(nullptr, item))
+        printf("  box %d hidden\n", item);
+    else
+        printf("  box %d %-8s \"%s\"\n", item,
+               platform_is_checked(nullptr, item) ? "ticked" : "clear", platform_ui_text(item));
 }
 
 void print_page(int index) {

@@ -19,7 +19,7 @@ const char UNINSTALLER_NAME[] = "kvuninst.exe"; // the file the vendor ships bes
 
 void on_progress(void *, const uninstall_entry *entry, size_t, size_t) {
     char line[UNINSTALL_LINE_CAPACITY];
-    uninstall_describe(entry, line, sizeof line);
+    uninstall_describe(nullptr, entry, line, sizeof line);
     printf("%s\n", line);
 }
 
@@ -42,7 +42,7 @@ int simulate_uninstall(const char *root, const std::string &dest, const char *re
     char message[UNINSTALL_MESSAGE_CAPACITY];
     printf("uninstall %s\n", dest.c_str());
     int code = UNINSTALL_EXIT_BAD_LOG;
-    int ok = uninstall_read(&plan, dest.c_str(), &places, message, sizeof message);
+    int ok = uninstall_read(&plan, dest.c_str(), &places, nullptr, message, sizeof message);
     if (ok) {
         text_copy(plan.self_path, sizeof plan.self_path, plan.folder);
         text_append(plan.self_path, sizeof plan.self_path, "\\");

@@ -6,7 +6,9 @@
 #include "kvpack_os.h"
 #include "kvpack_pe_resources.h"
 #include "kvpack_version_info.h"
+#include "resource_ids.h"
 #include "script/script.h"
+#include "script/ui_text.h"
 #include "state/installer_state.h"
 
 #include <cstdio>
@@ -199,6 +201,41 @@ void replace_version(std::vector<kvp_resource> *r, const kvp_identity &identity,
     *r = std::move(out);
 }
 
+// The uninstaller's resource of its words is texts, in place of any there.
+void replace_texts(std::vector<kvp_resource> *r, const std::string &texts) {
+    const uint32_t language = r->empty() ? 0 : r->front().language;
+    std::vector<kvp_resource> out;
+    for (kvp_resource &x : *r)
+        if (!(is(x, KVP_RT_RCDATA) && x.name.name.empty() && x.name.id == IDR_UNINSTALL_TEXTS))
+            out.push_back(std::move(x));
+    out.push_back({{KVP_RT_RCDATA, {}},
+                   {IDR_UNINSTALL_TEXTS, {}},
+                   language,
+                   0,
+                   {texts.begin(), texts.end()}});
+    *r = std::move(out);
+}
+
+// The script lines that give the uninstaller the script's words: its language and every
+// text_un_ key it sets, each value quoted again (a quote inside as \"). "" when it sets none.
+std::string uninstaller_lines(const char *script) {
+    std::string lines;
+    std::vector<char> value(SCRIPT_TOKEN_CAPACITY);
+    auto add = [&](uint32_t key) {
+        if (!script_value(script, key, value.data(), value.size())) return;
+        lines += keyword_word(key);
+        lines += "=\"";
+        for (const char *c = value.data(); *c; c++) {
+            if (*c == '"') lines += '\\';
+            lines += *c;
+        }
+        lines += "\"\r\n";
+    };
+    add(KW_LANGUAGE);
+    for (const ui_text_row *row = ui_text_uninstaller; row->key; row++) add(row->key);
+    return lines;
+}
+
 // Reads the resources of image when they can be rebuilt. 1 with pe and resources set.
 int open_program(const std::vector<unsigned char> &image, kvp_pe_layout *pe,
                  std::vector<kvp_resource> *resources, std::string *why) {
@@ -295,6 +332,7 @@ int kvp_identity_from_script(const char *text, size_t size, kvp_identity *identi
     const uint32_t keys[3] = {KW_PRODUCT_NAME, KW_PRODUCT_PUBLISHER, KW_PRODUCT_VERSION};
     for (int k = 0; k < 3; k++)
         if (get_value(state.get(), keys[k], value.data(), value.size())) fields[k] = value.data();
+    identity->uninstaller_texts = uninstaller_lines(state->script_text);
     release_script(state.get());
 
     std::u16string *targets[3] = {&identity->product, &identity->publisher, &identity->version};
@@ -313,13 +351,16 @@ int kvp_identity_from_script(const char *text, size_t size, kvp_identity *identi
 }
 
 int kvp_identity_apply(std::vector<unsigned char> *image, const kvp_identity &identity,
-                       const char *role, const std::string &original_filename, std::string *why) {
-    if (identity.product.empty() && identity.icon.empty()) return 1;
+                       const char *role, const std::string &original_filename,
+                       const std::string *texts, std::string *why) {
+    const int has_texts = texts && !texts->empty();
+    if (identity.product.empty() && identity.icon.empty() && !has_texts) return 1;
     kvp_pe_layout pe;
     std::vector<kvp_resource> resources;
     if (!open_program(*image, &pe, &resources, why)) return 0;
     if (!identity.product.empty()) replace_version(&resources, identity, role, original_filename);
     if (!identity.icon.empty()) replace_program_icon(&resources, identity.icon);
+    if (has_texts) replace_texts(&resources, *texts);
     return kvp_pe_replace_resources(image, pe, std::move(resources), why);
 }
 
@@ -360,7 +401,8 @@ int kvp_identity_members(const fs::path *icon, const std::vector<kvp_identity_me
                                          identity);
             break;
         }
-    if (identity->product.empty() && identity->icon.empty()) return 0;
+    if (identity->product.empty() && identity->icon.empty() && identity->uninstaller_texts.empty())
+        return 0;
 
     for (const kvp_identity_member &m : members) {
         if (*m.size < 64 || *m.size > MAX_PROGRAM || !starts_as_program(*m.path) ||
@@ -369,9 +411,11 @@ int kvp_identity_members(const fs::path *icon, const std::vector<kvp_identity_me
         if (!kvp_identity_is_uninstaller(bytes.data(), bytes.size())) continue;
         const size_t slash = m.name->rfind('\\');
         const std::string file_name = m.name->substr(slash == std::string::npos ? 0 : slash + 1);
-        if (!kvp_identity_apply(&bytes, *identity, "Uninstaller", file_name, &why)) {
-            warn(*m.name,
-                 ": the uninstaller is packed as it is, without the product's identity: " + why);
+        if (!kvp_identity_apply(&bytes, *identity, "Uninstaller", file_name,
+                                &identity->uninstaller_texts, &why)) {
+            warn(*m.name, ": the uninstaller is packed as it is, without the product's identity "
+                          "and language: " +
+                              why);
             continue;
         }
         fs::path copy = output;
@@ -389,7 +433,7 @@ int kvp_identity_stub(const kvp_identity &identity, const fs::path &output,
                       const fs::path &stub_path, std::vector<unsigned char> *stub) {
     std::string why, name;
     kvp_path_text(output.filename(), &name);
-    if (!kvp_identity_apply(stub, identity, "Setup", name, &why))
+    if (!kvp_identity_apply(stub, identity, "Setup", name, nullptr, &why))
         return kvp_fail("stub %s cannot take the product's name and icon: %s",
                         kvp_path_display(stub_path).c_str(), why.c_str());
     return 0;

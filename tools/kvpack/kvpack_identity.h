@@ -1,7 +1,8 @@
 // The vendor's identity on what kvpack pack writes: the product's name, publisher and version
 // from setup.txt (the uninstall line, overridden by the product_* keys) and the icon given with
 // --icon, written into the version resource and program icon of the installer stub and of our
-// uninstaller when it is packed as a member.
+// uninstaller when it is packed as a member; and the uninstaller's words (the script's language
+// and text_un_ texts), written into its resource IDR_UNINSTALL_TEXTS.
 #pragma once
 
 #include "kvpack.h"
@@ -23,6 +24,7 @@ struct kvp_identity {
     std::u16string product, publisher, version; // empty when the script gives none
     std::string version_text;                   // as written, for the version numbers
     std::vector<kvp_icon_image> icon;           // --icon's images; none without it
+    std::string uninstaller_texts; // script lines for IDR_UNINSTALL_TEXTS; empty: Dutch, none
     std::vector<std::filesystem::path> scratch; // rewritten members' files, removed at the end
     ~kvp_identity();
 };
@@ -40,17 +42,20 @@ int kvp_icon_read(const unsigned char *data, size_t size, std::vector<kvp_icon_i
                   std::string *why);
 
 // The identity the script of size bytes at text gives (warnings on stderr for values cut to
-// fit and for a publisher or version without a product name). 1 when read, 0 when the script
-// is too large to be read (lint reports it).
+// fit and for a publisher or version without a product name), and the uninstaller's words: its
+// language line and text_un_ lines, each value quoted again. 1 when read, 0 when the script is
+// too large to be read (lint reports it).
 int kvp_identity_from_script(const char *text, size_t size, kvp_identity *identity);
 
 // Gives the program image the identity: a version resource naming the product (when the
 // identity has one) with file description "<product> <role>" and original_filename, and the
-// program icon (group 107) replaced by the identity's icon (when it has one). The image's
-// InternalName stays. 1 when rewritten (or nothing to do); 0 when the image cannot be
-// rewritten (why set: no PE, signed, resources not last, damaged resources).
+// program icon (group 107) replaced by the identity's icon (when it has one), and, when texts
+// is given and not empty, resource IDR_UNINSTALL_TEXTS (RT_RCDATA) holding it in place of any
+// there. The image's InternalName stays. 1 when rewritten (or nothing to do); 0 when the image
+// cannot be rewritten (why set: no PE, signed, resources not last, damaged resources).
 int kvp_identity_apply(std::vector<unsigned char> *image, const kvp_identity &identity,
-                       const char *role, const std::string &original_filename, std::string *why);
+                       const char *role, const std::string &original_filename,
+                       const std::string *texts, std::string *why);
 
 // 1 when image is our uninstaller: a PE whose version resource's InternalName or
 // OriginalFilename is kvuninst.exe (any case); else 0.

@@ -12,6 +12,7 @@
 
 enum : uint32_t {
     KVP_RT_ICON = 3,
+    KVP_RT_RCDATA = 10,
     KVP_RT_GROUP_ICON = 14,
     KVP_RT_VERSION = 16,
     KVP_PE_MAX_SECTIONS = 96, // what the loader accepts

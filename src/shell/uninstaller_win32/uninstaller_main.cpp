@@ -1,8 +1,10 @@
 // kvuninst.exe: the uninstaller a vendor ships among the members and copies into the
-// destination folder. Started from there it reads Uninstal.log beside it, asks "Wilt u <title>
-// verwijderen?", removes what the log names while a dialog lists each record, and shows what
-// stayed. With /S it asks and shows nothing and says through its exit code whether anything
-// stayed (uninstall_exit).
+// destination folder. Started from there it reads Uninstal.log beside it, asks whether to remove
+// <title> ("Wilt u <title> verwijderen?"), removes what the log names while a dialog lists each
+// record, and shows what stayed. It speaks the language, and uses the text_un_ texts, of the
+// script it was packed with: kvpack pack writes them into its resources (IDR_UNINSTALL_TEXTS);
+// without them it speaks Dutch. With /S it asks and shows nothing and says through its exit code
+// whether anything stayed (uninstall_exit).
 //
 // A running program cannot delete its own file. So at the end it makes a new folder
 // kvuninst-<its process id> in the temporary folder, copies itself there and starts that copy
@@ -12,7 +14,9 @@
 // anywhere else (a line typed by hand) the copy deletes nothing and exits with 2.
 #include "engine/uninstall.h"
 #include "resource_ids.h"
+#include "script/script.h"
 #include "shell/uninstaller_args.h"
+#include "state/installer_state.h"
 
 #include <windows.h>
 
@@ -23,10 +27,18 @@
 
 namespace {
 
-const char CAPTION[] = "Verwijderen";
-const char CAPTION_FAILED[] = "Verwijderen onmogelijk";
-const char CLEANUP_NOTE[] = "Dit programma verwijdert zichzelf zodra het sluit, via een kopie "
-                            "in de tijdelijke map.";
+enum : size_t { TEXT_CAPACITY = 1024 }; // a text of the table, or a script's own
+
+// The words of this uninstaller, prepared as a script: the language and text_un_ lines kvpack
+// pack wrote into resource IDR_UNINSTALL_TEXTS. Null without that resource (Dutch).
+const char *load_texts(HINSTANCE instance) {
+    static installer_state texts;
+    HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(IDR_UNINSTALL_TEXTS), RT_RCDATA);
+    HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
+    const void *data = loaded ? LockResource(loaded) : nullptr;
+    if (!data || !load_script_text(&texts, data, SizeofResource(instance, found))) return nullptr;
+    return texts.script_text;
+}
 
 struct uninstall_run {
     uninstall_plan plan;
@@ -62,8 +74,9 @@ void add_line(HWND dialog, const char *line) {
 // The core's progress: one list line per record, the bar moved, the window kept alive.
 void on_progress(void *context, const uninstall_entry *entry, size_t done, size_t) {
     HWND dialog = (HWND)context;
+    uninstall_run *run = (uninstall_run *)GetWindowLongPtrA(dialog, GWLP_USERDATA);
     char line[UNINSTALL_LINE_CAPACITY];
-    uninstall_describe(entry, line, sizeof line);
+    uninstall_describe(run->plan.texts, entry, line, sizeof line);
     add_line(dialog, line);
     SendDlgItemMessageA(dialog, IDC_UNINSTALL_PROGRESS, PBM_SETPOS, (WPARAM)done, 0);
     pump_messages(dialog);
@@ -72,18 +85,25 @@ void on_progress(void *context, const uninstall_entry *entry, size_t done, size_
 // Runs the removal inside the dialog, then shows the report and enables the close button.
 void run_in_dialog(HWND dialog, uninstall_run *run) {
     run->exit_code = uninstall_perform(&run->plan, on_progress, dialog);
+    const char *texts = run->plan.texts;
     static char report[UNINSTALL_REPORT_CAPACITY];
-    static char text[UNINSTALL_REPORT_CAPACITY + 512];
+    static char text[UNINSTALL_REPORT_CAPACITY + 2 * TEXT_CAPACITY];
+    char caption[TEXT_CAPACITY], note[TEXT_CAPACITY];
     if (uninstall_report(&run->plan, report, sizeof report)) {
-        snprintf(text, sizeof text, "Niet alles kon worden verwijderd:\r\n\r\n%s", report);
+        uninstall_text(texts, KW_TEXT_UN_INCOMPLETE, text, sizeof text);
+        text_append(text, sizeof text, "\r\n\r\n");
+        text_append(text, sizeof text, report);
         size_t n = strlen(text);
         while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n')) text[--n] = 0;
         for (char *line = strtok(report, "\r\n"); line; line = strtok(nullptr, "\r\n"))
             add_line(dialog, line);
-        SetDlgItemTextA(dialog, IDC_UNINSTALL_STATUS, "Niet alles kon worden verwijderd.");
-        MessageBoxA(dialog, text, CAPTION, MB_OK | MB_ICONWARNING);
+        uninstall_text(texts, KW_TEXT_UN_INCOMPLETE_STATUS, note, sizeof note);
+        SetDlgItemTextA(dialog, IDC_UNINSTALL_STATUS, note);
+        uninstall_text(texts, KW_TEXT_UN_TITLE, caption, sizeof caption);
+        MessageBoxA(dialog, text, caption, MB_OK | MB_ICONWARNING);
     } else {
-        snprintf(text, sizeof text, "%s is verwijderd. %s", run->title, CLEANUP_NOTE);
+        uninstall_text(texts, KW_TEXT_UN_CLEANUP, note, sizeof note);
+        uninstall_text(texts, KW_TEXT_UN_DONE, text, sizeof text, run->title, note);
         SetDlgItemTextA(dialog, IDC_UNINSTALL_STATUS, text);
     }
     run->done = 1;
@@ -99,9 +119,13 @@ INT_PTR CALLBACK uninstall_procedure(HWND dialog, UINT message, WPARAM wparam, L
     case WM_INITDIALOG: {
         run = (uninstall_run *)lparam;
         SetWindowLongPtrA(dialog, GWLP_USERDATA, (LONG_PTR)run);
-        char caption[PATH_CAPACITY + 32];
-        snprintf(caption, sizeof caption, "%s verwijderen", run->title);
-        SetWindowTextA(dialog, caption);
+        char text[PATH_CAPACITY + TEXT_CAPACITY];
+        uninstall_text(run->plan.texts, KW_TEXT_UN_DIALOG_TITLE, text, sizeof text, run->title);
+        SetWindowTextA(dialog, text);
+        uninstall_text(run->plan.texts, KW_TEXT_UN_BUSY, text, sizeof text);
+        SetDlgItemTextA(dialog, IDC_UNINSTALL_STATUS, text);
+        uninstall_text(run->plan.texts, KW_TEXT_UN_CLOSE, text, sizeof text);
+        SetDlgItemTextA(dialog, IDC_UNINSTALL_CLOSE, text);
         SendDlgItemMessageA(dialog, IDC_UNINSTALL_PROGRESS, PBM_SETRANGE32, 0,
                             (LPARAM)(run->plan.count ? run->plan.count : 1));
         SendDlgItemMessageA(dialog, IDC_UNINSTALL_LIST, LB_SETHORIZONTALEXTENT, 1600, 0);
@@ -202,17 +226,19 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
     uninstall_places places;
     memset(&places, 0, sizeof places);
     uninstall_find_places(&places);
-    char message[UNINSTALL_MESSAGE_CAPACITY];
+    char message[UNINSTALL_MESSAGE_CAPACITY], caption[TEXT_CAPACITY];
+    const char *texts = load_texts(instance);
     // The log must be this folder's, and unchanged since the install sealed it, before anything
     // is asked or done.
-    int usable = uninstall_read(&run.plan, folder, &places, message, sizeof message);
+    int usable = uninstall_read(&run.plan, folder, &places, texts, message, sizeof message);
     if (usable) {
         text_copy(run.plan.self_path, sizeof run.plan.self_path, self);
         run.plan.keep_self = 1;
         usable = uninstall_check_log(&run.plan, message, sizeof message);
     }
     if (!usable) {
-        if (!args.silent) MessageBoxA(nullptr, message, CAPTION_FAILED, MB_OK | MB_ICONERROR);
+        uninstall_text(texts, KW_TEXT_UN_FAILED_TITLE, caption, sizeof caption);
+        if (!args.silent) MessageBoxA(nullptr, message, caption, MB_OK | MB_ICONERROR);
         uninstall_release(&run.plan);
         return UNINSTALL_EXIT_BAD_LOG;
     }
@@ -224,9 +250,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
     if (args.silent) {
         run.exit_code = uninstall_perform(&run.plan, nullptr, nullptr);
     } else {
-        char question[PATH_CAPACITY + 64];
-        snprintf(question, sizeof question, "Wilt u %s verwijderen?", run.title);
-        if (MessageBoxA(nullptr, question, CAPTION, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        char question[PATH_CAPACITY + TEXT_CAPACITY];
+        uninstall_text(texts, KW_TEXT_UN_QUESTION, question, sizeof question, run.title);
+        uninstall_text(texts, KW_TEXT_UN_TITLE, caption, sizeof caption);
+        if (MessageBoxA(nullptr, question, caption, MB_YESNO | MB_ICONQUESTION) != IDYES) {
             uninstall_release(&run.plan);
             return UNINSTALL_EXIT_CANCELLED;
         }

@@ -1,7 +1,8 @@
 // The overwrite question (dialog template 112): four answer buttons and no way to close it
-// otherwise, centred on the work area, with the question sound.
+// otherwise, centred on the work area, with the question sound, in the script's language.
 #include "platform/platform.h"
 #include "resource_ids.h"
+#include "script/script.h"
 #include "state/installer_state.h"
 
 #include <windows.h>
@@ -11,10 +12,22 @@ static INT_PTR CALLBACK overwrite_procedure(HWND dialog, UINT message, WPARAM wp
     switch (message) {
     case WM_INITDIALOG: {
         const platform_overwrite_question *q = (const platform_overwrite_question *)lparam;
-        if (q->yes) SetDlgItemTextA(dialog, IDC_OVERWRITE_YES, q->yes);
-        if (q->yes_to_all) SetDlgItemTextA(dialog, IDC_OVERWRITE_YES_TO_ALL, q->yes_to_all);
-        if (q->no) SetDlgItemTextA(dialog, IDC_OVERWRITE_NO, q->no);
-        if (q->no_to_all) SetDlgItemTextA(dialog, IDC_OVERWRITE_NO_TO_ALL, q->no_to_all);
+        // An answer the question leaves to the template speaks the script's language.
+        const struct {
+            const char *given;
+            uint32_t key;
+            int item;
+        } answers[] = {{q->yes, KW_TEXT_YES, IDC_OVERWRITE_YES},
+                       {q->yes_to_all, KW_TEXT_YESTOALL, IDC_OVERWRITE_YES_TO_ALL},
+                       {q->no, KW_TEXT_NO, IDC_OVERWRITE_NO},
+                       {q->no_to_all, KW_TEXT_NOTOALL, IDC_OVERWRITE_NO_TO_ALL}};
+        char text[SCRIPT_EXPAND_CAPACITY];
+        for (const auto &a : answers) {
+            if (!a.given) script_text(&g_state, a.key, text, sizeof text);
+            SetDlgItemTextA(dialog, a.item, a.given ? a.given : text);
+        }
+        script_text(&g_state, KW_TEXT_FILEEXISTS_TITLE, text, sizeof text);
+        SetWindowTextA(dialog, text);
         RECT area, box;
         SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
         GetWindowRect(dialog, &box);
