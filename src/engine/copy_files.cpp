@@ -36,14 +36,10 @@ int file_exists(const char *path) {
 
 // Whether to write over the existing destination: asks unless the mode or an answer for all
 // files decides. 1 to write, 0 to keep it.
-int may_overwrite(platform_window *window, installer_state *state, const char *destination,
-                  uint32_t mode) {
+int may_overwrite(install_job *job, const char *destination, uint32_t mode) {
+    installer_state *state = job->state;
     if (mode == KW_OVERWRITE_NEVER || state->no_to_all) return 0;
     if (state->yes_to_all) return 1;
-    if (state->unattended) { // nobody to ask: the answer for all files that /O gives or not
-        (state->overwrite_all ? state->yes_to_all : state->no_to_all) = 1;
-        return state->overwrite_all;
-    }
     char message[COPY_MESSAGE_CAPACITY + PATH_CAPACITY];
     script_text(state, KW_TEXT_FILEEXISTS, message, sizeof message);
     text_append(message, sizeof message, "\n\n'");
@@ -58,7 +54,7 @@ int may_overwrite(platform_window *window, installer_state *state, const char *d
         get_value(state, KW_TEXT_NO, no, sizeof no) ? no : nullptr,
         get_value(state, KW_TEXT_NOTOALL, no_all, sizeof no_all) ? no_all : nullptr,
     };
-    int answer = platform_ask_overwrite(window, &question);
+    int answer = install_ask_overwrite(job, &question);
     if (answer == PLATFORM_OVERWRITE_YES_TO_ALL) state->yes_to_all = 1;
     if (answer == PLATFORM_OVERWRITE_NO_TO_ALL) state->no_to_all = 1;
     return answer == PLATFORM_OVERWRITE_YES || answer == PLATFORM_OVERWRITE_YES_TO_ALL;
@@ -101,8 +97,9 @@ int sink_put(copy_sink *sink, const unsigned char *data, size_t size) {
 enum decode_outcome { DECODED, DECODE_CANCELLED, DECODE_WRITE_FAILED, DECODE_UNREADABLE };
 
 // Decodes member from archive into sink block by block, pumping messages and moving the bar.
-decode_outcome decode_member(platform_window *window, installer_state *state, lza_stream *archive,
-                             const member_row *member, copy_sink *sink) {
+decode_outcome decode_member(install_job *job, lza_stream *archive, const member_row *member,
+                             copy_sink *sink) {
+    installer_state *state = job->state;
     if (member->unpacked_size == 0) return DECODED; // an empty member: an empty file
     if (!record_sound(archive, member)) return DECODE_UNREADABLE;
     lza_reader *reader = lza_open(archive, member->record_offset);
@@ -112,8 +109,7 @@ decode_outcome decode_member(platform_window *window, installer_state *state, lz
     for (;;) {
         size_t got = lza_read(block, 1, sizeof block, reader);
         if (got == 0) break;
-        drain_messages(window);
-        if (state->cancel_requested) {
+        if (install_keep_alive(job)) {
             outcome = DECODE_CANCELLED;
             break;
         }
@@ -122,9 +118,7 @@ decode_outcome decode_member(platform_window *window, installer_state *state, lz
             break;
         }
         state->bytes_copied += (int64_t)got;
-        platform_set_progress_pos(
-            window, IDC_PROGRESS_BAR,
-            (int)engine_mul_div(state->bytes_copied, 100, state->bytes_total));
+        install_bar(job, (int)engine_mul_div(state->bytes_copied, 100, state->bytes_total));
     }
     lza_close(reader);
     if (outcome == DECODED && archive->error) outcome = DECODE_UNREADABLE;
@@ -165,7 +159,8 @@ int copy_target(const member_row *member, const char *pattern, char *target, siz
     return 0;
 }
 
-void show_entry_failure(installer_state *state, const char *label) {
+void show_entry_failure(install_job *job, const char *label) {
+    installer_state *state = job->state;
     char format[COPY_MESSAGE_CAPACITY], second[COPY_MESSAGE_CAPACITY];
     char message[COPY_MESSAGE_CAPACITY], caption[SCRIPT_EXPAND_CAPACITY];
     script_text(state, KW_TEXT_ERROR2, format, sizeof format);
@@ -174,7 +169,7 @@ void show_entry_failure(installer_state *state, const char *label) {
     text_append(format, sizeof format, second);
     format_entry_message(format, label, message, sizeof message);
     script_text(state, KW_TEXT_INSERROR, caption, sizeof caption);
-    run_message(state, message, caption, PLATFORM_MB_OK | PLATFORM_MB_ICONINFORMATION);
+    run_message(job, message, caption, PLATFORM_MB_OK | PLATFORM_MB_ICONINFORMATION);
 }
 
 } // namespace
@@ -198,10 +193,11 @@ void format_entry_message(const char *format, const char *label, char *out, size
     }
 }
 
-int copy_member(platform_window *window, installer_state *state, const member_row *member,
-                const char *destination, uint32_t mode) {
+int copy_member(install_job *job, const member_row *member, const char *destination,
+                uint32_t mode) {
+    installer_state *state = job->state;
     if (mode != KW_OVERWRITE_ALWAYS && file_exists(destination) &&
-        !may_overwrite(window, state, destination, mode))
+        !may_overwrite(job, destination, mode))
         return 1;
     append_uninstall_record(LOG_KIND_FILE, destination);
 
@@ -223,7 +219,7 @@ int copy_member(platform_window *window, installer_state *state, const member_ro
     // A decode that fails on a failed platform call could not read the archive: that call's
     // error is the one to log, not the code of damaged data.
     platform_set_last_error(PLATFORM_OK);
-    decode_outcome outcome = decode_member(window, state, archive, member, &sink);
+    decode_outcome outcome = decode_member(job, archive, member, &sink);
     uint32_t error = platform_last_error();
     lza_stream_close(archive);
     platform_close(sink.file);
@@ -249,11 +245,11 @@ int copy_member(platform_window *window, installer_state *state, const member_ro
     }
 }
 
-int copy_files_step(platform_window *window, installer_state *state) {
-    platform_set_progress_range(window, IDC_PROGRESS_BAR, 100);
-    platform_set_progress_pos(window, IDC_PROGRESS_BAR, 0);
-    drain_messages(window);
-    if (state->cancel_requested) return STEP_CANCELLED;
+int copy_files_step(install_job *job) {
+    installer_state *state = job->state;
+    install_bar_range(job, 100);
+    install_bar(job, 0);
+    if (install_keep_alive(job)) return STEP_CANCELLED;
     state->bytes_copied = 0;
     int result = STEP_DONE;
     member_row *rows = member_rows(state);
@@ -264,13 +260,12 @@ int copy_files_step(platform_window *window, installer_state *state) {
         char label[SCRIPT_EXPAND_CAPACITY], word[SCRIPT_EXPAND_CAPACITY];
         take_field(line, 0, label, sizeof label);
         unquote(label);
-        platform_set_item_text(window, IDC_STATUS_LINE, label);
+        install_status(job, label);
         take_field(line, 3, word, sizeof word);
         uint32_t mode = lookup_keyword(word);
         take_field(line, 4, word, sizeof word);
         int vital = lookup_keyword(word) != KW_NONE;
-        drain_messages(window);
-        if (state->cancel_requested) {
+        if (install_keep_alive(job)) {
             result = STEP_CANCELLED;
             break;
         }
@@ -281,7 +276,7 @@ int copy_files_step(platform_window *window, installer_state *state) {
             char pattern[SCRIPT_EXPAND_CAPACITY], target[PATH_CAPACITY];
             if (!copy_entry_pattern(state, line, 2, pattern, sizeof pattern)) continue;
             int ok = copy_target(&rows[i], pattern, target, sizeof target) &&
-                     copy_member(window, state, &rows[i], target, mode);
+                     copy_member(job, &rows[i], target, mode);
             if (state->cancel_requested) {
                 result = STEP_CANCELLED;
                 break;
@@ -293,10 +288,10 @@ int copy_files_step(platform_window *window, installer_state *state) {
             }
             if (!warned) {
                 warned = 1;
-                show_entry_failure(state, label);
+                show_entry_failure(job, label);
             }
         }
     }
-    platform_set_item_text(window, IDC_STATUS_LINE, "");
+    install_status(job, "");
     return result;
 }

@@ -2,6 +2,7 @@
 #include "engine/folders.h"
 
 #include "engine/install_log.h"
+#include "engine/step.h"
 #include "platform/platform.h"
 #include "script/script.h"
 #include "state/installer_state.h"
@@ -137,16 +138,16 @@ int make_part_path(const char *destination, char *part) {
     return 0;
 }
 
-int create_listed_folder(platform_window *, installer_state *, char *path, size_t cap) {
+int create_listed_folder(install_job *, char *path, size_t cap) {
     return make_path(path, cap);
 }
 
-int create_script_folders(platform_window *window, installer_state *state) {
+int create_script_folders(install_job *job) {
     int result = 1;
     for (uint32_t id = KW_PH_DIR01; id <= KW_PH_DIR09; id++) {
         char folder[PATH_CAPACITY];
-        if (!expand_folder_key(state, id, folder, sizeof folder)) continue;
-        int made = create_listed_folder(window, state, folder, sizeof folder);
+        if (!expand_folder_key(job->state, id, folder, sizeof folder)) continue;
+        int made = create_listed_folder(job, folder, sizeof folder);
         if (made == MAKE_PATH_FAILED) result = 0;
         if (made == MAKE_PATH_MADE) append_uninstall_record(LOG_KIND_FOLDER, folder);
     }

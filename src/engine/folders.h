@@ -5,8 +5,7 @@
 
 #include <cstddef>
 
-struct installer_state;
-struct platform_window;
+struct install_job;
 
 // Results of make_path.
 enum make_path_result : int {
@@ -33,7 +32,7 @@ int make_path(char *path, size_t cap);
 // character or no free name was found, and the file must be written to destination directly.
 int make_part_path(const char *destination, char *part);
 // make_path on path (capacity cap), normalised in place; its result.
-int create_listed_folder(platform_window *window, installer_state *state, char *path, size_t cap);
+int create_listed_folder(install_job *job, char *path, size_t cap);
 // The folder step: creates each defined dir01..dir09 folder in order and records every newly
 // made one as a "[FOLDER]" record. 1 when none failed, else 0 (the others are still made).
-int create_script_folders(platform_window *window, installer_state *state);
+int create_script_folders(install_job *job);

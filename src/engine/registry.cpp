@@ -195,15 +195,16 @@ int register_association(const reg_association *entry) {
     return 0;
 }
 
-int register_list(platform_window *window, installer_state *state, uint32_t list_key) {
+int register_list(install_job *job, uint32_t list_key) {
+    installer_state *state = job->state;
     char line[SCRIPT_TOKEN_CAPACITY];
     int count = 0;
     while (list_line(state, list_key, count, line, sizeof line) > 0) count++;
-    platform_set_progress_range(window, IDC_PROGRESS_BAR, count);
-    platform_set_progress_pos(window, IDC_PROGRESS_BAR, 0);
+    install_bar_range(job, count);
+    install_bar(job, 0);
     int processed = 0, failed = 0;
     for (int n = 0; list_line(state, list_key, n, line, sizeof line) > 0; n++) {
-        platform_set_progress_pos(window, IDC_PROGRESS_BAR, n);
+        install_bar(job, n);
         char sys[SCRIPT_EXPAND_CAPACITY], ext[SCRIPT_EXPAND_CAPACITY];
         if (!association_field(state, line, 0, 0, sys, sizeof sys) ||
             !association_field(state, line, 1, 0, ext, sizeof ext))
@@ -224,8 +225,8 @@ int register_list(platform_window *window, installer_state *state, uint32_t list
         reg_association entry = {sys,         ext,         friendly,   icon, script_number(index),
                                  commands[0], commands[1], commands[2]};
         if (!fields_fit(fields, limits, 7) || !register_association(&entry)) failed = 1;
-        platform_set_progress_pos(window, IDC_PROGRESS_BAR, n + 1);
-        drain_messages(window);
+        install_bar(job, n + 1);
+        install_keep_alive(job);
     }
     return processed && !failed;
 }
@@ -234,24 +235,25 @@ namespace {
 
 // The association lists: reg_associate, then reg_associate_01 when its box is ticked; the
 // second is not processed after the first failed.
-int register_lists(platform_window *window, installer_state *state) {
+int register_lists(install_job *job) {
+    installer_state *state = job->state;
     char value[SCRIPT_EXPAND_CAPACITY];
     if (get_value(state, KW_REG_ASSOCIATE, value, sizeof value) &&
-        !register_list(window, state, KW_REG_ASSOCIATE))
+        !register_list(job, KW_REG_ASSOCIATE))
         return STEP_FAILED;
     if ((state->choice_flags & CHOICE_EXTRAREG) &&
         get_value(state, KW_REG_ASSOCIATE_01, value, sizeof value) &&
-        !register_list(window, state, KW_REG_ASSOCIATE_01))
+        !register_list(job, KW_REG_ASSOCIATE_01))
         return STEP_FAILED;
     return STEP_DONE;
 }
 
 } // namespace
 
-int registry_step(platform_window *window, installer_state *state) {
-    int lists = register_lists(window, state);
+int registry_step(install_job *job) {
+    int lists = register_lists(job);
     // The product's uninstall entry is written whatever became of the associations: what was
     // installed can then be removed from Windows' list of programs.
-    int entry = uninstall_entry_step(state);
+    int entry = uninstall_entry_step(job->state);
     return lists == STEP_DONE && entry ? STEP_DONE : STEP_FAILED;
 }

@@ -8,9 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
-struct installer_state;
+struct install_job;
 struct platform_key;
-struct platform_window;
 
 // Capacities of an association entry's fields (characters, without the NUL).
 enum : size_t {
@@ -34,11 +33,11 @@ struct reg_association {
 // failed; the second list is not processed after the first failed. Then, when the script has
 // an uninstall line, the product's uninstall entry (uninstall_entry.h), whose failure fails the
 // step too.
-int registry_step(platform_window *window, installer_state *state);
+int registry_step(install_job *job);
 // Writes every entry of the list of list_key, moving the progress bar over them; a failed
 // entry does not stop the list. 1 when at least one entry was processed and none failed; 0 for
 // a failure, an empty list or a first entry without SysName or Extension.
-int register_list(platform_window *window, installer_state *state, uint32_t list_key);
+int register_list(install_job *job, uint32_t list_key);
 // Writes one entry: the extension key and the class key, each deleted with its subkeys first
 // when it exists, then DefaultIcon and the shell commands. Refuses an extension without a full
 // stop and a protected key before touching anything. 1 on success, 0 when anything failed

@@ -113,26 +113,22 @@ struct platform_time {
 };
 // The local date and time now.
 void platform_local_time(platform_time *out);
+// Milliseconds since an arbitrary start, wrapping after 2^32: for "at most every so often".
+uint32_t platform_tick_count(void);
 // Free bytes available to this process on the volume that root names ("C:", or any path on
 // it). 1 with *free_bytes set when the platform could tell, 0 when not.
 int platform_free_space(const char *root, uint64_t *free_bytes);
 
 // ---- User interface --------------------------------------------------------
-// The modal dialogs (platform_run_dialog, platform_ask_overwrite) belong to the program that
-// owns their templates: on Windows the stub's dialog procedures in src/shell/win32 define them,
-// off Windows the POSIX backend answers them from its test hooks.
+// The modal dialogs of the stub's own templates are the stub's (src/shell/dialogs.h); here are
+// the system's message box and the controls of a dialog.
 
 struct platform_window; // the wizard dialog (its window handle on Windows); opaque
 
 // Shows a modal message box owned by the active dialog; returns the button pressed.
 int platform_message_box(const char *text, const char *caption, uint32_t style);
 
-// Initialises the common controls once at entry (the wizard's progress bar needs it).
-void platform_init_common_controls(void);
-// Runs the dialog of the given template modally with no owner; returns its end result.
-int platform_run_dialog(int template_id);
-
-// The wizard's controls as the install run drives them. Items are dialog control ids.
+// The controls of a dialog as the wizard drives them. Items are dialog control ids.
 // Text of an item into out (capacity cap, cut to fit); its length.
 size_t platform_get_item_text(platform_window *window, int item, char *out, size_t cap);
 void platform_set_item_text(platform_window *window, int item, const char *text);
@@ -147,7 +143,8 @@ void platform_stop_timer(platform_window *window, int id);
 // Dispatches every message waiting in the thread's queue; returns when it is empty, never waits.
 void platform_drain_messages(platform_window *window);
 
-// The overwrite question: message, and the four button captions (null keeps the built-in one).
+// The overwrite question, as the install run asks it and the stub's dialog (or a test's hook)
+// answers it: message, and the four button captions (null keeps the built-in one).
 struct platform_overwrite_question {
     const char *message;
     const char *yes, *yes_to_all, *no, *no_to_all;
@@ -158,6 +155,3 @@ enum platform_overwrite_answer : int {
     PLATFORM_OVERWRITE_YES_TO_ALL = IDC_OVERWRITE_YES_TO_ALL,
     PLATFORM_OVERWRITE_NO_TO_ALL = IDC_OVERWRITE_NO_TO_ALL,
 };
-// Asks modally, owned by window, whether to overwrite; the button pressed, or -1 when the
-// question could not be shown (which callers take as No).
-int platform_ask_overwrite(platform_window *window, const platform_overwrite_question *question);

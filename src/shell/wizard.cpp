@@ -10,6 +10,7 @@
 #include "shell/destination.h"
 #include "shell/launch.h"
 #include "shell/page_text.h"
+#include "shell/wizard_progress.h"
 #include "state/installer_state.h"
 
 #include <cstdio>
@@ -316,7 +317,7 @@ void wizard_next(platform_window *window, installer_state *state) {
     if (page != KW_STARTINSTALL) return;
     state->cancel_requested = 0;
     run_active = 1;
-    int result = install_run(window, state);
+    int result = wizard_run_install(window, state);
     run_active = 0;
     if (result == RUN_COMPLETE) {
         show_run_complete(window, state);

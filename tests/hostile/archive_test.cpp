@@ -186,9 +186,11 @@ TEST_P(hostile_archive, IsRefusedOrReportedAndWritesNothingOutside) {
     text_copy(g_state.archive_path, sizeof g_state.archive_path,
               (root.path + "/setup.pck").c_str());
     ASSERT_EQ(load_script_text(&g_state, SCRIPT, sizeof SCRIPT - 1), 1);
-    platform_ui_type(IDC_FOLDER_EDIT, "C:\\Prog");
-    g_state.unattended = 1;
-    const int result = run();
+    install_request request = {};
+    text_copy(request.dest, sizeof request.dest, "C:\\Prog");
+    request.answers = INSTALL_NO_TO_ALL;
+    request.unattended = 1;
+    const int result = install_run(&g_state, &request, nullptr);
     EXPECT_EQ(unattended_exit_code(result, g_state.messages_logged), damaged || refused ? 1 : 0);
     const std::string log = errors();
     for (const std::string &name : row.refused)
@@ -204,7 +206,6 @@ TEST_P(hostile_archive, IsRefusedOrReportedAndWritesNothingOutside) {
         EXPECT_EQ(read_text("C:\\Prog\\b.txt"), "bee");
     }
     release_member_table(&g_state);
-    g_state.unattended = 0;
 
     // /X: the damage told, each refused name named, nothing written over an earlier member.
     messages.clear();
