@@ -199,12 +199,17 @@ int copy_member(install_job *job, const member_row *member, const char *destinat
     if (mode != KW_OVERWRITE_ALWAYS && file_exists(destination) &&
         !may_overwrite(job, destination, mode))
         return 1;
+    if (!job->copy_buffer)
+        job->copy_buffer = static_cast<unsigned char *>(platform_alloc(COPY_WRITE_BUFFER, 1));
+    if (!job->copy_buffer)
+        return copy_failed("CopyFile(1)", platform_last_error(), "Attempted to create file '%s'",
+                           destination);
     append_uninstall_record(LOG_KIND_FILE, destination);
 
     char part[PATH_CAPACITY];
-    if (!make_part_path(destination, part)) text_copy(part, sizeof part, destination);
-    static unsigned char buffer[COPY_WRITE_BUFFER];
-    copy_sink sink = {platform_create_write(part), buffer, 0, 0};
+    if (!make_part_path(destination, part, &job->part_counter))
+        text_copy(part, sizeof part, destination);
+    copy_sink sink = {platform_create_write(part), job->copy_buffer, 0, 0};
     if (!sink.file)
         return copy_failed("CopyFile(1)", platform_last_error(), "Attempted to create file '%s'",
                            destination);

@@ -119,8 +119,7 @@ int make_path(char *path, size_t cap) {
                                : log_make_failure(PLATFORM_ERROR_ALREADY_EXISTS, path);
 }
 
-int make_part_path(const char *destination, char *part) {
-    static unsigned counter;
+int make_part_path(const char *destination, char *part, unsigned *counter) {
     const char *slash = strrchr(destination, '\\');
     const char *name = slash ? slash + 1 : destination;
     size_t length = strlen(name);
@@ -129,7 +128,7 @@ int make_part_path(const char *destination, char *part) {
     unsigned limit = digits >= 4 ? 0xffffu : (1u << (4 * digits)) - 1;
     for (int attempt = 0; attempt < (int)PART_NAME_TRIES; attempt++) {
         char leaf[PART_NAME_DIGITS + 2];
-        snprintf(leaf, sizeof leaf, "~%0*x", digits, ++counter & limit);
+        snprintf(leaf, sizeof leaf, "~%0*x", digits, ++*counter & limit);
         text_copy(part, PATH_CAPACITY, destination);
         part[name - destination] = 0;
         text_append(part, PATH_CAPACITY, leaf);

@@ -28,9 +28,10 @@ int make_path(char *path, size_t cap);
 // The temporary file a file is filled under before it replaces destination: a free name of "~"
 // and hex digits in the same folder (so the move is a rename), never longer than destination's
 // own name, so that every destination that could be created directly can be filled this way
-// too. 1 with the path in part (PATH_CAPACITY bytes); 0 when destination's name is one
-// character or no free name was found, and the file must be written to destination directly.
-int make_part_path(const char *destination, char *part);
+// too. *counter (the caller's, kept between calls) numbers the names tried. 1 with the path in
+// part (PATH_CAPACITY bytes); 0 when destination's name is one character or no free name was
+// found, and the file must be written to destination directly.
+int make_part_path(const char *destination, char *part, unsigned *counter);
 // make_path on path (capacity cap), normalised in place; its result.
 int create_listed_folder(install_job *job, char *path, size_t cap);
 // The folder step: creates each defined dir01..dir09 folder in order and records every newly

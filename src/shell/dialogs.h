@@ -4,6 +4,7 @@
 // simulation says.
 #pragma once
 
+struct extract_session;
 struct platform_overwrite_question;
 struct platform_window;
 
@@ -11,8 +12,9 @@ struct platform_window;
 void dialogs_init_common_controls(void);
 // Runs the wizard (template 101) on g_state, modally and without an owner; its end result.
 int wizard_run_dialog(void);
-// Runs the extract dialog (template 116), modally and without an owner; its end result.
-int extract_run_dialog(void);
+// Runs the extract dialog (template 116) on session, modally and without an owner; its end
+// result.
+int extract_run_dialog(extract_session *session);
 // Asks modally, owned by owner, whether to overwrite: the PLATFORM_OVERWRITE_* answer (the
 // id of the button pressed), or -1 when the question could not be shown.
 int overwrite_dialog_ask(platform_window *owner, const platform_overwrite_question *question);

@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 #include "shell/dialogs.h"
+#include "shell/extract.h"
 #include "shell/unattended.h"
 #include "state/installer_state.h"
 
@@ -26,9 +27,12 @@ int run_installer(void *instance, const char *command_line) {
     g_state.unattended = is_unattended_command(command_line);
     dialogs_init_common_controls();
     if (g_state.unattended) return run_unattended(&g_state, command_line);
-    if (g_state.extract_mode)
-        extract_run_dialog();
-    else
+    if (!g_state.extract_mode) {
         wizard_run_dialog();
+        return 0;
+    }
+    extract_session session;
+    extract_session_start(&session);
+    extract_run_dialog(&session);
     return 0;
 }

@@ -23,10 +23,6 @@ const int page_groups[] = {IDC_FOLDER_PROMPT, IDC_LICENSE_TEXT, IDC_DONE_TEXT, I
                            IDC_PROGRESS_GROUP};
 enum : int { GROUP_SPAN = 10, ROW_LAST_ID = 6008 };
 
-// An install run is under way: its handlers run nested inside the Next handler, and a second
-// Next (Enter reaches the hidden default button) must not start another.
-int run_active = 0;
-
 // Smallest rectangle holding both; an empty one holds nothing.
 void unite(platform_rect *box, const platform_rect &r, int *empty) {
     if (*empty) {
@@ -297,7 +293,7 @@ int show_page(platform_window *window, installer_state *state) {
 }
 
 void wizard_next(platform_window *window, installer_state *state) {
-    if (run_active) return;
+    if (state->run_active) return;
     uint32_t page = list_item_id(state, KW_STEPS, state->current_page);
     if (page == KW_SHOWLICENSE) {
         if (platform_is_checked(window, IDC_DISAGREE)) {
@@ -316,9 +312,9 @@ void wizard_next(platform_window *window, installer_state *state) {
     show_page(window, state);
     if (page != KW_STARTINSTALL) return;
     state->cancel_requested = 0;
-    run_active = 1;
+    state->run_active = 1;
     int result = wizard_run_install(window, state);
-    run_active = 0;
+    state->run_active = 0;
     if (result == RUN_COMPLETE) {
         show_run_complete(window, state);
     } else {
@@ -351,8 +347,10 @@ void wizard_back(platform_window *window, installer_state *state) {
 
 void wizard_browse(platform_window *window, installer_state *state) {
     platform_get_item_text(window, IDC_FOLDER_EDIT, state->dest_path, sizeof state->dest_path);
-    if (browse_for_dest(platform_item_window(window, IDC_PAGE_FRAME), state))
-        platform_set_item_text(window, IDC_FOLDER_EDIT, text_buffer);
+    char chosen[PATH_CAPACITY];
+    if (browse_for_dest(platform_item_window(window, IDC_PAGE_FRAME), state, chosen,
+                        sizeof chosen))
+        platform_set_item_text(window, IDC_FOLDER_EDIT, chosen);
 }
 
 int wizard_command(platform_window *window, installer_state *state, int id) {

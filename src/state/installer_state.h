@@ -1,5 +1,6 @@
 // The one record of a run: every module reads and writes installer_state, which the entry
-// zeroes once; beside it live the few globals the dialogs share (text_buffer and friends).
+// zeroes once; beside it live the few globals the dialogs' painting shares (text_buffer and
+// friends).
 // Text fields are zero-terminated and every copy into them goes through text_copy (cut, never
 // overflow).
 #pragma once
@@ -28,6 +29,8 @@ struct installer_state {
 
     // Run control
     int32_t step_counter;     // 0: preparation next; n >= 1: install step n-1 next
+    int32_t run_active;       // 0/1: an install run is under way; its handlers run nested in
+                              // Next's, and a second Next (Enter) must not start another
     int32_t cancel_requested; // 0/1: the user confirmed the abort question
     int32_t extract_mode;     // 0/1: command line began with /X
     int32_t unattended;       // 0/1: command line began with /S: no window, nothing asked

@@ -214,7 +214,9 @@ TEST_P(hostile_archive, IsRefusedOrReportedAndWritesNothingOutside) {
     EXPECT_EQ(damaged ? messages[0].text : "", damaged ? EXTRACT_TEXT_DAMAGED : "");
     for (int i = 0; i < listed; i++) platform_list_select(nullptr, IDC_MEMBER_LIST, i, 1);
     messages.clear();
-    EXPECT_EQ(extract_unpack(nullptr, "C:\\Out"), !refused || row.logs_only);
+    extract_session session;
+    extract_session_start(&session);
+    EXPECT_EQ(extract_unpack(nullptr, &session, "C:\\Out"), !refused || row.logs_only);
     const std::string failures = messages.empty() ? "" : messages[0].text;
     for (const std::string &name : row.refused)
         EXPECT_EQ(count_of(failures, "\n" + name + ": "), row.logs_only ? 0u : 1u) << name;

@@ -10,7 +10,7 @@ int wizard_run_dialog(void) {
     return platform_ui.run_dialog ? platform_ui.run_dialog(IDD_WIZARD, platform_ui.context) : 0;
 }
 
-int extract_run_dialog(void) {
+int extract_run_dialog(extract_session *) {
     return platform_ui.run_dialog ? platform_ui.run_dialog(IDD_EXTRACT, platform_ui.context) : 0;
 }
 

@@ -55,7 +55,7 @@ int wizard_run_dialog(void) {
                                 wizard_procedure, 0);
 }
 
-int extract_run_dialog(void) {
+int extract_run_dialog(extract_session *session) {
     return (int)DialogBoxParamA((HINSTANCE)module_instance, MAKEINTRESOURCEA(IDD_EXTRACT), nullptr,
-                                extract_procedure, 0);
+                                extract_procedure, (LPARAM)session);
 }
