@@ -213,8 +213,10 @@ int copy_member(install_job *job, const member_row *member, const char *destinat
     if (!sink.file)
         return copy_failed("CopyFile(1)", platform_last_error(), "Attempted to create file '%s'",
                            destination);
-    lza_stream *archive = lza_stream_open(state->archive_path);
-    if (!archive) {
+    // One stream serves every member of the step; a member that could not be read leaves the
+    // next one a stream opened afresh, as the first found it.
+    if (!job->archive) job->archive = lza_stream_open(state->archive_path);
+    if (!job->archive) {
         uint32_t error = platform_last_error();
         platform_close(sink.file);
         platform_delete_file(part);
@@ -224,9 +226,12 @@ int copy_member(install_job *job, const member_row *member, const char *destinat
     // A decode that fails on a failed platform call could not read the archive: that call's
     // error is the one to log, not the code of damaged data.
     platform_set_last_error(PLATFORM_OK);
-    decode_outcome outcome = decode_member(job, archive, member, &sink);
+    decode_outcome outcome = decode_member(job, job->archive, member, &sink);
     uint32_t error = platform_last_error();
-    lza_stream_close(archive);
+    if (outcome == DECODE_UNREADABLE) {
+        lza_stream_close(job->archive);
+        job->archive = nullptr;
+    }
     platform_close(sink.file);
 
     if (outcome == DECODED &&
@@ -298,5 +303,7 @@ int copy_files_step(install_job *job) {
         }
     }
     install_status(job, "");
+    lza_stream_close(job->archive);
+    job->archive = nullptr;
     return result;
 }

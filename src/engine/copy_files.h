@@ -15,7 +15,8 @@ enum : size_t {
 };
 
 // The step. 1 when the block was worked through, 0 when a vital entry failed, -1 when the user
-// cancelled. Non-vital entries that fail are reported once each in a message box.
+// cancelled. Non-vital entries that fail are reported once each in a message box. The archive
+// is opened once for the step's members (job->archive) and closed at its end.
 int copy_files_step(install_job *job);
 // Unpacks member to the file destination under the overwrite mode (an overwrite_ keyword id,
 // anything else asks). The file appears only when complete: a failed or cancelled copy leaves

@@ -107,8 +107,7 @@ int decode_member(platform_window *window, extract_session *session, lza_stream 
         if (n == 0) break;
         gathered += n;
         done += (uint32_t)n;
-        if (gathered + EXTRACT_BLOCK > sizeof session->buffer)
-            ok = flush(file, buffer, &gathered);
+        if (gathered + EXTRACT_BLOCK > sizeof session->buffer) ok = flush(file, buffer, &gathered);
         if (size >= EXTRACT_PROGRESS_SIZE) {
             int percent = (int)((uint64_t)done * 100 / size);
             if (percent != shown) {
@@ -129,8 +128,8 @@ int decode_member(platform_window *window, extract_session *session, lza_stream 
 // failures (under listed, the name its entry shows, when the record cannot be read again) and
 // leaves whatever was at its target untouched. unpacked holds the paths of the members before.
 void unpack_member(platform_window *window, extract_session *session, lza_stream *stream,
-                   int64_t offset, const char *listed, const char *folder,
-                   failure_list *failures, lza_name_set *unpacked) {
+                   int64_t offset, const char *listed, const char *folder, failure_list *failures,
+                   lza_name_set *unpacked) {
     // The record as it was listed; anything else there (damage included) is not it.
     lza_record record;
     if (lza_record_read(stream, offset, lza_stream_size(stream), &record, nullptr) != 1)
@@ -159,8 +158,7 @@ void unpack_member(platform_window *window, extract_session *session, lza_stream
             return add_failure(failures, name, "map kan niet worden aangemaakt");
     }
 
-    if (!make_part_path(target, part, &session->part_counter))
-        text_copy(part, sizeof part, target);
+    if (!make_part_path(target, part, &session->part_counter)) text_copy(part, sizeof part, target);
     platform_file *file = platform_create_write(part);
     if (!file) return add_failure(failures, name, "kan niet worden geschreven");
     int ok = decode_member(window, session, stream, offset, &record.header,
@@ -267,8 +265,7 @@ int extract_unpack(platform_window *window, extract_session *session, const char
         platform_list_text(window, IDC_MEMBER_LIST, i, listed, sizeof listed);
         listed[strcspn(listed, "\t")] = 0; // the name, without its date and size
         if (stream)
-            unpack_member(window, session, stream, offset, listed, folder, &failures,
-                          &unpacked);
+            unpack_member(window, session, stream, offset, listed, folder, &failures, &unpacked);
         else
             add_failure(&failures, listed, "archief kan niet worden geopend");
     }

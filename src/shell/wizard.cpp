@@ -348,8 +348,7 @@ void wizard_back(platform_window *window, installer_state *state) {
 void wizard_browse(platform_window *window, installer_state *state) {
     platform_get_item_text(window, IDC_FOLDER_EDIT, state->dest_path, sizeof state->dest_path);
     char chosen[PATH_CAPACITY];
-    if (browse_for_dest(platform_item_window(window, IDC_PAGE_FRAME), state, chosen,
-                        sizeof chosen))
+    if (browse_for_dest(platform_item_window(window, IDC_PAGE_FRAME), state, chosen, sizeof chosen))
         platform_set_item_text(window, IDC_FOLDER_EDIT, chosen);
 }
 
