@@ -207,9 +207,12 @@ int copy_member(install_job *job, const member_row *member, const char *destinat
     append_uninstall_record(LOG_KIND_FILE, destination);
 
     char part[PATH_CAPACITY];
-    if (!make_part_path(destination, part, &job->part_counter))
+    platform_file *file = create_part_file(destination, part, &job->part_counter);
+    if (!file && !part[0]) {
         text_copy(part, sizeof part, destination);
-    copy_sink sink = {platform_create_write(part), job->copy_buffer, 0, 0};
+        file = platform_create_write(part);
+    }
+    copy_sink sink = {file, job->copy_buffer, 0, 0};
     if (!sink.file)
         return copy_failed("CopyFile(1)", platform_last_error(), "Attempted to create file '%s'",
                            destination);

@@ -76,6 +76,9 @@ struct platform_file; // an open file; opaque
 platform_file *platform_open_read(const char *path);
 // Creates or truncates a file for writing. Null on failure, error set.
 platform_file *platform_create_write(const char *path);
+// Creates a file for writing where nothing of that name exists; what exists is left alone.
+// Null on failure, error set (PLATFORM_ERROR_FILE_EXISTS when the name is taken).
+platform_file *platform_create_new(const char *path);
 // Opens a file for reading and writing, creating it when missing; positioned at its start.
 platform_file *platform_open_update(const char *path);
 

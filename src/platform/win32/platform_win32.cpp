@@ -67,6 +67,11 @@ platform_file *platform_create_write(const char *path) {
                             nullptr));
 }
 
+platform_file *platform_create_new(const char *path) {
+    return wrap(
+        CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
 platform_file *platform_open_update(const char *path) {
     return wrap(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr));
