@@ -235,12 +235,14 @@ int copy_member(install_job *job, const member_row *member, const char *destinat
         lza_stream_close(job->archive);
         job->archive = nullptr;
     }
-    platform_close(sink.file);
-
-    if (outcome == DECODED &&
-        (!strcmp(part, destination) || platform_move_replace(part, destination)))
-        return 1;
-    if (outcome == DECODED) error = platform_last_error();
+    const int in_place = !strcmp(part, destination);
+    if (outcome == DECODED && !in_place) {
+        if (platform_close_and_move(sink.file, part, destination)) return 1;
+        error = platform_last_error();
+    } else {
+        platform_close(sink.file);
+        if (outcome == DECODED) return 1;
+    }
     platform_delete_file(part);
     switch (outcome) {
     case DECODE_CANCELLED:

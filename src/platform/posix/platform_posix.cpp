@@ -328,6 +328,11 @@ int platform_delete_file(const char *path) {
     return 0;
 }
 
+int platform_close_and_move(platform_file *file, const char *source, const char *target) {
+    platform_close(file); // a POSIX rename needs no handle: the same move by name
+    return platform_move_replace(source, target);
+}
+
 int platform_move_replace(const char *source, const char *target) {
     if (faulted(PLATFORM_CALL_MOVE)) return 0;
     resolved from(source, 0), to(target, 0);
