@@ -33,7 +33,7 @@ with open(os.path.join(root, 'big.dat'), 'wb') as f:
         f.write(chunk[i % 7:] + chunk[:i % 7])
 with open(os.path.join(root, 'setup.txt'), 'w') as f:
     f.write('default_dest_dir="Bench"\n'
-            'steps\n{\nstartinstall\n}\n'
+            'steps\n{\nfoldersettings\nstartinstall\nfinished\n}\n'
             'install_steps\n{\ncheckdiskspace="Ruimte","Te weinig",break\n'
             'createfolders="Mappen"\ncopyfiles="Bestanden","Fout",break\n}\n'
             'dir01="[dest]\\files"\n'

@@ -20,6 +20,8 @@ void append_records(benchmark::State &state) {
         return;
     }
     const int records = (int)state.range(0);
+    install_log log = {};
+    install_log_bind(&log);
     for (auto _ : state) {
         install_log_reset();
         text_copy(g_state.dest_path, sizeof g_state.dest_path, folder);
@@ -31,7 +33,8 @@ void append_records(benchmark::State &state) {
         }
     }
     state.SetItemsProcessed(state.iterations() * records);
-    install_log_reset();
+    install_log_close(&log);
+    install_log_bind(nullptr);
     std::filesystem::remove_all(folder);
 }
 

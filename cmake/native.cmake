@@ -14,6 +14,8 @@ target_sources(kv_platform_posix PRIVATE src/platform/posix/platform_remove_posi
   src/platform/posix/platform_confine_posix.cpp)
 target_include_directories(kv_platform_posix PUBLIC src resources)
 target_link_libraries(kv_core PUBLIC kv_platform_posix)
+# The stub's own dialogs, answered natively from the POSIX backend's hooks.
+target_sources(kv_core PRIVATE src/shell/posix/dialogs_posix.cpp)
 
 # The fuzz build (preset "fuzz": clang, the core instrumented for libFuzzer) makes only the
 # fuzz targets: the tests, the packer and the benchmarks are built by the other presets.

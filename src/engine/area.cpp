@@ -110,7 +110,7 @@ int area_target_of(const char *area, const char *target, area_target *out) {
     return text_append(out->path, sizeof out->path, name) == strlen(name);
 }
 
-platform_file *area_open_part(const area_target *target, char *part) {
+platform_file *area_open_part(const area_target *target, char *part, unsigned *counter) {
     int kind = platform_confined_kind(target->root, target->path);
     if (kind == PLATFORM_NODE_FAILED) return nullptr;
     if (kind != PLATFORM_NODE_FILE && kind != PLATFORM_NODE_MISSING &&
@@ -121,7 +121,7 @@ platform_file *area_open_part(const area_target *target, char *part) {
     // A name that make_part_path found free may still be taken by something it cannot see
     // (a dangling link reads as missing): the next name is tried.
     for (int attempt = 0; attempt < PART_ATTEMPTS; attempt++) {
-        if (!make_part_path(target->path, part)) {
+        if (!make_part_path(target->path, part, counter)) {
             text_copy(part, PATH_CAPACITY, target->path);
             return platform_confined_open(target->root, part, PLATFORM_CONFINED_TRUNCATE);
         }

@@ -38,14 +38,10 @@ int file_exists(const char *path) {
 
 // Whether to write over the existing destination: asks unless the mode or an answer for all
 // files decides. 1 to write, 0 to keep it.
-int may_overwrite(platform_window *window, installer_state *state, const char *destination,
-                  uint32_t mode) {
+int may_overwrite(install_job *job, const char *destination, uint32_t mode) {
+    installer_state *state = job->state;
     if (mode == KW_OVERWRITE_NEVER || state->no_to_all) return 0;
     if (state->yes_to_all) return 1;
-    if (state->unattended) { // nobody to ask: the answer for all files that /O gives or not
-        (state->overwrite_all ? state->yes_to_all : state->no_to_all) = 1;
-        return state->overwrite_all;
-    }
     char message[COPY_MESSAGE_CAPACITY + PATH_CAPACITY];
     script_text(state, KW_TEXT_FILEEXISTS, message, sizeof message);
     text_append(message, sizeof message, "\n\n'");
@@ -60,7 +56,7 @@ int may_overwrite(platform_window *window, installer_state *state, const char *d
         get_value(state, KW_TEXT_NO, no, sizeof no) ? no : nullptr,
         get_value(state, KW_TEXT_NOTOALL, no_all, sizeof no_all) ? no_all : nullptr,
     };
-    int answer = platform_ask_overwrite(window, &question);
+    int answer = install_ask_overwrite(job, &question);
     if (answer == PLATFORM_OVERWRITE_YES_TO_ALL) state->yes_to_all = 1;
     if (answer == PLATFORM_OVERWRITE_NO_TO_ALL) state->no_to_all = 1;
     return answer == PLATFORM_OVERWRITE_YES || answer == PLATFORM_OVERWRITE_YES_TO_ALL;
@@ -103,8 +99,9 @@ int sink_put(copy_sink *sink, const unsigned char *data, size_t size) {
 enum decode_outcome { DECODED, DECODE_CANCELLED, DECODE_WRITE_FAILED, DECODE_UNREADABLE };
 
 // Decodes member from archive into sink block by block, pumping messages and moving the bar.
-decode_outcome decode_member(platform_window *window, installer_state *state, lza_stream *archive,
-                             const member_row *member, copy_sink *sink) {
+decode_outcome decode_member(install_job *job, lza_stream *archive, const member_row *member,
+                             copy_sink *sink) {
+    installer_state *state = job->state;
     if (member->unpacked_size == 0) return DECODED; // an empty member: an empty file
     if (!record_sound(archive, member)) return DECODE_UNREADABLE;
     lza_reader *reader = lza_open(archive, member->record_offset);
@@ -114,8 +111,7 @@ decode_outcome decode_member(platform_window *window, installer_state *state, lz
     for (;;) {
         size_t got = lza_read(block, 1, sizeof block, reader);
         if (got == 0) break;
-        drain_messages(window);
-        if (state->cancel_requested) {
+        if (install_keep_alive(job)) {
             outcome = DECODE_CANCELLED;
             break;
         }
@@ -124,9 +120,7 @@ decode_outcome decode_member(platform_window *window, installer_state *state, lz
             break;
         }
         state->bytes_copied += (int64_t)got;
-        platform_set_progress_pos(
-            window, IDC_PROGRESS_BAR,
-            (int)engine_mul_div(state->bytes_copied, 100, state->bytes_total));
+        install_bar(job, (int)engine_mul_div(state->bytes_copied, 100, state->bytes_total));
     }
     lza_close(reader);
     if (outcome == DECODED && archive->error) outcome = DECODE_UNREADABLE;
@@ -174,7 +168,8 @@ int create_failed(const char *destination, uint32_t error) {
     return copy_failed("CopyFile(1)", error, "Attempted to create file '%s'", destination);
 }
 
-void show_entry_failure(installer_state *state, const char *label) {
+void show_entry_failure(install_job *job, const char *label) {
+    installer_state *state = job->state;
     char format[COPY_MESSAGE_CAPACITY], second[COPY_MESSAGE_CAPACITY];
     char message[COPY_MESSAGE_CAPACITY], caption[SCRIPT_EXPAND_CAPACITY];
     script_text(state, KW_TEXT_ERROR2, format, sizeof format);
@@ -183,7 +178,7 @@ void show_entry_failure(installer_state *state, const char *label) {
     text_append(format, sizeof format, second);
     format_entry_message(format, label, message, sizeof message);
     script_text(state, KW_TEXT_INSERROR, caption, sizeof caption);
-    run_message(state, message, caption, PLATFORM_MB_OK | PLATFORM_MB_ICONINFORMATION);
+    run_message(job, message, caption, PLATFORM_MB_OK | PLATFORM_MB_ICONINFORMATION);
 }
 
 } // namespace
@@ -207,22 +202,29 @@ void format_entry_message(const char *format, const char *label, char *out, size
     }
 }
 
-int copy_member(platform_window *window, installer_state *state, const member_row *member,
-                const char *destination, uint32_t mode) {
+int copy_member(install_job *job, const member_row *member, const char *destination,
+                uint32_t mode) {
+    installer_state *state = job->state;
     if (mode != KW_OVERWRITE_ALWAYS && file_exists(destination) &&
-        !may_overwrite(window, state, destination, mode))
+        !may_overwrite(job, destination, mode))
         return 1;
+    if (!job->copy_buffer)
+        job->copy_buffer = static_cast<unsigned char *>(platform_alloc(COPY_WRITE_BUFFER, 1));
+    if (!job->copy_buffer)
+        return copy_failed("CopyFile(1)", platform_last_error(), "Attempted to create file '%s'",
+                           destination);
     append_uninstall_record(LOG_KIND_FILE, destination);
 
     // Written below the destination only where no link leads elsewhere.
     area_target area;
     char part[PATH_CAPACITY];
     area_target_of(state->dest_path, destination, &area);
-    static unsigned char buffer[COPY_WRITE_BUFFER];
-    copy_sink sink = {area_open_part(&area, part), buffer, 0, 0};
+    copy_sink sink = {area_open_part(&area, part, &job->part_counter), job->copy_buffer, 0, 0};
     if (!sink.file) return create_failed(destination, platform_last_error());
-    lza_stream *archive = lza_stream_open(state->archive_path);
-    if (!archive) {
+    // One stream serves every member of the step; a member that could not be read leaves the
+    // next one a stream opened afresh, as the first found it.
+    if (!job->archive) job->archive = lza_stream_open(state->archive_path);
+    if (!job->archive) {
         uint32_t error = platform_last_error();
         platform_close(sink.file);
         area_discard_part(&area, part);
@@ -232,9 +234,12 @@ int copy_member(platform_window *window, installer_state *state, const member_ro
     // A decode that fails on a failed platform call could not read the archive: that call's
     // error is the one to log, not the code of damaged data.
     platform_set_last_error(PLATFORM_OK);
-    decode_outcome outcome = decode_member(window, state, archive, member, &sink);
+    decode_outcome outcome = decode_member(job, job->archive, member, &sink);
     uint32_t error = platform_last_error();
-    lza_stream_close(archive);
+    if (outcome == DECODE_UNREADABLE) {
+        lza_stream_close(job->archive);
+        job->archive = nullptr;
+    }
     platform_close(sink.file);
 
     if (outcome == DECODED && area_commit_part(&area, part)) return 1;
@@ -256,11 +261,11 @@ int copy_member(platform_window *window, installer_state *state, const member_ro
     }
 }
 
-int copy_files_step(platform_window *window, installer_state *state) {
-    platform_set_progress_range(window, IDC_PROGRESS_BAR, 100);
-    platform_set_progress_pos(window, IDC_PROGRESS_BAR, 0);
-    drain_messages(window);
-    if (state->cancel_requested) return STEP_CANCELLED;
+int copy_files_step(install_job *job) {
+    installer_state *state = job->state;
+    install_bar_range(job, 100);
+    install_bar(job, 0);
+    if (install_keep_alive(job)) return STEP_CANCELLED;
     state->bytes_copied = 0;
     int result = STEP_DONE;
     member_row *rows = member_rows(state);
@@ -271,13 +276,12 @@ int copy_files_step(platform_window *window, installer_state *state) {
         char label[SCRIPT_EXPAND_CAPACITY], word[SCRIPT_EXPAND_CAPACITY];
         take_field(line, 0, label, sizeof label);
         unquote(label);
-        platform_set_item_text(window, IDC_STATUS_LINE, label);
+        install_status(job, label);
         take_field(line, 3, word, sizeof word);
         uint32_t mode = lookup_keyword(word);
         take_field(line, 4, word, sizeof word);
         int vital = lookup_keyword(word) != KW_NONE;
-        drain_messages(window);
-        if (state->cancel_requested) {
+        if (install_keep_alive(job)) {
             result = STEP_CANCELLED;
             break;
         }
@@ -288,7 +292,7 @@ int copy_files_step(platform_window *window, installer_state *state) {
             char pattern[SCRIPT_EXPAND_CAPACITY], target[PATH_CAPACITY];
             if (!copy_entry_pattern(state, line, 2, pattern, sizeof pattern)) continue;
             int ok = copy_target(&rows[i], pattern, target, sizeof target) &&
-                     copy_member(window, state, &rows[i], target, mode);
+                     copy_member(job, &rows[i], target, mode);
             if (state->cancel_requested) {
                 result = STEP_CANCELLED;
                 break;
@@ -300,10 +304,12 @@ int copy_files_step(platform_window *window, installer_state *state) {
             }
             if (!warned) {
                 warned = 1;
-                show_entry_failure(state, label);
+                show_entry_failure(job, label);
             }
         }
     }
-    platform_set_item_text(window, IDC_STATUS_LINE, "");
+    install_status(job, "");
+    lza_stream_close(job->archive);
+    job->archive = nullptr;
     return result;
 }

@@ -14,10 +14,10 @@
 
 namespace {
 
-void set_total_label(platform_window *window, int64_t bytes) {
+void set_total_label(install_job *job, int64_t bytes) {
     char label[32];
     snprintf(label, sizeof label, "%" PRId64 " KB", bytes / 1024);
-    platform_set_item_text(window, IDC_STATUS_LINE, label);
+    install_status(job, label);
 }
 
 } // namespace
@@ -31,9 +31,10 @@ int64_t free_space_on_dest(installer_state *state) {
     return free_bytes > (uint64_t)INT64_MAX ? INT64_MAX : (int64_t)free_bytes;
 }
 
-int check_disk_space(platform_window *window, installer_state *state) {
-    platform_set_item_text(window, IDC_STATUS_LINE, "0 KB");
-    int scanned = scan_members(window, state);
+int check_disk_space(install_job *job) {
+    installer_state *state = job->state;
+    install_status(job, "0 KB");
+    int scanned = scan_members(job);
     if (scanned != 1) return scanned;
 
     member_row *rows = member_rows(state);
@@ -49,9 +50,8 @@ int check_disk_space(platform_window *window, installer_state *state) {
     for (int32_t i = 0; i < state->member_count; i++) {
         if (rows[i].match_count <= 0) continue;
         state->bytes_total += (int64_t)rows[i].unpacked_size * rows[i].match_count;
-        set_total_label(window, state->bytes_total);
+        set_total_label(job, state->bytes_total);
     }
     if (free_space_on_dest(state) <= state->bytes_total) return 0;
-    drain_messages(window);
-    return state->cancel_requested ? -1 : 1;
+    return install_keep_alive(job) ? -1 : 1;
 }

@@ -3,6 +3,7 @@
 
 #include "engine/area.h"
 #include "engine/install_log.h"
+#include "engine/step.h"
 #include "platform/platform.h"
 #include "platform/platform_confine.h"
 #include "script/script.h"
@@ -158,35 +159,63 @@ int make_path_below(char *path, size_t cap, const char *root) {
     return there ? MAKE_PATH_EXISTED : log_make_failure(PLATFORM_ERROR_ALREADY_EXISTS, path);
 }
 
-int make_part_path(const char *destination, char *part) {
-    static unsigned counter;
+namespace {
+
+// The next temporary name beside destination into part (PATH_CAPACITY bytes): "~" and as many
+// hex digits of ++*counter as fit within destination's own name (at most PART_NAME_DIGITS),
+// never that name itself. 1, or 0 when the name is one character.
+int next_part_name(const char *destination, char *part, unsigned *counter) {
     const char *slash = strrchr(destination, '\\');
     const char *name = slash ? slash + 1 : destination;
     size_t length = strlen(name);
     int digits = length > (size_t)PART_NAME_DIGITS ? (int)PART_NAME_DIGITS : (int)length - 1;
     if (digits < 1) return 0;
     unsigned limit = digits >= 4 ? 0xffffu : (1u << (4 * digits)) - 1;
+    char leaf[PART_NAME_DIGITS + 2];
+    do {
+        snprintf(leaf, sizeof leaf, "~%0*x", digits, ++*counter & limit);
+    } while (keyword_equal(leaf, name));
+    text_copy(part, PATH_CAPACITY, destination);
+    part[name - destination] = 0;
+    text_append(part, PATH_CAPACITY, leaf);
+    return 1;
+}
+
+} // namespace
+
+int make_part_path(const char *destination, char *part, unsigned *counter) {
     for (int attempt = 0; attempt < (int)PART_NAME_TRIES; attempt++) {
-        char leaf[PART_NAME_DIGITS + 2];
-        snprintf(leaf, sizeof leaf, "~%0*x", digits, ++counter & limit);
-        text_copy(part, PATH_CAPACITY, destination);
-        part[name - destination] = 0;
-        text_append(part, PATH_CAPACITY, leaf);
-        if (!keyword_equal(leaf, name) && !platform_path_exists(part)) return 1;
+        if (!next_part_name(destination, part, counter)) return 0;
+        if (!platform_path_exists(part)) return 1;
     }
     return 0;
 }
 
-int create_listed_folder(platform_window *, installer_state *state, char *path, size_t cap) {
-    return make_path_below(path, cap, state->dest_path);
+platform_file *create_part_file(const char *destination, char *part, unsigned *counter) {
+    // Made with the name in one call, which fails for a name already taken: under Wine every
+    // look-up of a name that is not there reads the whole folder.
+    for (int attempt = 0; attempt < (int)PART_NAME_TRIES; attempt++) {
+        if (!next_part_name(destination, part, counter)) break;
+        platform_file *file = platform_create_new(part);
+        if (file) return file;
+        uint32_t error = platform_last_error();
+        if (error != PLATFORM_ERROR_FILE_EXISTS && error != PLATFORM_ERROR_ALREADY_EXISTS)
+            return nullptr;
+    }
+    part[0] = 0;
+    return nullptr;
 }
 
-int create_script_folders(platform_window *window, installer_state *state) {
+int create_listed_folder(install_job *job, char *path, size_t cap) {
+    return make_path_below(path, cap, job->state->dest_path);
+}
+
+int create_script_folders(install_job *job) {
     int result = 1;
     for (uint32_t id = KW_PH_DIR01; id <= KW_PH_DIR09; id++) {
         char folder[PATH_CAPACITY];
-        if (!expand_folder_key(state, id, folder, sizeof folder)) continue;
-        int made = create_listed_folder(window, state, folder, sizeof folder);
+        if (!expand_folder_key(job->state, id, folder, sizeof folder)) continue;
+        int made = create_listed_folder(job, folder, sizeof folder);
         if (made == MAKE_PATH_FAILED) result = 0;
         if (made == MAKE_PATH_MADE) append_uninstall_record(LOG_KIND_FOLDER, folder);
     }

@@ -5,8 +5,8 @@
 
 #include <cstddef>
 
-struct installer_state;
-struct platform_window;
+struct install_job;
+struct platform_file;
 
 // Results of make_path.
 enum make_path_result : int {
@@ -32,11 +32,18 @@ int make_path_below(char *path, size_t cap, const char *root);
 // The temporary file a file is filled under before it replaces destination: a free name of "~"
 // and hex digits in the same folder (so the move is a rename), never longer than destination's
 // own name, so that every destination that could be created directly can be filled this way
-// too. 1 with the path in part (PATH_CAPACITY bytes); 0 when destination's name is one
-// character or no free name was found, and the file must be written to destination directly.
-int make_part_path(const char *destination, char *part);
+// too. *counter (the caller's, kept between calls) numbers the names tried. 1 with the path in
+// part (PATH_CAPACITY bytes); 0 when destination's name is one character or no free name was
+// found, and the file must be written to destination directly.
+int make_part_path(const char *destination, char *part, unsigned *counter);
+// make_part_path's temporary file, created (for writing, nothing of that name may exist) rather
+// than looked for and then created. The open file with its path in part; null with part ""
+// when destination's name is one character or every name tried was taken (the file must be
+// written to destination directly); null with part set and the error set when the folder
+// refused the file.
+platform_file *create_part_file(const char *destination, char *part, unsigned *counter);
 // make_path_below the destination on path (capacity cap), normalised in place; its result.
-int create_listed_folder(platform_window *window, installer_state *state, char *path, size_t cap);
+int create_listed_folder(install_job *job, char *path, size_t cap);
 // The folder step: creates each defined dir01..dir09 folder in order and records every newly
 // made one as a "[FOLDER]" record. 1 when none failed, else 0 (the others are still made).
-int create_script_folders(platform_window *window, installer_state *state);
+int create_script_folders(install_job *job);

@@ -10,6 +10,12 @@
 //      so the scan, which skips the line after a matching kind, cannot fall out of step.
 // When any of them fails the append scans the file line by line as the uninstaller reads it.
 //
+// Both files stay open for appending while the run goes on (reopened only around a scan, or
+// after an open failed), opened so that every write lands at the file's end and readers may
+// look meanwhile. Nothing is held back: a record is written to the file, one write, before the
+// append returns and so before the file it names is created; a run cut off at any point leaves
+// a log that names everything it made.
+//
 // Every byte written to Uninstal.log also goes into a running SHA-256, which the install keeps
 // in the product's uninstall entry once the run has ended: a log changed afterwards, or by
 // anyone else during the run, no longer matches it.
@@ -26,39 +32,23 @@
 #include <cstdlib>
 #include <cstring>
 
-char log_folder[PATH_CAPACITY];
-
 namespace {
 
 const char UNINSTALL_NAME[] = "Uninstal.log";
 const char ERROR_NAME[] = "InsErr.log";
 
-// The index of Uninstal.log's lines: an open-addressing set of keys "R<kind>\n<text>" for the
+// The log every operation works on: the running install's, bound for the length of the run.
+install_log *bound;
+
+// The index of Uninstal.log's lines (install_log_index) holds keys "R<kind>\n<text>" for the
 // records and "T<line>" for every line at a text position.
-struct log_index {
-    char path[LOG_PATH_CAPACITY]; // the file it describes; "" when it describes none
-    int64_t size;                 // the file's size after our last write
-    int usable;                   // 0: a rule above is broken, appends scan the file
-    char **slots;                 // keys, null for a free slot
-    size_t capacity;              // slots: a power of two, or 0
-    size_t used;                  // keys held
-};
 
-log_index uninstall_index;
-
-// What this run wrote to Uninstal.log, hashed as it went out.
-struct log_digest {
-    lza_sha256 sha;
-    int known; // 1: the log was created by this run and every write said what it wrote
-};
-
-log_digest uninstall_written;
-
-// Writes size bytes of data to Uninstal.log and hashes what went out. 1 when written whole.
-int write_hashed(platform_file *file, const char *data, size_t size) {
-    long n = platform_write(file, data, size);
-    if (n > 0) lza_sha256_add(&uninstall_written.sha, data, (size_t)n);
-    if (n < 0) uninstall_written.known = 0; // how much went out is not known
+// Writes size bytes of data to the log's Uninstal.log and hashes what went out. 1 when written
+// whole.
+int write_hashed(install_log *log, const char *data, size_t size) {
+    long n = platform_write(log->uninstall, data, size);
+    if (n > 0) lza_sha256_add(&log->written, data, (size_t)n);
+    if (n < 0) log->written_known = 0; // how much went out is not known
     return n == (long)size;
 }
 
@@ -68,21 +58,21 @@ uint64_t key_hash(const char *key) {
     return h;
 }
 
-void index_clear(log_index *index) {
+void index_clear(install_log_index *index) {
     for (size_t i = 0; i < index->capacity; i++) platform_free(index->slots[i]);
     platform_free(index->slots);
     memset(index, 0, sizeof *index);
 }
 
 // Slot of key: where it is, or the free slot where it would go.
-size_t index_slot(const log_index *index, const char *key) {
+size_t index_slot(const install_log_index *index, const char *key) {
     size_t mask = index->capacity - 1;
     size_t i = (size_t)key_hash(key) & mask;
     while (index->slots[i] && strcmp(index->slots[i], key) != 0) i = (i + 1) & mask;
     return i;
 }
 
-int index_grow(log_index *index) {
+int index_grow(install_log_index *index) {
     size_t capacity = index->capacity ? index->capacity * 2 : 256;
     char **old = index->slots;
     size_t old_capacity = index->capacity;
@@ -113,7 +103,7 @@ char *make_key(char tag, const char *first, const char *second) {
     return key;
 }
 
-int index_has(const log_index *index, char tag, const char *first, const char *second) {
+int index_has(const install_log_index *index, char tag, const char *first, const char *second) {
     if (index->capacity == 0) return 0;
     char *key = make_key(tag, first, second);
     if (!key) return -1;
@@ -123,7 +113,7 @@ int index_has(const log_index *index, char tag, const char *first, const char *s
 }
 
 // Adds a key; a failure (memory) makes the index unusable rather than wrong.
-void index_add(log_index *index, char tag, const char *first, const char *second) {
+void index_add(install_log_index *index, char tag, const char *first, const char *second) {
     if (!index->usable) return;
     if ((index->used + 1) * 2 > index->capacity && !index_grow(index)) {
         index->usable = 0;
@@ -187,7 +177,7 @@ int read_log_line(line_reader *r, char *line) {
 // 1 when the scan of the file at path finds kind followed by text, 0 when not, -1 when the
 // file does not open.
 int scan_for_record(const char *path, const char *kind, const char *text) {
-    static line_reader reader; // 4 KiB: kept off the stack
+    line_reader reader;
     reader.file = platform_open_read(path);
     if (!reader.file) return -1;
     reader.pos = reader.end = 0;
@@ -202,17 +192,17 @@ int scan_for_record(const char *path, const char *kind, const char *text) {
     return found;
 }
 
-// The path of a log named name in log_folder. 1, or 0 when it does not fit.
-int log_path(const char *name, char *out) {
-    int n = snprintf(out, LOG_PATH_CAPACITY, "%s\\%s", log_folder, name);
+// The path of the log named name in the log's folder. 1, or 0 when it does not fit.
+int log_path(const install_log *log, const char *name, char *out) {
+    int n = snprintf(out, LOG_PATH_CAPACITY, "%s\\%s", log->folder, name);
     return n > 0 && (size_t)n < LOG_PATH_CAPACITY;
 }
 
-// Opens the log at path, in log_folder, as mode says (platform_confined_mode): never through a
-// link that someone planted under the log's name before the install.
-platform_file *open_log(const char *path, int mode) {
+// Opens the log at path, in log's folder, as mode says (platform_confined_mode): never through
+// a link that someone planted under the log's name before the install.
+platform_file *open_log(const install_log *log, const char *path, int mode) {
     area_target at;
-    if (!area_target_of(log_folder, path, &at)) return nullptr;
+    if (!area_target_of(log->folder, path, &at)) return nullptr;
     return platform_confined_open(at.root, at.path, mode);
 }
 
@@ -228,11 +218,11 @@ enum : size_t { LOG_TITLE_CAPACITY = 128 };
 // write, and a log whose header did not go out whole is removed again: a log that does not
 // begin with its header would be misread by the uninstaller, and records appended to it lost.
 // Returns the open file (the caller closes it) or null.
-platform_file *create_log(installer_state *state, const char *name, const char *title,
-                          const char *rest, char *path, char *first) {
-    text_copy(log_folder, sizeof log_folder, state->dest_path);
-    if (!log_path(name, path)) return nullptr;
-    platform_file *file = open_log(path, PLATFORM_CONFINED_TRUNCATE);
+platform_file *create_log(install_log *log, installer_state *state, const char *name,
+                          const char *title, const char *rest, char *path, char *first) {
+    text_copy(log->folder, sizeof log->folder, state->dest_path);
+    if (!log_path(log, name, path)) return nullptr;
+    platform_file *file = open_log(log, path, PLATFORM_CONFINED_TRUNCATE);
     if (!file) return nullptr;
     platform_time t;
     platform_local_time(&t);
@@ -245,16 +235,16 @@ platform_file *create_log(installer_state *state, const char *name, const char *
         uint32_t error = platform_last_error();
         platform_close(file);
         area_target at;
-        if (area_target_of(log_folder, path, &at)) area_discard_part(&at, at.path);
+        if (area_target_of(log->folder, path, &at)) area_discard_part(&at, at.path);
         platform_set_last_error(error);
         return nullptr;
     }
     return file;
 }
 
-// Writes the record kind, CR LF, text, CR LF at the end of the open file (one write when
-// memory allows) and keeps the index in step. 1 when written whole.
-int write_record(platform_file *file, const char *kind, const char *text) {
+// Writes the record kind, CR LF, text, CR LF at the end of the log's open Uninstal.log (one
+// write when memory allows) and keeps the index in step. 1 when written whole.
+int write_record(install_log *log, const char *kind, const char *text) {
     size_t a = strlen(kind), b = strlen(text);
     char *record = static_cast<char *>(platform_alloc(a + b + 4, 1));
     int ok = 0;
@@ -263,14 +253,14 @@ int write_record(platform_file *file, const char *kind, const char *text) {
         memcpy(record + a, "\r\n", 2);
         memcpy(record + a + 2, text, b);
         memcpy(record + a + 2 + b, "\r\n", 2);
-        ok = write_hashed(file, record, a + b + 4);
+        ok = write_hashed(log, record, a + b + 4);
         platform_free(record);
     } else {
-        ok = write_hashed(file, kind, a) && write_hashed(file, "\r\n", 2) &&
-             write_hashed(file, text, b) && write_hashed(file, "\r\n", 2);
+        ok = write_hashed(log, kind, a) && write_hashed(log, "\r\n", 2) &&
+             write_hashed(log, text, b) && write_hashed(log, "\r\n", 2);
     }
-    log_index *index = &uninstall_index;
-    int64_t size = platform_file_size(file);
+    install_log_index *index = &log->index;
+    int64_t size = platform_file_size(log->uninstall);
     if (!ok || size < 0 || !is_plain_line(kind) || !is_plain_line(text)) {
         index->usable = 0;
     } else if (index->usable) {
@@ -283,8 +273,8 @@ int write_record(platform_file *file, const char *kind, const char *text) {
 
 // What the index says of kind / text in the file at path, now of size bytes: 1 present,
 // 0 absent, -1 when it cannot tell (a rule at the top is broken) and the file must be scanned.
-int index_lookup(const char *path, int64_t size, const char *kind, const char *text) {
-    log_index *index = &uninstall_index;
+int index_lookup(install_log_index *index, const char *path, int64_t size, const char *kind,
+                 const char *text) {
     if (!index->usable) return -1;
     if (size != index->size || strcmp(index->path, path) != 0) { // not the file we wrote
         index->usable = 0;
@@ -297,35 +287,61 @@ int index_lookup(const char *path, int64_t size, const char *kind, const char *t
 
 } // namespace
 
+install_log *install_log_bind(install_log *log) {
+    install_log *before = bound;
+    bound = log;
+    return before;
+}
+
+void install_log_close(install_log *log) {
+    if (!log) return;
+    platform_close(log->uninstall);
+    platform_close(log->errors);
+    index_clear(&log->index);
+    memset(log, 0, sizeof *log);
+}
+
+void install_log_reset(void) {
+    install_log_close(bound);
+}
+
 int create_uninstall_log(installer_state *state) {
+    install_log *log = bound;
+    if (!log) return 0;
     char path[LOG_PATH_CAPACITY], first[LOG_TITLE_CAPACITY], rest[LOG_PATH_CAPACITY + 32];
-    index_clear(&uninstall_index);
-    uninstall_written.known = 0;
+    platform_close(log->uninstall);
+    log->uninstall = nullptr;
+    index_clear(&log->index);
+    log->written_known = 0;
     snprintf(rest, sizeof rest, "[DEFFOLDER]\r\n%s\r\n", state->dest_path);
-    platform_file *file = create_log(state, UNINSTALL_NAME, "UninstallLog", rest, path, first);
+    platform_file *file = create_log(log, state, UNINSTALL_NAME, "UninstallLog", rest, path, first);
     if (!file) return 0;
-    lza_sha256_start(&uninstall_written.sha); // the header went out whole, in one write
-    lza_sha256_add(&uninstall_written.sha, first, strlen(first));
-    lza_sha256_add(&uninstall_written.sha, "\r\n", 2);
-    lza_sha256_add(&uninstall_written.sha, rest, strlen(rest));
-    uninstall_written.known = 1;
+    lza_sha256_start(&log->written); // the header went out whole, in one write
+    lza_sha256_add(&log->written, first, strlen(first));
+    lza_sha256_add(&log->written, "\r\n", 2);
+    lza_sha256_add(&log->written, rest, strlen(rest));
+    log->written_known = 1;
     int64_t size = platform_file_size(file);
     platform_close(file);
 
     // Every header line stands at a text position for the scan.
-    log_index *index = &uninstall_index;
+    install_log_index *index = &log->index;
     text_copy(index->path, sizeof index->path, path);
     index->size = size;
-    index->usable = size >= 0 && is_plain_line(log_folder);
+    index->usable = size >= 0 && is_plain_line(log->folder);
     index_add(index, 'T', first, nullptr);
     index_add(index, 'T', "[DEFFOLDER]", nullptr);
-    index_add(index, 'T', log_folder, nullptr);
+    index_add(index, 'T', log->folder, nullptr);
     return 1;
 }
 
 int create_error_log(installer_state *state) {
+    install_log *log = bound;
+    if (!log) return 0;
     char path[LOG_PATH_CAPACITY], first[LOG_TITLE_CAPACITY];
-    platform_file *file = create_log(state, ERROR_NAME, "ErrorLog", "", path, first);
+    platform_close(log->errors);
+    log->errors = nullptr;
+    platform_file *file = create_log(log, state, ERROR_NAME, "ErrorLog", "", path, first);
     if (!file) return 0;
     // Recorded while the line is already out: the record reaches Uninstal.log either way.
     append_uninstall_record(LOG_KIND_FILE, path);
@@ -334,34 +350,34 @@ int create_error_log(installer_state *state) {
 }
 
 int append_uninstall_record(const char *kind, const char *text) {
-    if (!log_folder[0]) return 1;
+    install_log *log = bound;
+    if (!log || !log->folder[0]) return 1;
     if (!kind || !text) return 0;
     char path[LOG_PATH_CAPACITY];
-    if (!log_path(UNINSTALL_NAME, path)) return 0;
-    platform_file *file = open_log(path, PLATFORM_CONFINED_APPEND);
-    if (!file) return 0;
-    int present = index_lookup(path, platform_file_size(file), kind, text);
+    if (!log_path(log, UNINSTALL_NAME, path)) return 0;
+    if (!log->uninstall) log->uninstall = open_log(log, path, PLATFORM_CONFINED_APPEND);
+    if (!log->uninstall) return 0;
+    int present = index_lookup(&log->index, path, platform_file_size(log->uninstall), kind, text);
     if (present < 0) { // scanned with the file closed, as the uninstaller would read it
-        platform_close(file);
+        platform_close(log->uninstall);
+        log->uninstall = nullptr;
         present = scan_for_record(path, kind, text);
-        file = present == 0 ? open_log(path, PLATFORM_CONFINED_APPEND) : nullptr;
-        if (present < 0 || (present == 0 && !file)) return 0;
+        if (present != 0) return present == 1;
+        log->uninstall = open_log(log, path, PLATFORM_CONFINED_APPEND);
+        if (!log->uninstall) return 0;
     }
-    int ok = present == 1 || write_record(file, kind, text);
-    platform_close(file);
-    return ok;
+    return present == 1 || write_record(log, kind, text);
 }
 
 int append_error_line(const char *text) {
-    if (!log_folder[0]) return 1;
+    install_log *log = bound;
+    if (!log || !log->folder[0]) return 1;
     char path[LOG_PATH_CAPACITY];
-    if (!log_path(ERROR_NAME, path)) return 0;
-    platform_file *file = open_log(path, PLATFORM_CONFINED_APPEND);
-    if (!file) return 0;
-    int ok =
-        write_all(file, text ? text : "", text ? strlen(text) : 0) && write_all(file, "\r\n", 2);
-    platform_close(file);
-    return ok;
+    if (!log_path(log, ERROR_NAME, path)) return 0;
+    if (!log->errors) log->errors = open_log(log, path, PLATFORM_CONFINED_APPEND);
+    if (!log->errors) return 0;
+    return write_all(log->errors, text ? text : "", text ? strlen(text) : 0) &&
+           write_all(log->errors, "\r\n", 2);
 }
 
 int append_error_format(const char *format, ...) {
@@ -374,9 +390,10 @@ int append_error_format(const char *format, ...) {
 }
 
 int uninstall_log_digest(unsigned char digest[32]) {
-    lza_sha256 copy = uninstall_written.sha; // the run may go on writing after this look
+    if (!bound) return 0;
+    lza_sha256 copy = bound->written; // the run may go on writing after this look
     lza_sha256_finish(&copy, digest);
-    return uninstall_written.known;
+    return bound->written_known;
 }
 
 int is_log_file_name(const char *path) {
@@ -389,10 +406,4 @@ int is_log_file_name(const char *path) {
     for (const char *name : names)
         if (lza_member_key(name, log_key, sizeof log_key) && !strcmp(key, log_key)) return 1;
     return 0;
-}
-
-void install_log_reset(void) {
-    index_clear(&uninstall_index);
-    uninstall_written.known = 0;
-    log_folder[0] = 0;
 }

@@ -19,15 +19,13 @@ namespace {
 // One pass over the records from archive_offset, moving the bar from base to base + 50.
 // With rows, each record's row is filled (at most capacity of them). The records seen before
 // the walk ended (walk says how), or -1 when cancelled.
-int64_t walk_records(platform_window *window, installer_state *state, lza_walk *walk,
-                     int64_t length, int64_t base, member_row *rows, int64_t capacity) {
+int64_t walk_records(install_job *job, lza_walk *walk, int64_t length, int64_t base,
+                     member_row *rows, int64_t capacity) {
     int64_t count = 0;
     for (;;) {
-        int64_t done = walk->next - state->archive_offset + base;
-        platform_set_progress_pos(window, IDC_PROGRESS_BAR,
-                                  (int)engine_mul_div(done, 100, 2 * length));
-        drain_messages(window);
-        if (state->cancel_requested) return -1;
+        int64_t done = walk->next - job->state->archive_offset + base;
+        install_bar(job, (int)engine_mul_div(done, 100, 2 * length));
+        if (install_keep_alive(job)) return -1;
         lza_record record;
         if (lza_walk_next(walk, &record) != 1) break;
         if (rows && count < capacity) {
@@ -94,17 +92,18 @@ void release_member_table(installer_state *state) {
     state->member_count = 0;
 }
 
-int scan_members(platform_window *window, installer_state *state) {
+int scan_members(install_job *job) {
+    installer_state *state = job->state;
     lza_stream *stream = lza_stream_open(state->archive_path);
     if (!stream) return scan_failed(nullptr, "Couldn't find packfile '%s'", state->archive_path);
     const int64_t end = lza_stream_size(stream);
     if (end < 0) return scan_failed(stream, "Couldn't read packfile '%s'", state->archive_path);
     int64_t length = end - (int64_t)state->archive_offset;
-    platform_set_progress_range(window, IDC_PROGRESS_BAR, 100);
+    install_bar_range(job, 100);
 
     lza_walk walk;
     lza_walk_start(&walk, stream, state->archive_offset, end);
-    int64_t count = walk_records(window, state, &walk, length, 0, nullptr, 0);
+    int64_t count = walk_records(job, &walk, length, 0, nullptr, 0);
     if (count >= 0 && walk.damage != LZA_DAMAGE_NONE) return scan_damaged(stream, state, &walk);
     if (count <= 0 || count > (int64_t)INT32_MAX - (int64_t)MEMBER_TABLE_SPARE) {
         lza_stream_close(stream);
@@ -118,7 +117,7 @@ int scan_members(platform_window *window, installer_state *state) {
     state->member_table = rows;
     state->member_count = (int32_t)count;
     lza_walk_start(&walk, stream, state->archive_offset, end);
-    int64_t filled = walk_records(window, state, &walk, length, length, rows, count);
+    int64_t filled = walk_records(job, &walk, length, length, rows, count);
     if (filled >= 0 && walk.damage != LZA_DAMAGE_NONE) {
         release_member_table(state);
         return scan_damaged(stream, state, &walk);

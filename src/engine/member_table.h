@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+struct install_job;
 struct installer_state;
-struct platform_window;
 
 enum : size_t {
     MEMBER_NAME_CAPACITY = 260, // a row's name with its NUL; longer names are cut
@@ -28,7 +28,7 @@ struct member_row {
 // refuses, or one that Windows would open as an earlier member's, keeps its refusal in its row.
 // 1 built, 0 when the archive does not open or cannot be read, holds no record, or is damaged
 // before its end (error lines logged), -1 when cancelled.
-int scan_members(platform_window *window, installer_state *state);
+int scan_members(install_job *job);
 // The rows of the member table (member_count of them), or null when there is none.
 member_row *member_rows(installer_state *state);
 // Frees the member table; member_count becomes 0.

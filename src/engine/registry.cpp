@@ -299,15 +299,16 @@ uint32_t registry_release_extension(const char *name, int *kept) {
     return status;
 }
 
-int register_list(platform_window *window, installer_state *state, uint32_t list_key) {
+int register_list(install_job *job, uint32_t list_key) {
+    installer_state *state = job->state;
     char line[SCRIPT_TOKEN_CAPACITY];
     int count = 0;
     while (list_line(state, list_key, count, line, sizeof line) > 0) count++;
-    platform_set_progress_range(window, IDC_PROGRESS_BAR, count);
-    platform_set_progress_pos(window, IDC_PROGRESS_BAR, 0);
+    install_bar_range(job, count);
+    install_bar(job, 0);
     int processed = 0, failed = 0;
     for (int n = 0; list_line(state, list_key, n, line, sizeof line) > 0; n++) {
-        platform_set_progress_pos(window, IDC_PROGRESS_BAR, n);
+        install_bar(job, n);
         char f[ASSOC_FIELDS][SCRIPT_EXPAND_CAPACITY];
         int read = read_fields(state, line, f);
         if (read == 0) break;
@@ -315,8 +316,8 @@ int register_list(platform_window *window, installer_state *state, uint32_t list
         reg_association entry = {
             f[0], f[1], f[2], f[3], script_number(f[4]), f[5], f[6], f[7], state->dest_path};
         if (read < 0 || !register_association(&entry)) failed = 1;
-        platform_set_progress_pos(window, IDC_PROGRESS_BAR, n + 1);
-        drain_messages(window);
+        install_bar(job, n + 1);
+        install_keep_alive(job);
     }
     return processed && !failed;
 }
@@ -325,24 +326,25 @@ namespace {
 
 // The association lists: reg_associate, then reg_associate_01 when its box is ticked; the
 // second is not processed after the first failed.
-int register_lists(platform_window *window, installer_state *state) {
+int register_lists(install_job *job) {
+    installer_state *state = job->state;
     char value[SCRIPT_EXPAND_CAPACITY];
     if (get_value(state, KW_REG_ASSOCIATE, value, sizeof value) &&
-        !register_list(window, state, KW_REG_ASSOCIATE))
+        !register_list(job, KW_REG_ASSOCIATE))
         return STEP_FAILED;
     if ((state->choice_flags & CHOICE_EXTRAREG) &&
         get_value(state, KW_REG_ASSOCIATE_01, value, sizeof value) &&
-        !register_list(window, state, KW_REG_ASSOCIATE_01))
+        !register_list(job, KW_REG_ASSOCIATE_01))
         return STEP_FAILED;
     return STEP_DONE;
 }
 
 } // namespace
 
-int registry_step(platform_window *window, installer_state *state) {
-    int lists = register_lists(window, state);
+int registry_step(install_job *job) {
+    int lists = register_lists(job);
     // The product's uninstall entry is written whatever became of the associations: what was
     // installed can then be removed from Windows' list of programs.
-    int entry = uninstall_entry_step(state);
+    int entry = uninstall_entry_step(job->state);
     return lists == STEP_DONE && entry ? STEP_DONE : STEP_FAILED;
 }

@@ -11,9 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 
-struct installer_state;
+struct install_job;
 struct platform_key;
-struct platform_window;
 
 // Capacities of an association entry's fields (characters, without the NUL).
 enum : size_t {
@@ -46,11 +45,11 @@ struct reg_association {
 // failed; the second list is not processed after the first failed. Then, when the script has
 // an uninstall line, the product's uninstall entry (uninstall_entry.h), whose failure fails the
 // step too.
-int registry_step(platform_window *window, installer_state *state);
+int registry_step(install_job *job);
 // Writes every entry of the list of list_key, moving the progress bar over them; a failed
 // entry does not stop the list. 1 when at least one entry was processed and none failed; 0 for
 // a failure, an empty list or a first entry without SysName or Extension.
-int register_list(platform_window *window, installer_state *state, uint32_t list_key);
+int register_list(install_job *job, uint32_t list_key);
 // Writes one entry. Refuses an extension without a full stop, a protected key, and a class that
 // exists and is not the product's (it neither carries REGISTRY_INSTALL_FOLDER_VALUE, nor has
 // its icon or open command in entry->folder, nor is empty), before touching anything. Then points

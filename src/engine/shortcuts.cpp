@@ -173,14 +173,15 @@ int32_t save_shell_link(const char *link_path, const char *target, const char *w
     return result;
 }
 
-int make_shortcuts(platform_window *window, installer_state *state, int kind) {
+int make_shortcuts(install_job *job, int kind) {
+    installer_state *state = job->state;
     const shortcut_variant &variant = variants[kind == SHORTCUTS_DESKTOP];
     if (!(state->choice_flags & variant.choice)) return STEP_DONE;
     char line[SCRIPT_TOKEN_CAPACITY];
     int count = 0;
     while (list_line(state, variant.block, count, line, sizeof line) > 0) count++;
-    platform_set_progress_range(window, IDC_PROGRESS_BAR, count);
-    platform_set_progress_pos(window, IDC_PROGRESS_BAR, 0);
+    install_bar_range(job, count);
+    install_bar(job, 0);
 
     // Elevated, the install is machine-wide, as its entry under HKEY_LOCAL_MACHINE is: the links
     // go where every user finds them, not to the administrator whose password elevated it.
@@ -189,11 +190,10 @@ int make_shortcuts(platform_window *window, installer_state *state, int kind) {
     char passed_over[PATH_CAPACITY + 64] = "";
     shortcut_entry entry;
     for (int k = 0; list_line(state, variant.block, k, line, sizeof line) > 0; k++) {
-        platform_set_progress_pos(window, IDC_PROGRESS_BAR, k);
-        drain_messages(window);
+        install_bar(job, k);
+        install_keep_alive(job);
         if (!read_entry(state, line, &entry)) break;
-        if (entry.has_description)
-            platform_set_item_text(window, IDC_STATUS_LINE, entry.description);
+        if (entry.has_description) install_status(job, entry.description);
         char why[sizeof passed_over] = "";
         int outcome = make_entry_link(&entry, special_folder, why, sizeof why);
         if (!passed_over[0]) text_copy(passed_over, sizeof passed_over, why);
@@ -203,21 +203,21 @@ int make_shortcuts(platform_window *window, installer_state *state, int kind) {
             break;
         }
         if (outcome == ENTRY_LINK_FAILED) failed = 1;
-        platform_set_progress_pos(window, IDC_PROGRESS_BAR, k + 1);
+        install_bar(job, k + 1);
     }
     // A step that made nothing fails: the log says why its first entry was passed over.
     if (!failed && !made && passed_over[0]) append_error_line(passed_over);
     return failed ? STEP_FAILED : made;
 }
 
-int startmenu_step(platform_window *window, installer_state *state) {
-    platform_set_progress_range(window, IDC_PROGRESS_BAR, 1);
-    platform_set_progress_pos(window, IDC_PROGRESS_BAR, 0);
-    return make_shortcuts(window, state, SHORTCUTS_STARTMENU);
+int startmenu_step(install_job *job) {
+    install_bar_range(job, 1);
+    install_bar(job, 0);
+    return make_shortcuts(job, SHORTCUTS_STARTMENU);
 }
 
-int desktop_step(platform_window *window, installer_state *state) {
-    platform_set_progress_range(window, IDC_PROGRESS_BAR, 1);
-    platform_set_progress_pos(window, IDC_PROGRESS_BAR, 0);
-    return make_shortcuts(window, state, SHORTCUTS_DESKTOP);
+int desktop_step(install_job *job) {
+    install_bar_range(job, 1);
+    install_bar(job, 0);
+    return make_shortcuts(job, SHORTCUTS_DESKTOP);
 }

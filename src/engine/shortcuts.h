@@ -8,8 +8,7 @@
 
 #include <cstdint>
 
-struct installer_state;
-struct platform_window;
+struct install_job;
 
 // Which shortcuts a step makes.
 enum shortcut_kind : int {
@@ -25,8 +24,8 @@ int32_t save_shell_link(const char *link_path, const char *target, const char *w
 // Makes the links of kind when its choice bit is set. 1 when the bit is clear, or when at least
 // one entry reached its special folder and no folder or link failed; 0 when something failed or
 // no entry got that far (an empty block, or every target missing).
-int make_shortcuts(platform_window *window, installer_state *state, int kind);
+int make_shortcuts(install_job *job, int kind);
 // The startmenu and desktop steps: the progress bar reset to 0..1, position 0, then
 // make_shortcuts. Its result.
-int startmenu_step(platform_window *window, installer_state *state);
-int desktop_step(platform_window *window, installer_state *state);
+int startmenu_step(install_job *job);
+int desktop_step(install_job *job);

@@ -7,12 +7,47 @@
 
 #include <cstring>
 
-void drain_messages(platform_window *window) {
-    platform_drain_messages(window);
+void install_row(install_job *job, int row, char row_state, const char *caption) {
+    const install_progress *p = job->progress;
+    if (p->row) p->row(p->context, row, row_state, caption ? caption : "");
 }
 
-int run_message(installer_state *state, const char *text, const char *caption, uint32_t style) {
-    if (!state->unattended) return platform_message_box(text, caption, style);
+void install_status(install_job *job, const char *text) {
+    const install_progress *p = job->progress;
+    if (p->status) p->status(p->context, text ? text : "");
+}
+
+void install_bar_range(install_job *job, int maximum) {
+    const install_progress *p = job->progress;
+    if (p->bar_range) p->bar_range(p->context, maximum);
+    job->bar_position = -1;
+}
+
+void install_bar(install_job *job, int position) {
+    if (position == job->bar_position) return;
+    job->bar_position = position;
+    const install_progress *p = job->progress;
+    if (p->bar_position) p->bar_position(p->context, position);
+}
+
+int install_keep_alive(install_job *job) {
+    const install_progress *p = job->progress;
+    if (p->keep_alive && p->keep_alive(p->context)) job->state->cancel_requested = 1;
+    return job->state->cancel_requested != 0;
+}
+
+int install_ask_overwrite(install_job *job, const platform_overwrite_question *question) {
+    if (job->request.answers == INSTALL_YES_TO_ALL) return PLATFORM_OVERWRITE_YES_TO_ALL;
+    if (job->request.answers == INSTALL_NO_TO_ALL) return PLATFORM_OVERWRITE_NO_TO_ALL;
+    const install_progress *p = job->progress;
+    return p->ask_overwrite ? p->ask_overwrite(p->context, question) : -1;
+}
+
+int run_message(install_job *job, const char *text, const char *caption, uint32_t style) {
+    if (!job->request.unattended) {
+        const install_progress *p = job->progress;
+        return p->message ? p->message(p->context, text, caption, style) : PLATFORM_IDOK;
+    }
     char line[LOG_MESSAGE_CAPACITY] = "";
     if (caption && caption[0]) {
         text_copy(line, sizeof line, caption);
@@ -29,7 +64,7 @@ int run_message(installer_state *state, const char *text, const char *caption, u
     while (n > 0 && line[n - 1] == ' ') n--;
     line[n] = 0;
     append_error_line(line);
-    state->messages_logged++;
+    job->state->messages_logged++;
     return PLATFORM_IDOK;
 }
 

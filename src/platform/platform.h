@@ -76,6 +76,10 @@ struct platform_file; // an open file; opaque
 platform_file *platform_open_read(const char *path);
 // Creates or truncates a file for writing. Null on failure, error set.
 platform_file *platform_create_write(const char *path);
+// Creates a file for writing where nothing of that name exists; what exists is left alone.
+// The file can be moved while open (platform_close_and_move). Null on failure, error set
+// (PLATFORM_ERROR_FILE_EXISTS when the name is taken).
+platform_file *platform_create_new(const char *path);
 // Opens a file for reading and writing, creating it when missing; positioned at its start.
 platform_file *platform_open_update(const char *path);
 
@@ -101,6 +105,11 @@ int platform_make_folder(const char *path);
 int platform_delete_file(const char *path);
 // Replaces target by source (same folder). 1 on success, 0 on failure.
 int platform_move_replace(const char *source, const char *target);
+// platform_move_replace of the file open as file, made by platform_create_new at source: moved
+// through the open file where the system can (one request instead of an open, a move and a
+// close), else by its name once closed. The file is closed either way. 1 on success, 0 on
+// failure (error set; the file is then still at source).
+int platform_close_and_move(platform_file *file, const char *source, const char *target);
 // Opens an existing file for writing, positioned at its end (shared write). Null when it is
 // missing or cannot be opened, error set.
 platform_file *platform_open_append(const char *path);
@@ -113,26 +122,22 @@ struct platform_time {
 };
 // The local date and time now.
 void platform_local_time(platform_time *out);
+// Milliseconds since an arbitrary start, wrapping after 2^32: for "at most every so often".
+uint32_t platform_tick_count(void);
 // Free bytes available to this process on the volume that root names ("C:", or any path on
 // it). 1 with *free_bytes set when the platform could tell, 0 when not.
 int platform_free_space(const char *root, uint64_t *free_bytes);
 
 // ---- User interface --------------------------------------------------------
-// The modal dialogs (platform_run_dialog, platform_ask_overwrite) belong to the program that
-// owns their templates: on Windows the stub's dialog procedures in src/shell/win32 define them,
-// off Windows the POSIX backend answers them from its test hooks.
+// The modal dialogs of the stub's own templates are the stub's (src/shell/dialogs.h); here are
+// the system's message box and the controls of a dialog.
 
 struct platform_window; // the wizard dialog (its window handle on Windows); opaque
 
 // Shows a modal message box owned by the active dialog; returns the button pressed.
 int platform_message_box(const char *text, const char *caption, uint32_t style);
 
-// Initialises the common controls once at entry (the wizard's progress bar needs it).
-void platform_init_common_controls(void);
-// Runs the dialog of the given template modally with no owner; returns its end result.
-int platform_run_dialog(int template_id);
-
-// The wizard's controls as the install run drives them. Items are dialog control ids.
+// The controls of a dialog as the wizard drives them. Items are dialog control ids.
 // Text of an item into out (capacity cap, cut to fit); its length.
 size_t platform_get_item_text(platform_window *window, int item, char *out, size_t cap);
 void platform_set_item_text(platform_window *window, int item, const char *text);
@@ -147,7 +152,8 @@ void platform_stop_timer(platform_window *window, int id);
 // Dispatches every message waiting in the thread's queue; returns when it is empty, never waits.
 void platform_drain_messages(platform_window *window);
 
-// The overwrite question: message, and the four button captions (null keeps the built-in one).
+// The overwrite question, as the install run asks it and the stub's dialog (or a test's hook)
+// answers it: message, and the four button captions (null keeps the built-in one).
 struct platform_overwrite_question {
     const char *message;
     const char *yes, *yes_to_all, *no, *no_to_all;
@@ -158,6 +164,3 @@ enum platform_overwrite_answer : int {
     PLATFORM_OVERWRITE_YES_TO_ALL = IDC_OVERWRITE_YES_TO_ALL,
     PLATFORM_OVERWRITE_NO_TO_ALL = IDC_OVERWRITE_NO_TO_ALL,
 };
-// Asks modally, owned by window, whether to overwrite; the button pressed, or -1 when the
-// question could not be shown (which callers take as No).
-int platform_ask_overwrite(platform_window *window, const platform_overwrite_question *question);

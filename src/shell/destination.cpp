@@ -64,7 +64,7 @@ void browse_status_text(const installer_state *state, const char *selected, char
     append_own_folder(state, out, cap);
 }
 
-int browse_for_dest(platform_window *owner, installer_state *state) {
+int browse_for_dest(platform_window *owner, installer_state *state, char *out, size_t cap) {
     // Read whole, then cut: a value cut while read would keep its opening quote.
     char value[SCRIPT_TOKEN_CAPACITY], title[BROWSE_TITLE_CAPACITY];
     script_text(state, KW_TEXT_PICKFOLDER, value, sizeof value);
@@ -72,7 +72,7 @@ int browse_for_dest(platform_window *owner, installer_state *state) {
     char start[PATH_CAPACITY];
     browse_start_folder(state, start, sizeof start);
     platform_browse browse = {title, start, status_for_selection, state};
-    int chosen = platform_browse_folder(owner, &browse, text_buffer, PATH_CAPACITY);
-    append_own_folder(state, text_buffer, PATH_CAPACITY);
+    int chosen = platform_browse_folder(owner, &browse, out, cap);
+    append_own_folder(state, out, cap);
     return chosen;
 }

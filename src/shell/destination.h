@@ -29,5 +29,5 @@ void browse_start_folder(const installer_state *state, char *out, size_t cap);
 void browse_status_text(const installer_state *state, const char *selected, char *out, size_t cap);
 // Runs the folder browser owned by owner, titled text_pickfolder or the built-in title (cut to
 // 255 characters), opening at browse_start_folder. 1 when the user chose a folder: the chosen
-// folder with the own folder appended is then in text_buffer; 0 when cancelled.
-int browse_for_dest(platform_window *owner, installer_state *state);
+// folder with the own folder appended is then in out (capacity cap); 0 when cancelled.
+int browse_for_dest(platform_window *owner, installer_state *state, char *out, size_t cap);

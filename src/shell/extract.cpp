@@ -26,18 +26,12 @@
 #include <cstdio>
 #include <cstring>
 
-int extract_select_flag = 1;
-
 namespace {
 
 enum : size_t {
-    WRITE_BUFFER_SIZE = 64 * 1024,           // decoded bytes gathered before one write
     FAILURE_CAPACITY = TEXT_BUFFER_CAPACITY, // the closing message of failed members
     STATUS_CAPACITY = LZA_NAME_CAPACITY + 16,
 };
-
-unsigned char write_buffer[WRITE_BUFFER_SIZE];
-int unpacking; // 1 while extract_ok runs: pumped messages must not start a second unpack
 
 // A message box of the dialog: the text of key under the caption of caption_key, in the
 // language of the archive's script. The button pressed.
@@ -111,8 +105,8 @@ int join_path(const char *folder, const char *relative, char *out, size_t cap) {
 }
 
 // Writes the gathered bytes; 1 when all were written.
-int flush(platform_file *file, size_t *gathered) {
-    long written = platform_write(file, write_buffer, *gathered);
+int flush(platform_file *file, const unsigned char *buffer, size_t *gathered) {
+    long written = platform_write(file, buffer, *gathered);
     int ok = written >= 0 && (size_t)written == *gathered;
     *gathered = 0;
     return ok;
@@ -120,8 +114,10 @@ int flush(platform_file *file, size_t *gathered) {
 
 // Decodes the member of the record at offset into file, showing the percentage of a large one.
 // 1 when every byte was decoded and written.
-int decode_member(platform_window *window, lza_stream *stream, int64_t offset,
-                  const lza_header *header, const char *display, platform_file *file) {
+int decode_member(platform_window *window, extract_session *session, lza_stream *stream,
+                  int64_t offset, const lza_header *header, const char *display,
+                  platform_file *file) {
+    unsigned char *buffer = session->buffer;
     const uint32_t size = header->unpacked_size;
     if (size == 0) return 1; // nothing to decode: the reader refuses empty members
     lza_reader *reader = lza_open(stream, offset);
@@ -130,11 +126,11 @@ int decode_member(platform_window *window, lza_stream *stream, int64_t offset,
     uint32_t done = 0;
     int ok = 1, shown = -1;
     while (ok) {
-        size_t n = lza_read(write_buffer + gathered, 1, EXTRACT_BLOCK, reader);
+        size_t n = lza_read(buffer + gathered, 1, EXTRACT_BLOCK, reader);
         if (n == 0) break;
         gathered += n;
         done += (uint32_t)n;
-        if (gathered + EXTRACT_BLOCK > sizeof write_buffer) ok = flush(file, &gathered);
+        if (gathered + EXTRACT_BLOCK > sizeof session->buffer) ok = flush(file, buffer, &gathered);
         if (size >= EXTRACT_PROGRESS_SIZE) {
             int percent = (int)((uint64_t)done * 100 / size);
             if (percent != shown) {
@@ -145,7 +141,7 @@ int decode_member(platform_window *window, lza_stream *stream, int64_t offset,
             }
         }
     }
-    if (ok && gathered) ok = flush(file, &gathered);
+    if (ok && gathered) ok = flush(file, buffer, &gathered);
     if (done != size || stream->error) ok = 0;
     lza_close(reader);
     return ok;
@@ -154,8 +150,9 @@ int decode_member(platform_window *window, lza_stream *stream, int64_t offset,
 // Unpacks the one member whose record lies at offset below folder; on failure adds it to
 // failures (under listed, the name its entry shows, when the record cannot be read again) and
 // leaves whatever was at its target untouched. unpacked holds the paths of the members before.
-void unpack_member(platform_window *window, lza_stream *stream, int64_t offset, const char *listed,
-                   const char *folder, failure_list *failures, lza_name_set *unpacked) {
+void unpack_member(platform_window *window, extract_session *session, lza_stream *stream,
+                   int64_t offset, const char *listed, const char *folder, failure_list *failures,
+                   lza_name_set *unpacked) {
     // The record as it was listed; anything else there (damage included) is not it.
     lza_record record;
     if (lza_record_read(stream, offset, lza_stream_size(stream), &record, nullptr) != 1)
@@ -188,10 +185,11 @@ void unpack_member(platform_window *window, lza_stream *stream, int64_t offset, 
     area_target area;
     if (!area_target_of(folder, target, &area))
         return add_failure(failures, name, KW_TEXT_X_TOO_LONG);
-    platform_file *file = area_open_part(&area, part);
+    platform_file *file = area_open_part(&area, part, &session->part_counter);
     if (!file) return add_failure(failures, name, write_failure(KW_TEXT_X_NOT_WRITTEN));
     int ok =
-        decode_member(window, stream, offset, &record.header, extract_display_name(name), file);
+        decode_member(window, session, stream, offset, &record.header, extract_display_name(name),
+                      file);
     platform_close(file);
     if (!ok) {
         area_discard_part(&area, part);
@@ -277,14 +275,20 @@ int extract_start(platform_window *window) {
     return extract_fill_list(window) > 0;
 }
 
-void extract_select_all(platform_window *window) {
-    int count = platform_list_count(window, IDC_MEMBER_LIST);
-    for (int i = 0; i < count; i++)
-        platform_list_select(window, IDC_MEMBER_LIST, i, extract_select_flag);
-    extract_select_flag = !extract_select_flag;
+void extract_session_start(extract_session *session) {
+    session->select_flag = 1;
+    session->unpacking = 0;
+    session->part_counter = 0;
 }
 
-int extract_unpack(platform_window *window, const char *folder_text) {
+void extract_select_all(platform_window *window, extract_session *session) {
+    int count = platform_list_count(window, IDC_MEMBER_LIST);
+    for (int i = 0; i < count; i++)
+        platform_list_select(window, IDC_MEMBER_LIST, i, session->select_flag);
+    session->select_flag = !session->select_flag;
+}
+
+int extract_unpack(platform_window *window, extract_session *session, const char *folder_text) {
     char folder[PATH_CAPACITY];
     text_copy(folder, sizeof folder, folder_text);
     failure_list failures;
@@ -311,7 +315,7 @@ int extract_unpack(platform_window *window, const char *folder_text) {
         platform_list_text(window, IDC_MEMBER_LIST, i, listed, sizeof listed);
         listed[strcspn(listed, "\t")] = 0; // the name, without its date and size
         if (stream)
-            unpack_member(window, stream, offset, listed, folder, &failures, &unpacked);
+            unpack_member(window, session, stream, offset, listed, folder, &failures, &unpacked);
         else
             add_failure(&failures, listed, KW_TEXT_X_NO_ARCHIVE);
     }
@@ -333,7 +337,7 @@ int extract_unpack(platform_window *window, const char *folder_text) {
     return 0;
 }
 
-int extract_ok(platform_window *window) {
+int extract_ok(platform_window *window, extract_session *session) {
     if (platform_list_selected_count(window, IDC_MEMBER_LIST) <= 0) {
         say(KW_TEXT_X_NONE_SELECTED, KW_TEXT_X_NOTE, PLATFORM_MB_ICONERROR);
         return 0;
@@ -351,22 +355,22 @@ int extract_ok(platform_window *window) {
         platform_focus_item(window, IDC_EXTRACT_FOLDER);
         return 0;
     }
-    if (!extract_unpack(window, folder)) return 0;
+    if (!extract_unpack(window, session, folder)) return 0;
     say(KW_TEXT_X_DONE, KW_TEXT_X_DONE_TITLE, PLATFORM_MB_ICONINFORMATION);
     return 1;
 }
 
-int extract_command(platform_window *window, int id) {
+int extract_command(platform_window *window, extract_session *session, int id) {
     if (id != PLATFORM_IDOK && id != PLATFORM_IDCANCEL && id != IDC_SELECT_ALL)
         return EXTRACT_NOT_HANDLED;
-    if (unpacking) return EXTRACT_STAYS;
+    if (session->unpacking) return EXTRACT_STAYS;
     if (id == PLATFORM_IDCANCEL) return 0;
     if (id == IDC_SELECT_ALL) {
-        extract_select_all(window);
+        extract_select_all(window, session);
         return EXTRACT_STAYS;
     }
-    unpacking = 1;
-    int done = extract_ok(window);
-    unpacking = 0;
+    session->unpacking = 1;
+    int done = extract_ok(window, session);
+    session->unpacking = 0;
     return done ? 1 : EXTRACT_STAYS;
 }

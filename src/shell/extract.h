@@ -24,12 +24,23 @@ enum : int {
 };
 // Members at least this large show their progress in the status line.
 enum : uint32_t { EXTRACT_PROGRESS_SIZE = 1u << 20 };
-// Room for a list entry: a name (255 bytes at most) and its date and size columns.
-enum : size_t { EXTRACT_ENTRY_CAPACITY = LZA_NAME_CAPACITY + 40 };
+enum : size_t {
+    EXTRACT_ENTRY_CAPACITY = LZA_NAME_CAPACITY + 40, // a list entry: a name (255 bytes at
+                                                     // most) and its date and size columns
+    EXTRACT_WRITE_BUFFER = 64 * 1024,                // decoded bytes gathered before one write
+};
 
-// The select-all toggle: the selection the next press of "Select all" gives every entry.
-// Program-wide, 1 at start; only that button flips it.
-extern int extract_select_flag;
+// The dialog's own record, kept by whoever runs the dialog for as long as it is open.
+struct extract_session {
+    int select_flag; // the select-all toggle: the selection the next press of "Select
+                     // all" gives every entry; 1 at start, only that button flips it
+    int unpacking;   // 1 while OK unpacks: the presses that pumped messages deliver are ignored
+    unsigned part_counter;                      // the temporary names tried (make_part_path)
+    unsigned char buffer[EXTRACT_WRITE_BUFFER]; // an unpacked member on its way to its file
+};
+
+// A session as the dialog starts: the toggle selects, nothing is being unpacked.
+void extract_session_start(extract_session *session);
 
 // Writes into out (capacity cap) the list entry of a member: its name, then a tab, the date of
 // file_time as day-month-year without leading zeros, a tab and the unpacked size. Its length.
@@ -55,17 +66,18 @@ int extract_fill_list(platform_window *window);
 int extract_list_records(platform_window *window, lza_stream *stream, int64_t start,
                          int64_t *damage_offset);
 
-// Handles a press of button id (OK, Cancel, Select all). The result the dialog must end
-// with (0 or 1), EXTRACT_STAYS when it stays open, EXTRACT_NOT_HANDLED for other ids. While a
-// previous OK is still unpacking (messages are pumped meanwhile), every press is ignored.
-int extract_command(platform_window *window, int id);
+// Handles a press of button id (OK, Cancel, Select all) in session. The result the
+// dialog must end with (0 or 1), EXTRACT_STAYS when it stays open, EXTRACT_NOT_HANDLED for
+// other ids. While a previous OK is still unpacking (messages are pumped meanwhile), every
+// press is ignored.
+int extract_command(platform_window *window, extract_session *session, int id);
 // "Select all": gives every entry the toggle's selection, then flips the toggle.
-void extract_select_all(platform_window *window);
+void extract_select_all(platform_window *window, extract_session *session);
 // OK: the selection and folder checks, the question for a missing folder, the unpack and
 // the closing message. 1 when all was unpacked (the dialog ends with 1), else 0.
-int extract_ok(platform_window *window);
+int extract_ok(platform_window *window, extract_session *session);
 // Unpacks the selected entries, in list order, below folder (created when missing). A member
 // that Windows would write over one unpacked before it (its name differs only in case or in
 // trailing dots and blanks) is refused. 1 when every one was written; 0 after one message that
 // names each member that failed and why.
-int extract_unpack(platform_window *window, const char *folder);
+int extract_unpack(platform_window *window, extract_session *session, const char *folder);

@@ -3,7 +3,8 @@
 #include "shell/installer_entry.h"
 
 #include "platform/platform.h"
-#include "resource_ids.h"
+#include "shell/dialogs.h"
+#include "shell/extract.h"
 #include "shell/unattended.h"
 #include "state/installer_state.h"
 
@@ -23,8 +24,15 @@ int run_installer(void *instance, const char *command_line) {
     platform_init(instance);
     memset(&g_state, 0, sizeof g_state);
     g_state.extract_mode = is_extract_command(command_line);
-    platform_init_common_controls();
-    if (is_unattended_command(command_line)) return run_unattended(&g_state, command_line);
-    platform_run_dialog(g_state.extract_mode ? IDD_EXTRACT : IDD_WIZARD);
+    g_state.unattended = is_unattended_command(command_line);
+    dialogs_init_common_controls();
+    if (g_state.unattended) return run_unattended(&g_state, command_line);
+    if (!g_state.extract_mode) {
+        wizard_run_dialog();
+        return 0;
+    }
+    extract_session session;
+    extract_session_start(&session);
+    extract_run_dialog(&session);
     return 0;
 }

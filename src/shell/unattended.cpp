@@ -4,9 +4,6 @@
 #include "archive/lza_locate.h"
 #include "engine/install_run.h"
 #include "engine/member_table.h"
-#include "platform/platform_unattended.h"
-#include "platform/platform_window.h"
-#include "resource_ids.h"
 #include "script/script.h"
 #include "shell/destination.h"
 #include "state/installer_state.h"
@@ -48,18 +45,11 @@ void take_destination(const char *rest, unattended_command *out) {
 }
 
 // A check box of the folder page as the wizard starts it: ticked when field 1 of the key's
-// line is the keyword true.
-void tick_option(platform_window *window, installer_state *state, uint32_t key, int item) {
+// line is the keyword true. Its choice, or 0.
+uint32_t script_ticks(installer_state *state, uint32_t key, uint32_t choice) {
     char word[SCRIPT_BRACKET_CAPACITY];
     int ticked = get_field(state, key, 1, word, sizeof word) && lookup_keyword(word) == KW_TRUE;
-    platform_check_item(window, item, ticked);
-}
-
-// From here on the run's messages go to InsErr.log and nothing is asked.
-void mark_unattended(installer_state *state, const unattended_command *command) {
-    state->unattended = 1;
-    state->overwrite_all = command->overwrite;
-    state->messages_logged = 0;
+    return ticked ? choice : 0;
 }
 
 } // namespace
@@ -91,42 +81,42 @@ int unattended_exit_code(int run_result, int32_t messages_logged) {
     return messages_logged ? UNATTENDED_ERRORS : UNATTENDED_OK;
 }
 
-int unattended_install_located(platform_window *window, installer_state *state,
-                               const unattended_command *command) {
-    mark_unattended(state, command);
+void unattended_request(installer_state *state, const unattended_command *command,
+                        install_request *request) {
+    memset(request, 0, sizeof *request);
+    read_default_dest(state);
+    text_copy(request->dest, sizeof request->dest,
+              command->dest[0] ? command->dest : state->dest_path);
+    request->choice_flags = script_ticks(state, KW_PROGRAMGROUPYESNO, CHOICE_STARTMENU) |
+                            script_ticks(state, KW_DESKTOPYESNO, CHOICE_DESKTOP);
+    if (script_find_key(state->script_text, KW_EXTRAREG01) >= 0)
+        request->choice_flags |= script_ticks(state, KW_EXTRAREG01, CHOICE_EXTRAREG);
+    request->answers = command->overwrite ? INSTALL_YES_TO_ALL : INSTALL_NO_TO_ALL;
+    request->unattended = 1;
+}
+
+int unattended_install_located(installer_state *state, const unattended_command *command) {
     if (command->dest_too_long) return UNATTENDED_BAD_DESTINATION;
     if (!load_script(state)) return UNATTENDED_NO_SCRIPT;
-    read_default_dest(state);
-    platform_set_item_text(window, IDC_FOLDER_EDIT,
-                           command->dest[0] ? command->dest : state->dest_path);
-    tick_option(window, state, KW_PROGRAMGROUPYESNO, IDC_STARTMENU_BOX);
-    tick_option(window, state, KW_DESKTOPYESNO, IDC_DESKTOP_BOX);
-    if (script_find_key(state->script_text, KW_EXTRAREG01) >= 0)
-        tick_option(window, state, KW_EXTRAREG01, IDC_EXTRAREG_BOX);
-    state->cancel_requested = 0;
-    int result = install_run(window, state);
+    install_request request;
+    unattended_request(state, command, &request);
+    int result = install_run(state, &request, nullptr);
     release_script(state);
     release_member_table(state);
     release_archive_guard(state);
     return unattended_exit_code(result, state->messages_logged);
 }
 
-int unattended_install(platform_window *window, installer_state *state,
-                       const unattended_command *command) {
-    mark_unattended(state, command);
+int unattended_install(installer_state *state, const unattended_command *command) {
     if (command->dest_too_long) return UNATTENDED_BAD_DESTINATION;
     const int located = locate_archive(state);
     if (located == LZA_LOCATE_MISSING) return UNATTENDED_NO_ARCHIVE;
     if (located == LZA_LOCATE_CHANGED) return UNATTENDED_ARCHIVE_CHANGED;
-    return unattended_install_located(window, state, command);
+    return unattended_install_located(state, command);
 }
 
 int run_unattended(installer_state *state, const char *command_line) {
     unattended_command command;
     parse_unattended_command(command_line, &command);
-    platform_window *window = platform_open_hidden_dialog(IDD_WIZARD);
-    if (!window) return UNATTENDED_NO_WINDOW;
-    int code = unattended_install(window, state, &command);
-    platform_close_hidden_dialog(window);
-    return code;
+    return unattended_install(state, &command);
 }

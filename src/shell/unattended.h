@@ -2,16 +2,16 @@
 // option boxes start as the script ticks them, the destination is the rest of the command line
 // behind /D= (blanks included) or the wizard's default, an existing file is kept as after "No to
 // all" (replaced with /O), and every message the run would show goes to InsErr.log instead. The
-// exit code tells a deployment tool how it went. The decisions live here, portable; the hidden
-// window comes from the platform (platform_unattended.h).
+// exit code tells a deployment tool how it went. No window is made: the run's progress goes
+// nowhere.
 #pragma once
 
 #include "state/text.h"
 
 #include <cstdint>
 
+struct install_request;
 struct installer_state;
-struct platform_window;
 
 // Exit codes of setup.exe /S (the README lists them).
 enum unattended_exit : int {
@@ -21,7 +21,7 @@ enum unattended_exit : int {
     UNATTENDED_NO_ARCHIVE = 3,      // no archive found (no InsErr.log: there is no destination)
     UNATTENDED_NO_SCRIPT = 4,       // the archive holds no setup.txt
     UNATTENDED_BAD_DESTINATION = 5, // /D= names a folder longer than a path may be
-    UNATTENDED_NO_WINDOW = 6,       // the hidden dialog could not be made
+    // 6 is not used: it meant a hidden window that could not be made, and none is made now
     UNATTENDED_ARCHIVE_CHANGED = 7, // setup.pck differs from the digest its stub carries
 };
 
@@ -43,15 +43,17 @@ void parse_unattended_command(const char *command_line, unattended_command *out)
 // STEP_CANCELLED) after writing messages_logged messages to InsErr.log.
 int unattended_exit_code(int run_result, int32_t messages_logged);
 
-// The install on window for an archive the caller has located (archive_path and
-// archive_offset set): loads setup.txt, puts the destination into the folder box and ticks
-// the option boxes as the script says, runs the install steps unattended and releases the
-// script and member table. The exit code.
-int unattended_install_located(platform_window *window, installer_state *state,
-                               const unattended_command *command);
+// The request of command for state's loaded script: the /D= folder or the script's default
+// (read_default_dest), the option boxes as the script ticks them, every existing file kept
+// (replaced with /O), nobody watching.
+void unattended_request(installer_state *state, const unattended_command *command,
+                        install_request *request);
+// The install for an archive the caller has located (archive_path and archive_offset set):
+// loads setup.txt, runs the install steps unattended and releases the script and member
+// table. The exit code.
+int unattended_install_located(installer_state *state, const unattended_command *command);
 // unattended_install_located after locating the running executable's archive.
-int unattended_install(platform_window *window, installer_state *state,
-                       const unattended_command *command);
-// The whole of setup.exe /S from the entry: parses the command line, makes the hidden dialog,
-// installs into state and closes the dialog. The exit code.
+int unattended_install(installer_state *state, const unattended_command *command);
+// The whole of setup.exe /S from the entry: parses the command line and installs into state.
+// The exit code.
 int run_unattended(installer_state *state, const char *command_line);

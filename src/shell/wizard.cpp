@@ -10,6 +10,7 @@
 #include "shell/destination.h"
 #include "shell/launch.h"
 #include "shell/page_text.h"
+#include "shell/wizard_progress.h"
 #include "state/installer_state.h"
 
 #include <cstdio>
@@ -21,10 +22,6 @@ namespace {
 const int page_groups[] = {IDC_FOLDER_PROMPT, IDC_LICENSE_TEXT, IDC_DONE_TEXT, IDC_WELCOME_PICTURE,
                            IDC_PROGRESS_GROUP};
 enum : int { GROUP_SPAN = 10, ROW_LAST_ID = 6008 };
-
-// An install run is under way: its handlers run nested inside the Next handler, and a second
-// Next (Enter reaches the hidden default button) must not start another.
-int run_active = 0;
 
 // The option boxes of the folder and finish pages, each with the key that captions it, the
 // list or key whose work it switches, and its picture (0: none).
@@ -337,7 +334,7 @@ int show_page(platform_window *window, installer_state *state) {
 }
 
 void wizard_next(platform_window *window, installer_state *state) {
-    if (run_active) return;
+    if (state->run_active) return;
     uint32_t page = list_item_id(state, KW_STEPS, state->current_page);
     if (page == KW_SHOWLICENSE) {
         if (platform_is_checked(window, IDC_DISAGREE)) {
@@ -356,9 +353,9 @@ void wizard_next(platform_window *window, installer_state *state) {
     show_page(window, state);
     if (page != KW_STARTINSTALL) return;
     state->cancel_requested = 0;
-    run_active = 1;
-    int result = install_run(window, state);
-    run_active = 0;
+    state->run_active = 1;
+    int result = wizard_run_install(window, state);
+    state->run_active = 0;
     if (result == RUN_COMPLETE) {
         show_run_complete(window, state);
     } else {
@@ -391,8 +388,9 @@ void wizard_back(platform_window *window, installer_state *state) {
 
 void wizard_browse(platform_window *window, installer_state *state) {
     platform_get_item_text(window, IDC_FOLDER_EDIT, state->dest_path, sizeof state->dest_path);
-    if (browse_for_dest(platform_item_window(window, IDC_PAGE_FRAME), state))
-        platform_set_item_text(window, IDC_FOLDER_EDIT, text_buffer);
+    char chosen[PATH_CAPACITY];
+    if (browse_for_dest(platform_item_window(window, IDC_PAGE_FRAME), state, chosen, sizeof chosen))
+        platform_set_item_text(window, IDC_FOLDER_EDIT, chosen);
 }
 
 int wizard_command(platform_window *window, installer_state *state, int id) {

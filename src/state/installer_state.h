@@ -1,5 +1,6 @@
 // The one record of a run: every module reads and writes installer_state, which the entry
-// zeroes once; beside it live the few globals the dialogs share (text_buffer and friends).
+// zeroes once; beside it live the few globals the dialogs' painting shares (text_buffer and
+// friends).
 // Text fields are zero-terminated and every copy into them goes through text_copy (cut, never
 // overflow).
 #pragma once
@@ -28,8 +29,11 @@ struct installer_state {
 
     // Run control
     int32_t step_counter;     // 0: preparation next; n >= 1: install step n-1 next
+    int32_t run_active;       // 0/1: an install run is under way; its handlers run nested in
+                              // Next's, and a second Next (Enter) must not start another
     int32_t cancel_requested; // 0/1: the user confirmed the abort question
     int32_t extract_mode;     // 0/1: command line began with /X
+    int32_t unattended;       // 0/1: command line began with /S: no window, nothing asked
 
     // Destination
     char dest_path[PATH_CAPACITY];      // destination folder, no trailing backslash once running
@@ -46,6 +50,7 @@ struct installer_state {
     int32_t no_to_all;    // 0/1
     int64_t bytes_total;  // unpacked bytes the copy step will write (64-bit: installs over 2 GiB)
     int64_t bytes_copied; // unpacked bytes written so far
+    int32_t messages_logged; // messages of an unattended run, written to InsErr.log instead
 
     // Owned resources: each null or valid; replaced blocks are freed first
     char *script_text;    // prepared setup.txt, heap block
@@ -54,11 +59,6 @@ struct installer_state {
     void *banner_palette; // platform palette handle or null
     void *archive_guard;  // the .pck checked against the stub's digest, held open (shared
                           // for reading only) so it cannot change while it is read; or null
-
-    // Unattended install (setup.exe /S): no window is shown and nothing is asked
-    int32_t unattended;      // 0/1: the run's messages go to InsErr.log instead of a box
-    int32_t overwrite_all;   // 0/1 (/O): an existing file is replaced; else kept, as No to all
-    int32_t messages_logged; // messages of this run written to InsErr.log instead of shown
 };
 
 extern installer_state g_state;

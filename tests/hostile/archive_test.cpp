@@ -186,9 +186,11 @@ TEST_P(hostile_archive, IsRefusedOrReportedAndWritesNothingOutside) {
     text_copy(g_state.archive_path, sizeof g_state.archive_path,
               (root.path + "/setup.pck").c_str());
     ASSERT_EQ(load_script_text(&g_state, SCRIPT, sizeof SCRIPT - 1), 1);
-    platform_ui_type(IDC_FOLDER_EDIT, "C:\\Prog");
-    g_state.unattended = 1;
-    const int result = run();
+    install_request request = {};
+    text_copy(request.dest, sizeof request.dest, "C:\\Prog");
+    request.answers = INSTALL_NO_TO_ALL;
+    request.unattended = 1;
+    const int result = install_run(&g_state, &request, nullptr);
     EXPECT_EQ(unattended_exit_code(result, g_state.messages_logged), damaged || refused ? 1 : 0);
     const std::string log = errors();
     for (const std::string &name : row.refused)
@@ -204,7 +206,6 @@ TEST_P(hostile_archive, IsRefusedOrReportedAndWritesNothingOutside) {
         EXPECT_EQ(read_text("C:\\Prog\\b.txt"), "bee");
     }
     release_member_table(&g_state);
-    g_state.unattended = 0;
 
     // /X: the damage told, each refused name named, nothing written over an earlier member.
     messages.clear();
@@ -215,7 +216,9 @@ TEST_P(hostile_archive, IsRefusedOrReportedAndWritesNothingOutside) {
                       : "");
     for (int i = 0; i < listed; i++) platform_list_select(nullptr, IDC_MEMBER_LIST, i, 1);
     messages.clear();
-    EXPECT_EQ(extract_unpack(nullptr, "C:\\Out"), !refused || row.logs_only);
+    extract_session session;
+    extract_session_start(&session);
+    EXPECT_EQ(extract_unpack(nullptr, &session, "C:\\Out"), !refused || row.logs_only);
     const std::string failures = messages.empty() ? "" : messages[0].text;
     for (const std::string &name : row.refused)
         EXPECT_EQ(count_of(failures, "\n" + name + ": "), row.logs_only ? 0u : 1u) << name;

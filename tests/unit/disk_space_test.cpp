@@ -60,7 +60,7 @@ TEST_F(space_test, TotalsAndFreeSpaceIn64Bits) {
         SetUp();
         prepare_claims({{"a.big", big}, {"a.txt", 300}, {"b.big", big}}, r.copy_files);
         platform_faults.free_space = r.free_space;
-        EXPECT_EQ(check_disk_space(nullptr, &g_state), r.result) << r.name;
+        EXPECT_EQ(check_disk_space(step_job()), r.result) << r.name;
         EXPECT_EQ(g_state.bytes_total, r.total) << r.name;
         EXPECT_STREQ(platform_ui_text(IDC_STATUS_LINE), r.label) << r.name;
         TearDown();
@@ -75,7 +75,7 @@ TEST_F(space_test, TheScanFillsTheTableInTwoPassesWithProgress) {
         positions.push_back(platform_ui_view.progress_pos);
         return false;
     };
-    ASSERT_EQ(scan_members(nullptr, &g_state), 1);
+    ASSERT_EQ(scan_members(step_job()), 1);
     ASSERT_EQ(g_state.member_count, 3);
     member_row *rows = member_rows(&g_state);
     EXPECT_STREQ(rows[0].name, "one.txt");
@@ -93,7 +93,7 @@ TEST_F(space_test, TheScanFillsTheTableInTwoPassesWithProgress) {
 
     // A second scan rebuilds the table from nothing.
     rows[0].match_count = 7;
-    ASSERT_EQ(scan_members(nullptr, &g_state), 1);
+    ASSERT_EQ(scan_members(step_job()), 1);
     EXPECT_EQ(member_rows(&g_state)[0].match_count, 0);
 }
 
@@ -103,14 +103,14 @@ TEST_F(space_test, CancelAtAnyRecordAndArchivesWithoutRecords) {
         prepare_claims({{"a", 1}, {"b", 2}, {"c", 3}}, "\"1\",*.*,[dest]\n");
         int pumps = 0;
         press_back = [&] { return ++pumps == at; };
-        EXPECT_EQ(check_disk_space(nullptr, &g_state), STEP_CANCELLED) << at;
+        EXPECT_EQ(check_disk_space(step_job()), STEP_CANCELLED) << at;
         TearDown();
     }
     SetUp();
     prepare_claims({}, "");
-    EXPECT_EQ(check_disk_space(nullptr, &g_state), 0);
+    EXPECT_EQ(check_disk_space(step_job()), 0);
     text_copy(g_state.archive_path, sizeof g_state.archive_path, "/nonexistent");
-    EXPECT_EQ(check_disk_space(nullptr, &g_state), 0);
+    EXPECT_EQ(check_disk_space(step_job()), 0);
 }
 
 // A name length outside the format is damage: the scan fails rather than guess where the
@@ -122,7 +122,7 @@ TEST_F(space_test, ANegativeNameLengthIsDamage) {
     std::string path = root.path + "/setup.pck";
     prepare_claims({}, "\"1\",*.txt,[dest]\n");
     write_file(path, archive);
-    EXPECT_EQ(scan_members(nullptr, &g_state), 0);
+    EXPECT_EQ(scan_members(step_job()), 0);
     EXPECT_EQ(g_state.member_count, 0);
 }
 

@@ -96,11 +96,12 @@ struct extract_test : run_test {
     std::vector<int64_t> offsets;
     std::vector<int> presses_while_busy;
     std::string archive;
+    extract_session session;
 
     void SetUp() override {
         run_test::SetUp();
         platform_list_reset();
-        extract_select_flag = 1;
+        extract_session_start(&session);
         platform_ui.message_box = [](const char *text, const char *caption, uint32_t style,
                                      void *self) {
             extract_test *t = static_cast<extract_test *>(self);
@@ -145,7 +146,7 @@ struct extract_test : run_test {
         }
         return out;
     }
-    int press(int id) { return extract_command(nullptr, id); }
+    int press(int id) { return extract_command(nullptr, &session, id); }
 };
 
 TEST_F(extract_test, ListsEveryRecordSortedWithItsOffset) {
@@ -280,8 +281,8 @@ TEST_F(extract_test, UnpacksIntoSubfoldersRefusesEscapesAndNamesEveryFailure) {
     platform_ui_type(IDC_EXTRACT_FOLDER, "C:\\Out");
     // Presses while the unpack pumps messages are ignored: nothing ends the dialog midway.
     platform_ui.pump = [](void *self) {
-        int result = extract_command(nullptr, PLATFORM_IDCANCEL);
-        static_cast<extract_test *>(self)->presses_while_busy.push_back(result);
+        extract_test *t = static_cast<extract_test *>(self);
+        t->presses_while_busy.push_back(extract_command(nullptr, &t->session, PLATFORM_IDCANCEL));
     };
     EXPECT_EQ(press(PLATFORM_IDOK), EXTRACT_STAYS);
     EXPECT_GT(presses_while_busy.size(), 6u);

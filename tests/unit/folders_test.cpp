@@ -40,6 +40,7 @@ struct make_path_test : engine_test {
     void start_logs() {
         text_copy(g_state.dest_path, sizeof g_state.dest_path, "C:\\Logs");
         make_native_folder("C:\\Logs");
+        step_job();
         create_uninstall_log(&g_state);
         create_error_log(&g_state);
     }
@@ -151,7 +152,7 @@ TEST_F(make_path_test, TheFolderStepRecordsOnlyNewFolders) {
         write_text("C:\\Logs\\f", "a file in the way");
         ASSERT_EQ(load_script_text(&g_state, r.script, strlen(r.script)), 1);
         std::string before = read_text("C:\\Logs\\Uninstal.log");
-        EXPECT_EQ(create_script_folders(nullptr, &g_state), r.result) << r.script;
+        EXPECT_EQ(create_script_folders(step_job()), r.result) << r.script;
         EXPECT_EQ(read_text("C:\\Logs\\Uninstal.log"), before + r.records) << r.script;
         release_script(&g_state);
         TearDown();

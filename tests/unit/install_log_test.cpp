@@ -49,7 +49,7 @@ TEST_F(logs_test, CreatesBothLogsByteExact) {
     EXPECT_EQ(read_text("C:\\Prog\\Uninstal.log"),
               std::string(HEADER) + "[FILE]\r\nC:\\Prog\\InsErr.log\r\n");
     EXPECT_EQ(read_text("C:\\Prog\\InsErr.log"), "ErrorLog created: 06-12-2026 09:05:03.0042\r\n");
-    EXPECT_STREQ(log_folder, "C:\\Prog");
+    EXPECT_STREQ(log.folder, "C:\\Prog");
     EXPECT_EQ(append_error_format("CopyFile(1) Failed: %u", 5u), 1);
     EXPECT_EQ(append_error_line("Attempted to create file 'C:\\Prog\\a.txt'"), 1);
     EXPECT_EQ(read_text("C:\\Prog\\InsErr.log"), "ErrorLog created: 06-12-2026 09:05:03.0042\r\n"
@@ -156,7 +156,7 @@ TEST_F(logs_test, FailuresAreReportedAndNeverStopTheOtherLog) {
         EXPECT_EQ(create_uninstall_log(&g_state), f.uninstall_ok) << f.write_budget;
         EXPECT_EQ(create_error_log(&g_state), f.error_ok) << f.write_budget;
         EXPECT_EQ(append_uninstall_record(LOG_KIND_FILE, "C:\\Prog\\a"), f.append_ok);
-        EXPECT_STREQ(log_folder, "C:\\Prog");
+        EXPECT_STREQ(log.folder, "C:\\Prog");
         if (!f.uninstall_ok && f.fail_path) {
             EXPECT_EQ(read_text("C:\\Prog\\InsErr.log"),
                       "ErrorLog created: 06-12-2026 09:05:03.0042\r\n");

@@ -57,6 +57,7 @@ struct registry_test : engine_test {
         platform_registry_faults_reset();
         text_copy(g_state.dest_path, sizeof g_state.dest_path, "C:\\Prog");
         make_native_folder("C:\\Prog");
+        step_job();
         create_uninstall_log(&g_state);
         create_error_log(&g_state);
     }
@@ -86,7 +87,7 @@ struct registry_test : engine_test {
     int step(const std::string &script, uint32_t choices = 0) {
         EXPECT_EQ(load_script_text(&g_state, script.data(), script.size()), 1);
         g_state.choice_flags = choices;
-        return registry_step(nullptr, &g_state);
+        return registry_step(step_job());
     }
     std::string errors() {
         std::string text = read_text("C:\\Prog\\InsErr.log");

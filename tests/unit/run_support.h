@@ -9,6 +9,7 @@
 #include "engine/install_run.h"
 #include "engine_support.h"
 #include "script/script.h"
+#include "shell/wizard_progress.h"
 
 #include <functional>
 #include <vector>
@@ -89,7 +90,8 @@ struct run_test : engine_test {
         ASSERT_EQ(load_script_text(&g_state, script.data(), script.size()), 1);
         platform_ui_type(IDC_FOLDER_EDIT, dest.c_str());
     }
-    int run() { return install_run(nullptr, &g_state); }
+    // The run as the wizard's start page starts it, on the simulated controls.
+    int run() { return wizard_run_install(nullptr, &g_state); }
     std::string step_row(int i) { return platform_ui_text(IDC_STEP_ROW_FIRST + i); }
     // Uninstal.log after its header and the InsErr.log record.
     std::string records(const std::string &dest = "C:\\Prog") {

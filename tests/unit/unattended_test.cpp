@@ -1,6 +1,5 @@
 // The unattended install (setup.exe /S): its command line, its exit codes, the entry's choice of
-// it, and whole runs on the POSIX backend's hidden dialog, where nothing is shown or asked.
-#include "platform/platform_unattended.h"
+// it, and whole runs without a window, where nothing is shown or asked.
 #include "run_support.h"
 #include "shell/installer_entry.h"
 #include "shell/unattended.h"
@@ -105,11 +104,7 @@ struct unattended_test : run_test {
         g_state.archive_offset = 0;
         unattended_command command;
         parse_unattended_command(command_line.c_str(), &command);
-        platform_window *window = platform_open_hidden_dialog(IDD_WIZARD);
-        EXPECT_NE(window, nullptr);
-        int code = unattended_install_located(window, &g_state, &command);
-        platform_close_hidden_dialog(window);
-        return code;
+        return unattended_install_located(&g_state, &command);
     }
 };
 

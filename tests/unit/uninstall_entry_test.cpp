@@ -43,6 +43,7 @@ struct uninstall_entry_test : engine_test {
         platform_posix_elevated = 0;
         text_copy(g_state.dest_path, sizeof g_state.dest_path, "C:\\Korvex Demo");
         make_native_folder("C:\\Korvex Demo");
+        step_job();
         create_uninstall_log(&g_state);
         create_error_log(&g_state);
     }
@@ -211,7 +212,7 @@ TEST_F(uninstall_entry_test, TheRegistryStepWritesTheEntry) {
         platform_registry_faults = r.fault;
         g_state.bytes_copied = 2049;
         ASSERT_EQ(load_script_text(&g_state, r.script.data(), r.script.size()), 1);
-        EXPECT_EQ(registry_step(nullptr, &g_state), r.result);
+        EXPECT_EQ(registry_step(step_job()), r.result);
         platform_registry_faults_reset();
         for (const char *root : {"HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE"}) {
             std::string block = key_block(root, ENTRY_KEY);

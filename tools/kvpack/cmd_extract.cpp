@@ -48,7 +48,7 @@ int matches_any(const std::vector<const char *> &patterns, const std::string &na
 }
 
 int extract_member(kvp_archive *archive, const kvp_record &r, const fs::path &dir,
-                   kvp_progress *progress) {
+                   kvp_progress *progress, unsigned *part_counter) {
     fs::path relative;
     std::string why;
     if (!kvp_member_path(r.name, &relative, &why))
@@ -67,7 +67,7 @@ int extract_member(kvp_archive *archive, const kvp_record &r, const fs::path &di
                         (unsigned)PATH_CAPACITY - 1);
     std::replace(text.begin(), text.end(), '/', '\\');
     char part[PATH_CAPACITY];
-    if (!make_part_path(text.c_str(), part))
+    if (!make_part_path(text.c_str(), part, part_counter))
         return kvp_fail("%s: no free temporary name beside it", shown.c_str());
     file_sink sink = {platform_create_write(part), 0};
     if (!sink.file)
@@ -144,8 +144,9 @@ int cmd_extract(int argc, char **argv) {
         if (!used[k]) failed = kvp_fail("no member matches '%s'", patterns[k]);
     kvp_progress progress;
     kvp_progress_start(&progress, total, quiet);
+    unsigned part_counter = 0;
     for (size_t i = 0; !failed && i < chosen.size(); i++)
-        failed = extract_member(&archive, chosen[i], dir, &progress);
+        failed = extract_member(&archive, chosen[i], dir, &progress, &part_counter);
     kvp_progress_end(&progress);
     kvp_archive_close(&archive);
     if (!failed && !quiet)

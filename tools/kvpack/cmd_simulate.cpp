@@ -195,7 +195,7 @@ void on_pump(void *) {
 
 void on_item(int item, const char *text, void *) {
     if (item >= IDC_STEP_ROW_FIRST && item <= IDC_STEP_ROW_LAST) {
-        int unused = !strcmp(text, ROW_UNUSED);
+        int unused = text[0] == ROW_NONE;
         printf("row %d %-7s %s\n", item - IDC_STEP_ROW_FIRST + 1, row_state(unused ? 0 : text[0]),
                unused ? "" : text + 1);
     } else if (item == IDC_STATUS_LINE && sim.verbose) {

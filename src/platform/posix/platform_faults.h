@@ -14,6 +14,7 @@
 enum platform_call : int {
     PLATFORM_CALL_OPEN_READ,      // platform_open_read
     PLATFORM_CALL_CREATE_WRITE,   // platform_create_write, platform_confined_open (new, truncate)
+    PLATFORM_CALL_CREATE_NEW,     // platform_create_new
     PLATFORM_CALL_OPEN_UPDATE,    // platform_open_update
     PLATFORM_CALL_OPEN_APPEND,    // platform_open_append, platform_confined_open (append)
     PLATFORM_CALL_READ,           // platform_read

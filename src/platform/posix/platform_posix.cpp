@@ -209,6 +209,13 @@ platform_file *platform_create_write(const char *path) {
     return open_file(path, O_WRONLY | O_CREAT | O_TRUNC, PLATFORM_CALL_CREATE_WRITE);
 }
 
+platform_file *platform_create_new(const char *path) {
+    platform_file *f = open_file(path, O_WRONLY | O_CREAT | O_EXCL, PLATFORM_CALL_CREATE_NEW);
+    // Win32 says so in its own words: the name is taken, whatever stands there.
+    if (!f && last_error == PLATFORM_ERROR_ALREADY_EXISTS) last_error = PLATFORM_ERROR_FILE_EXISTS;
+    return f;
+}
+
 platform_file *platform_open_update(const char *path) {
     return open_file(path, O_RDWR | O_CREAT, PLATFORM_CALL_OPEN_UPDATE);
 }
@@ -338,6 +345,11 @@ int platform_delete_file(const char *path) {
     return 0;
 }
 
+int platform_close_and_move(platform_file *file, const char *source, const char *target) {
+    platform_close(file); // a POSIX rename needs no handle: the same move by name
+    return platform_move_replace(source, target);
+}
+
 int platform_move_replace(const char *source, const char *target) {
     if (faulted(PLATFORM_CALL_MOVE)) return 0;
     resolved from(source, 0), to(target, 0);
@@ -345,6 +357,14 @@ int platform_move_replace(const char *source, const char *target) {
     if (renameat(from.place.dir, from.place.name, to.place.dir, to.place.name) == 0) return 1;
     last_error = from_errno(errno);
     return 0;
+}
+
+uint32_t platform_tick_count(void) {
+    // A native run has no message queue to keep alive and nobody acting between its units of
+    // work: the clock moves on a second at every reading, so that a caller acting "at most
+    // every so many milliseconds" acts at every call, alike on every machine and in every test.
+    static uint32_t ticks;
+    return ticks += 1000;
 }
 
 void platform_local_time(platform_time *out) {

@@ -1,7 +1,6 @@
 // User interface of the POSIX backend: forwarded to the hooks a test or the simulation set, with
 // the wizard's controls kept as plain records so the run's effects can be read back.
 #include "platform/platform.h"
-#include "platform/platform_unattended.h"
 #include "platform/posix/platform_posix_ui.h"
 
 #include <cstdio>
@@ -40,13 +39,6 @@ int platform_message_box(const char *text, const char *caption, uint32_t style) 
         return platform_ui.message_box(text, caption, style, platform_ui.context);
     fprintf(stderr, "[%s] %s\n", caption ? caption : "", text ? text : "");
     return (style & 0xF) == PLATFORM_MB_YESNO ? PLATFORM_IDYES : PLATFORM_IDOK;
-}
-
-void platform_init_common_controls(void) {}
-
-int platform_run_dialog(int template_id) {
-    if (platform_ui.run_dialog) return platform_ui.run_dialog(template_id, platform_ui.context);
-    return 0;
 }
 
 void platform_ui_reset(void) {
@@ -107,19 +99,3 @@ void platform_drain_messages(platform_window *) {
     platform_ui_view.drains++;
     if (platform_ui.pump) platform_ui.pump(platform_ui.context);
 }
-
-int platform_ask_overwrite(platform_window *, const platform_overwrite_question *question) {
-    if (platform_ui.ask_overwrite) return platform_ui.ask_overwrite(question, platform_ui.context);
-    return PLATFORM_OVERWRITE_NO;
-}
-
-// The hidden dialog of an unattended install: the simulated wizard template, fresh. Its window
-// value only has to be non-null: the controls are the records above.
-platform_window *platform_open_hidden_dialog(int template_id) {
-    if (template_id != IDD_WIZARD) return nullptr;
-    platform_ui_open_wizard();
-    static char hidden_dialog;
-    return reinterpret_cast<platform_window *>(&hidden_dialog);
-}
-
-void platform_close_hidden_dialog(platform_window *) {}

@@ -11,7 +11,8 @@
 struct platform_ui_hooks {
     // Answers a message box; null: print it to stderr and press OK (or Yes).
     int (*message_box)(const char *text, const char *caption, uint32_t style, void *context);
-    // Runs a dialog; null: the dialog ends at once with 0.
+    // Runs one of the stub's dialogs (src/shell/dialogs.h) by its template; null: the dialog
+    // ends at once with 0.
     int (*run_dialog)(int template_id, void *context);
     void *context;
     // Called by every drain of the message queue: where a test presses Back (and confirms the

@@ -9,6 +9,10 @@ void platform_local_time(platform_time *out) {
     *out = {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
 }
 
+uint32_t platform_tick_count(void) {
+    return GetTickCount();
+}
+
 typedef BOOL(WINAPI *free_space_ex_function)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER,
                                              PULARGE_INTEGER);
 

@@ -5,19 +5,22 @@
 
 #include <windows.h>
 
-// Dialog procedure of template 116. TRUE for the messages it handles (initialisation with a
-// filled list, its buttons), FALSE for everything else.
-INT_PTR CALLBACK extract_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+// Dialog procedure of template 116, on the session its runner hands it (kept in the dialog's
+// user data). TRUE for the messages it handles (initialisation with a filled list, its
+// buttons), FALSE for everything else.
+INT_PTR CALLBACK extract_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     platform_window *window = (platform_window *)dialog;
     switch (message) {
     case WM_INITDIALOG: {
+        SetWindowLongPtrA(dialog, DWLP_USER, lparam);
         int listed = extract_start(window);
         if (listed < 0) EndDialog(dialog, 0);
         return listed > 0;
     }
     case WM_COMMAND: {
         if (HIWORD(wparam) != BN_CLICKED) return FALSE;
-        int result = extract_command(window, LOWORD(wparam));
+        extract_session *session = (extract_session *)GetWindowLongPtrA(dialog, DWLP_USER);
+        int result = extract_command(window, session, LOWORD(wparam));
         if (result == EXTRACT_NOT_HANDLED) return FALSE;
         if (result >= 0) EndDialog(dialog, result);
         return TRUE;

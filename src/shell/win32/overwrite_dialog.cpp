@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 #include "resource_ids.h"
 #include "script/script.h"
+#include "shell/dialogs.h"
 #include "state/installer_state.h"
 
 #include <windows.h>
@@ -52,7 +53,7 @@ static INT_PTR CALLBACK overwrite_procedure(HWND dialog, UINT message, WPARAM wp
     return FALSE;
 }
 
-int platform_ask_overwrite(platform_window *window, const platform_overwrite_question *question) {
+int overwrite_dialog_ask(platform_window *owner, const platform_overwrite_question *question) {
     return (int)DialogBoxParamA((HINSTANCE)module_instance, MAKEINTRESOURCEA(IDD_OVERWRITE),
-                                (HWND)window, overwrite_procedure, (LPARAM)question);
+                                (HWND)owner, overwrite_procedure, (LPARAM)question);
 }

@@ -2,8 +2,9 @@
 // portable wizard and extract logic, and move controls as that logic says.
 #include "platform/platform.h"
 #include "resource_ids.h"
-#include "state/installer_state.h"
+#include "shell/dialogs.h"
 #include "shell/wizard.h"
+#include "state/installer_state.h"
 #include "shell/win32/wizard_paint.h"
 
 #include <windows.h>
@@ -45,12 +46,16 @@ static INT_PTR CALLBACK wizard_procedure(HWND dialog, UINT message, WPARAM wpara
 // The extract dialog (template 116): its procedure is in extract_dialog.cpp.
 INT_PTR CALLBACK extract_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 
-void platform_init_common_controls(void) {
+void dialogs_init_common_controls(void) {
     InitCommonControls();
 }
 
-int platform_run_dialog(int template_id) {
-    DLGPROC procedure = template_id == IDD_EXTRACT ? extract_procedure : wizard_procedure;
-    return (int)DialogBoxParamA((HINSTANCE)module_instance, MAKEINTRESOURCEA(template_id), nullptr,
-                                procedure, 0);
+int wizard_run_dialog(void) {
+    return (int)DialogBoxParamA((HINSTANCE)module_instance, MAKEINTRESOURCEA(IDD_WIZARD), nullptr,
+                                wizard_procedure, 0);
+}
+
+int extract_run_dialog(extract_session *session) {
+    return (int)DialogBoxParamA((HINSTANCE)module_instance, MAKEINTRESOURCEA(IDD_EXTRACT), nullptr,
+                                extract_procedure, (LPARAM)session);
 }
