@@ -31,8 +31,8 @@ int area_contains(const char *area, const char *path);
 
 // Opens the temporary file the target is written under (make_part_path's name beside it, the
 // caller's *counter numbering the names tried, or the target itself when it can have none) as a
-// new file; part receives its path (PATH_CAPACITY). The file, or null with the error set (PLATFORM_ERROR_LINK_REFUSED for a link
-// on the way or at the target itself).
+// new file; part receives its path (PATH_CAPACITY). The file, or null with the error set
+// (PLATFORM_ERROR_LINK_REFUSED for a link on the way or at the target itself).
 platform_file *area_open_part(const area_target *target, char *part, unsigned *counter);
 // Puts the closed part in the place of the target. 1 when done (a part that is the target is
 // in place); 0 with the error set (PLATFORM_ERROR_LINK_REFUSED when the target is a link).

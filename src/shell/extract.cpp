@@ -187,9 +187,8 @@ void unpack_member(platform_window *window, extract_session *session, lza_stream
         return add_failure(failures, name, KW_TEXT_X_TOO_LONG);
     platform_file *file = area_open_part(&area, part, &session->part_counter);
     if (!file) return add_failure(failures, name, write_failure(KW_TEXT_X_NOT_WRITTEN));
-    int ok =
-        decode_member(window, session, stream, offset, &record.header, extract_display_name(name),
-                      file);
+    int ok = decode_member(window, session, stream, offset, &record.header,
+                           extract_display_name(name), file);
     platform_close(file);
     if (!ok) {
         area_discard_part(&area, part);
