@@ -4,6 +4,12 @@
 // reparse point (0x410) but a file symlink as a plain file (0x20), and a dangling one as missing
 // (2); CreateFileW with FILE_FLAG_OPEN_REPARSE_POINT still follows both kinds, and
 // GetFinalPathNameByHandleW on that handle names the target (\\?\C:\out\victim.txt).
+// Also measured there: GetFileInformationByHandle asks the mount manager for the volume's serial
+// number (an ioctl through the device service, some twenty server requests), so a node's kind
+// is read from its attribute tag alone.
+// The root's resolved path is remembered for the process (one root: an install writes below its
+// destination, then a shortcut folder, each many times). A root that resolves elsewhere later
+// only makes the names below it fail the comparison: remembering can refuse, never misdirect.
 #include "platform/win32/node_win32.h"
 
 #include "platform/platform.h"
@@ -32,6 +38,30 @@ int resolve(const wchar_t *path, wchar_t *out) {
     CloseHandle(handle);
     SetLastError(e);
     return ok ? 1 : -1;
+}
+
+// The root last resolved: its text as handed in and its resolved path.
+struct resolved_root {
+    wchar_t text[WIN32_NODE_WIDE_CAPACITY];
+    wchar_t resolved[WIN32_NODE_WIDE_CAPACITY];
+};
+resolved_root last_root;
+
+// The resolved path of root (a wide path ending in its backslash) into out, remembered when it
+// is a full path (a relative one moves with the current folder): as resolve.
+int resolve_root(const wchar_t *root, wchar_t *out) {
+    int full =
+        (root[0] && root[1] == L':' && root[2] == L'\\') || (root[0] == L'\\' && root[1] == L'\\');
+    if (last_root.text[0] && !wcscmp(last_root.text, root)) {
+        wcscpy(out, last_root.resolved);
+        return 1;
+    }
+    int found = resolve(root, out);
+    if (found == 1 && full) {
+        wcscpy(last_root.text, root);
+        wcscpy(last_root.resolved, out);
+    }
+    return found;
 }
 
 } // namespace
@@ -71,7 +101,7 @@ int win32_node_expected(const char *root, const char *path, wchar_t *wide, wchar
     // The root with its backslash for a moment ("C:" alone would be drive C's current folder).
     wchar_t *after = wide + (wcslen(wide) - wcslen(rest)) + 1, kept = *after;
     *after = 0;
-    int root_found = resolve(wide, expected);
+    int root_found = resolve_root(wide, expected);
     *after = kept;
     if (root_found <= 0) return root_found;
     if (wcslen(expected) + wcslen(rest) >= WIN32_NODE_WIDE_CAPACITY) {
@@ -96,8 +126,9 @@ int win32_node_find(const char *root, const char *path, DWORD access, DWORD shar
         return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND ? PLATFORM_NODE_MISSING
                                                                       : PLATFORM_NODE_FAILED;
     }
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!win32_node_resolved_path(opened, found) || !GetFileInformationByHandle(opened, &info)) {
+    FILE_ATTRIBUTE_TAG_INFO info;
+    if (!win32_node_resolved_path(opened, found) ||
+        !GetFileInformationByHandleEx(opened, FileAttributeTagInfo, &info, sizeof info)) {
         DWORD e = GetLastError();
         CloseHandle(opened);
         SetLastError(e);
@@ -118,11 +149,9 @@ int win32_node_find(const char *root, const char *path, DWORD access, DWORD shar
     *handle = opened;
     // A link is a reparse point that names another place (symbolic link, junction); others,
     // such as a cloud drive's placeholders, are the files and folders they look like.
-    FILE_ATTRIBUTE_TAG_INFO tag;
-    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-        (!GetFileInformationByHandleEx(opened, FileAttributeTagInfo, &tag, sizeof tag) ||
-         IsReparseTagNameSurrogate(tag.ReparseTag)))
+    if ((info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+        IsReparseTagNameSurrogate(info.ReparseTag))
         return PLATFORM_NODE_LINK;
-    return info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? PLATFORM_NODE_FOLDER
-                                                            : PLATFORM_NODE_FILE;
+    return info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY ? PLATFORM_NODE_FOLDER
+                                                          : PLATFORM_NODE_FILE;
 }
