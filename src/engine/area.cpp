@@ -13,7 +13,7 @@
 
 namespace {
 
-enum : int { PART_ATTEMPTS = 8 }; // temporary names tried when one turns out to be taken
+enum : int { PART_ATTEMPTS = 4096 }; // temporary names tried, as many as make_part_path looks at
 
 int is_separator(char c) {
     return c == '\\' || c == '/';
@@ -111,17 +111,11 @@ int area_target_of(const char *area, const char *target, area_target *out) {
 }
 
 platform_file *area_open_part(const area_target *target, char *part, unsigned *counter) {
-    int kind = platform_confined_kind(target->root, target->path);
-    if (kind == PLATFORM_NODE_FAILED) return nullptr;
-    if (kind != PLATFORM_NODE_FILE && kind != PLATFORM_NODE_MISSING &&
-        kind != PLATFORM_NODE_FOLDER) {
-        platform_set_last_error(PLATFORM_ERROR_LINK_REFUSED);
-        return nullptr;
-    }
-    // A name that make_part_path found free may still be taken by something it cannot see
-    // (a dangling link reads as missing): the next name is tried.
+    // Made with its name in one call, which refuses a name already taken (a file, a link,
+    // a dangling link alike), rather than looked for first: under Wine every look-up of a
+    // name that is not there reads the whole folder.
     for (int attempt = 0; attempt < PART_ATTEMPTS; attempt++) {
-        if (!make_part_path(target->path, part, counter)) {
+        if (!make_part_name(target->path, part, counter)) {
             text_copy(part, PATH_CAPACITY, target->path);
             return platform_confined_open(target->root, part, PLATFORM_CONFINED_TRUNCATE);
         }
@@ -131,9 +125,12 @@ platform_file *area_open_part(const area_target *target, char *part, unsigned *c
     return nullptr;
 }
 
-int area_commit_part(const area_target *target, const char *part) {
-    return !strcmp(part, target->path) ||
-           platform_confined_replace(target->root, part, target->path);
+int area_commit_part(const area_target *target, platform_file *file, const char *part) {
+    if (!strcmp(part, target->path)) {
+        platform_close(file);
+        return 1;
+    }
+    return platform_confined_commit(target->root, file, part, target->path);
 }
 
 void area_discard_part(const area_target *target, const char *part) {

@@ -29,14 +29,16 @@ int area_target_of(const char *area, const char *target, area_target *out);
 // that never climb out with "..".
 int area_contains(const char *area, const char *path);
 
-// Opens the temporary file the target is written under (make_part_path's name beside it, the
-// caller's *counter numbering the names tried, or the target itself when it can have none) as a
-// new file; part receives its path (PATH_CAPACITY). The file, or null with the error set
-// (PLATFORM_ERROR_LINK_REFUSED for a link on the way or at the target itself).
+// Creates the temporary file the target is written under (make_part_name's name beside it, the
+// caller's *counter numbering the names tried, the next on a name taken; or the target itself
+// when it can have none) as a new file; part receives its path (PATH_CAPACITY). The target is
+// not looked at: area_commit_part does. The file, or null with the error set
+// (PLATFORM_ERROR_LINK_REFUSED for a link on the way).
 platform_file *area_open_part(const area_target *target, char *part, unsigned *counter);
-// Puts the closed part in the place of the target. 1 when done (a part that is the target is
-// in place); 0 with the error set (PLATFORM_ERROR_LINK_REFUSED when the target is a link).
-int area_commit_part(const area_target *target, const char *part);
+// Puts part, still open as file, in the place of the target, and closes it. 1 when done (a
+// part that is the target is in place); 0 with the error set (PLATFORM_ERROR_LINK_REFUSED when
+// the target is a link), part left for area_discard_part.
+int area_commit_part(const area_target *target, platform_file *file, const char *part);
 // Removes part after a failure, only when it is a plain file, never through a link.
 void area_discard_part(const area_target *target, const char *part);
 

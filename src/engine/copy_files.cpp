@@ -240,10 +240,12 @@ int copy_member(install_job *job, const member_row *member, const char *destinat
         lza_stream_close(job->archive);
         job->archive = nullptr;
     }
-    platform_close(sink.file);
-
-    if (outcome == DECODED && area_commit_part(&area, part)) return 1;
-    if (outcome == DECODED) error = platform_last_error();
+    if (outcome == DECODED) {
+        if (area_commit_part(&area, sink.file, part)) return 1;
+        error = platform_last_error();
+    } else {
+        platform_close(sink.file);
+    }
     area_discard_part(&area, part);
     switch (outcome) {
     case DECODE_CANCELLED:

@@ -159,12 +159,10 @@ int make_path_below(char *path, size_t cap, const char *root) {
     return there ? MAKE_PATH_EXISTED : log_make_failure(PLATFORM_ERROR_ALREADY_EXISTS, path);
 }
 
-namespace {
-
 // The next temporary name beside destination into part (PATH_CAPACITY bytes): "~" and as many
 // hex digits of ++*counter as fit within destination's own name (at most PART_NAME_DIGITS),
 // never that name itself. 1, or 0 when the name is one character.
-int next_part_name(const char *destination, char *part, unsigned *counter) {
+int make_part_name(const char *destination, char *part, unsigned *counter) {
     const char *slash = strrchr(destination, '\\');
     const char *name = slash ? slash + 1 : destination;
     size_t length = strlen(name);
@@ -181,29 +179,12 @@ int next_part_name(const char *destination, char *part, unsigned *counter) {
     return 1;
 }
 
-} // namespace
-
 int make_part_path(const char *destination, char *part, unsigned *counter) {
     for (int attempt = 0; attempt < (int)PART_NAME_TRIES; attempt++) {
-        if (!next_part_name(destination, part, counter)) return 0;
+        if (!make_part_name(destination, part, counter)) return 0;
         if (!platform_path_exists(part)) return 1;
     }
     return 0;
-}
-
-platform_file *create_part_file(const char *destination, char *part, unsigned *counter) {
-    // Made with the name in one call, which fails for a name already taken: under Wine every
-    // look-up of a name that is not there reads the whole folder.
-    for (int attempt = 0; attempt < (int)PART_NAME_TRIES; attempt++) {
-        if (!next_part_name(destination, part, counter)) break;
-        platform_file *file = platform_create_new(part);
-        if (file) return file;
-        uint32_t error = platform_last_error();
-        if (error != PLATFORM_ERROR_FILE_EXISTS && error != PLATFORM_ERROR_ALREADY_EXISTS)
-            return nullptr;
-    }
-    part[0] = 0;
-    return nullptr;
 }
 
 int create_listed_folder(install_job *job, char *path, size_t cap) {

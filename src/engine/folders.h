@@ -36,12 +36,10 @@ int make_path_below(char *path, size_t cap, const char *root);
 // part (PATH_CAPACITY bytes); 0 when destination's name is one character or no free name was
 // found, and the file must be written to destination directly.
 int make_part_path(const char *destination, char *part, unsigned *counter);
-// make_part_path's temporary file, created (for writing, nothing of that name may exist) rather
-// than looked for and then created. The open file with its path in part; null with part ""
-// when destination's name is one character or every name tried was taken (the file must be
-// written to destination directly); null with part set and the error set when the folder
-// refused the file.
-platform_file *create_part_file(const char *destination, char *part, unsigned *counter);
+// make_part_path's next name without looking whether it is free, for a caller that creates it
+// as a new file (which fails on a taken name) and asks again. 1, or 0 when destination's name
+// is one character.
+int make_part_name(const char *destination, char *part, unsigned *counter);
 // make_path_below the destination on path (capacity cap), normalised in place; its result.
 int create_listed_folder(install_job *job, char *path, size_t cap);
 // The folder step: creates each defined dir01..dir09 folder in order and records every newly

@@ -76,10 +76,6 @@ struct platform_file; // an open file; opaque
 platform_file *platform_open_read(const char *path);
 // Creates or truncates a file for writing. Null on failure, error set.
 platform_file *platform_create_write(const char *path);
-// Creates a file for writing where nothing of that name exists; what exists is left alone.
-// The file can be moved while open (platform_close_and_move). Null on failure, error set
-// (PLATFORM_ERROR_FILE_EXISTS when the name is taken).
-platform_file *platform_create_new(const char *path);
 // Opens a file for reading and writing, creating it when missing; positioned at its start.
 platform_file *platform_open_update(const char *path);
 
@@ -105,7 +101,7 @@ int platform_make_folder(const char *path);
 int platform_delete_file(const char *path);
 // Replaces target by source (same folder). 1 on success, 0 on failure.
 int platform_move_replace(const char *source, const char *target);
-// platform_move_replace of the file open as file, made by platform_create_new at source: moved
+// platform_move_replace of the file open as file, made new at source with delete access: moved
 // through the open file where the system can (one request instead of an open, a move and a
 // close), else by its name once closed. The file is closed either way. 1 on success, 0 on
 // failure (error set; the file is then still at source).

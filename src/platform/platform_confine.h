@@ -35,7 +35,10 @@ platform_file *platform_confined_open(const char *root, const char *path, int mo
 // for a file or folder there.
 int platform_confined_make_folder(const char *root, const char *path);
 
-// Replaces target by source, two names in one folder below root: source must be a plain file
-// and target a plain file or nothing. 1 replaced; 0 failed, error set
-// (PLATFORM_ERROR_LINK_REFUSED for a link at either or on the way).
-int platform_confined_replace(const char *root, const char *source, const char *target);
+// Puts the file open as file, made by platform_confined_open (NEW) at source, in the place of
+// target, two names in one folder below root: target must be a plain file or nothing. Target
+// is looked at once, then the file moves (through its handle where the system can); it is
+// closed either way. 1 replaced; 0 failed, error set (PLATFORM_ERROR_LINK_REFUSED for a link at
+// target or on the way), the file still at source.
+int platform_confined_commit(const char *root, platform_file *file, const char *source,
+                             const char *target);

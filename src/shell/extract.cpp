@@ -189,12 +189,12 @@ void unpack_member(platform_window *window, extract_session *session, lza_stream
     if (!file) return add_failure(failures, name, write_failure(KW_TEXT_X_NOT_WRITTEN));
     int ok = decode_member(window, session, stream, offset, &record.header,
                            extract_display_name(name), file);
-    platform_close(file);
     if (!ok) {
+        platform_close(file);
         area_discard_part(&area, part);
         return add_failure(failures, name, KW_TEXT_X_NOT_EXTRACTED);
     }
-    if (!area_commit_part(&area, part)) {
+    if (!area_commit_part(&area, file, part)) {
         const uint32_t why = write_failure(KW_TEXT_X_NOT_REPLACED);
         area_discard_part(&area, part);
         return add_failure(failures, name, why);

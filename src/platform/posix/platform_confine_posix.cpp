@@ -203,7 +203,9 @@ int platform_confined_make_folder(const char *root, const char *path) {
     return made;
 }
 
-int platform_confined_replace(const char *root, const char *source, const char *target) {
+int platform_confined_commit(const char *root, platform_file *file, const char *source,
+                             const char *target) {
+    platform_close(file); // a POSIX rename needs no handle: the move is by the checked names
     if (platform_posix_faulted(PLATFORM_CALL_MOVE)) return 0;
     platform_posix_below from, to;
     if (!walk_for_write(root, source, &from)) return 0;

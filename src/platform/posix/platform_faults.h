@@ -14,7 +14,6 @@
 enum platform_call : int {
     PLATFORM_CALL_OPEN_READ,      // platform_open_read
     PLATFORM_CALL_CREATE_WRITE,   // platform_create_write, platform_confined_open (new, truncate)
-    PLATFORM_CALL_CREATE_NEW,     // platform_create_new
     PLATFORM_CALL_OPEN_UPDATE,    // platform_open_update
     PLATFORM_CALL_OPEN_APPEND,    // platform_open_append, platform_confined_open (append)
     PLATFORM_CALL_READ,           // platform_read
@@ -24,7 +23,7 @@ enum platform_call : int {
     PLATFORM_CALL_ATTRIBUTES,     // platform_path_exists, platform_is_folder, _confined_kind
     PLATFORM_CALL_MAKE_FOLDER,    // platform_make_folder, platform_confined_make_folder
     PLATFORM_CALL_DELETE_FILE,    // platform_delete_file
-    PLATFORM_CALL_MOVE,           // platform_move_replace, platform_confined_replace
+    PLATFORM_CALL_MOVE,           // platform_move_replace, platform_confined_commit
     PLATFORM_CALL_FREE_SPACE,     // platform_free_space
     PLATFORM_CALL_MODULE_PATH,    // platform_module_path
     PLATFORM_CALL_REG_OPEN,       // platform_reg_open

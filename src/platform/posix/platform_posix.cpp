@@ -209,13 +209,6 @@ platform_file *platform_create_write(const char *path) {
     return open_file(path, O_WRONLY | O_CREAT | O_TRUNC, PLATFORM_CALL_CREATE_WRITE);
 }
 
-platform_file *platform_create_new(const char *path) {
-    platform_file *f = open_file(path, O_WRONLY | O_CREAT | O_EXCL, PLATFORM_CALL_CREATE_NEW);
-    // Win32 says so in its own words: the name is taken, whatever stands there.
-    if (!f && last_error == PLATFORM_ERROR_ALREADY_EXISTS) last_error = PLATFORM_ERROR_FILE_EXISTS;
-    return f;
-}
-
 platform_file *platform_open_update(const char *path) {
     return open_file(path, O_RDWR | O_CREAT, PLATFORM_CALL_OPEN_UPDATE);
 }

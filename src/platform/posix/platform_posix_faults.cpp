@@ -10,7 +10,6 @@ platform_fault_plan platform_faults;
 const platform_call_info platform_calls[PLATFORM_CALL_KINDS] = {
     {"open for reading", PLATFORM_ERROR_ACCESS_DENIED},
     {"create for writing", PLATFORM_ERROR_ACCESS_DENIED},
-    {"create new", PLATFORM_ERROR_ACCESS_DENIED},
     {"open for update", PLATFORM_ERROR_ACCESS_DENIED},
     {"open for appending", PLATFORM_ERROR_ACCESS_DENIED},
     {"read", PLATFORM_ERROR_READ_FAULT},

@@ -12,6 +12,10 @@
 // its resolved path before a byte is written, and removed by its handle when it landed
 // elsewhere; an existing file is opened without following and checked before it is emptied; a
 // folder is made only in a folder found real, and looked at again once made.
+// A new file's folder, once found real, is remembered for the next new file there (an install
+// writes many files into one folder): the check of the created file's resolved path still
+// catches a folder swapped for a link since, so remembering saves the look, not the proof.
+// A finished file moves to its name through its own handle after one look at that name.
 #include "platform/platform_confine.h"
 #include "platform/win32/file_win32.h"
 #include "platform/win32/node_win32.h"
@@ -59,12 +63,36 @@ int folder_ready(const char *root, const char *path) {
     return 0;
 }
 
+// The folder (root and path) a new file was last created in, found real then.
+struct ready_folder {
+    char root[WIN32_NODE_WIDE_CAPACITY];
+    char folder[WIN32_NODE_WIDE_CAPACITY];
+};
+ready_folder last_ready;
+
+// folder_ready for a new file, whose resolved path is checked once it is made: the folder last
+// found real is taken as it was found.
+int new_file_folder_ready(const char *root, const char *path) {
+    const char *slash = strrchr(path, '\\');
+    size_t length = slash ? (size_t)(slash - path) : 0;
+    if (length == 0 || length >= sizeof last_ready.folder || strlen(root) >= sizeof last_ready.root)
+        return folder_ready(root, path);
+    if (!strcmp(last_ready.root, root) && strlen(last_ready.folder) == length &&
+        !memcmp(last_ready.folder, path, length))
+        return 1;
+    if (!folder_ready(root, path)) return 0;
+    strcpy(last_ready.root, root);
+    memcpy(last_ready.folder, path, length);
+    last_ready.folder[length] = 0;
+    return 1;
+}
+
 // Creates path anew below root for writing, checked to be where it was asked for. The handle,
 // or INVALID_HANDLE_VALUE with the error set.
 HANDLE create_new(const char *root, const char *path) {
     wchar_t wide[WIN32_NODE_WIDE_CAPACITY], expected[WIN32_NODE_WIDE_CAPACITY];
     wchar_t found[WIN32_NODE_WIDE_CAPACITY];
-    if (!folder_ready(root, path)) return INVALID_HANDLE_VALUE;
+    if (!new_file_folder_ready(root, path)) return INVALID_HANDLE_VALUE;
     int root_found = win32_node_expected(root, path, wide, expected);
     if (root_found <= 0) {
         if (root_found == 0) SetLastError(ERROR_PATH_NOT_FOUND);
@@ -154,4 +182,16 @@ int platform_confined_replace(const char *root, const char *source, const char *
     kind = platform_confined_kind(root, target);
     if (is_link(kind) || kind == PLATFORM_NODE_FAILED) return refuse(kind);
     return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+int platform_confined_commit(const char *root, platform_file *file, const char *source,
+                             const char *target) {
+    int kind = platform_confined_kind(root, target);
+    if (is_link(kind) || kind == PLATFORM_NODE_FAILED) {
+        DWORD error = GetLastError();
+        platform_close(file);
+        SetLastError(error);
+        return refuse(kind);
+    }
+    return platform_close_and_move(file, source, target);
 }

@@ -64,11 +64,6 @@ platform_file *platform_create_write(const char *path) {
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-platform_file *platform_create_new(const char *path) {
-    return win32_file_wrap(CreateFileA(path, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
 platform_file *platform_open_update(const char *path) {
     return win32_file_wrap(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
