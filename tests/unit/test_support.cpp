@@ -50,6 +50,12 @@ std::vector<vector_row> read_manifest(const std::string &path) {
     return rows;
 }
 
+vector_row manifest_row(const std::string &folder, const std::string &name) {
+    for (const vector_row &row : read_manifest(folder + "/MANIFEST.tsv"))
+        if (row.name == name) return row;
+    return vector_row{"", 0, 0, ""};
+}
+
 bytes make_record(const std::string &name, uint32_t unpacked_size, const bytes &packed,
                   int16_t name_length_override) {
     lza_header h = {};

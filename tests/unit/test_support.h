@@ -32,6 +32,8 @@ struct vector_row {
     std::string sha256_orig;
 };
 std::vector<vector_row> read_manifest(const std::string &path);
+// The row named name of folder's MANIFEST.tsv; a row with an empty name when there is none.
+vector_row manifest_row(const std::string &folder, const std::string &name);
 std::string vectors_dir();
 
 // A record with the given fields and raw packed bytes (not necessarily valid LZARI).
