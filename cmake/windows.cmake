@@ -107,6 +107,15 @@ foreach(kv_target kv_core kv_platform_win32 setup kvuninst)
   target_compile_options(${kv_target} PRIVATE -ffunction-sections
     -fno-asynchronous-unwind-tables -fno-unwind-tables)
 endforeach()
+# One thread runs all of the stubs' code, so a local static needs no guard; the 32-bit
+# stubs keep the 4-byte stack alignment Windows gives every callback instead of realigning
+# to 16 bytes for SSE they never use (together some 500 bytes).
+foreach(kv_target kv_core kv_platform_win32 setup kvuninst)
+  target_compile_options(${kv_target} PRIVATE -fno-threadsafe-statics)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    target_compile_options(${kv_target} PRIVATE -mpreferred-stack-boundary=2)
+  endif()
+endforeach()
 target_link_options(setup PRIVATE -Wl,--gc-sections)
 target_link_options(kvuninst PRIVATE -Wl,--gc-sections)
 # Link-time optimisation across the core and the stubs' own code: inlining and dropping what

@@ -54,8 +54,10 @@ done
 # of its log, the one record walk, the decoder's bound and the member-name rule; 97,792 since it
 # stopped writing through links below its destination: engine/area.cpp and the confined writes
 # of platform/win32, about 5 KB; 105,984 since it speaks English, German and French too: the texts
-# in four languages and their keys, about 8 KB.)
-stub_limit=105984
+# in four languages and their keys, about 8 KB; 107,520 since those three came together with
+# the engine as a function of a request: the merge held 108,032, flags for a one-threaded
+# 32-bit program took 512 back, and the rest is code each branch needs.)
+stub_limit=107520
 stub_size=$(stat -c %s "${prefix}mingw-i686/setup.exe")
 echo "i686 stub: $stub_size bytes (limit $stub_limit, goal 65536)"
 if [ "$stub_size" -gt "$stub_limit" ]; then
