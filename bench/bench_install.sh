@@ -8,7 +8,7 @@ kvpack=$1
 small=${2:-10000}
 large_mb=${3:-100}
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+trap '[ -n "${KV_BENCH_KEEP:-}" ] || rm -rf "$work"' EXIT
 mkdir -p "$work/src/files"
 
 python3 - "$work/src" "$small" "$large_mb" <<'PY'

@@ -11,8 +11,8 @@
 # Then the Korvex wizard is driven by the robot from Start to "Installatie voltooid" on the
 # large payload. Prints least and median seconds and the ratios. Not a test: it prints.
 #
-# Usage: bench/bench_vs_nsis.sh [RUNS]   (default 5; after the native-release and mingw-x86_64
-# builds; needs makensis: apt-get install nsis)
+# Usage: [KV_BENCH_STUB=STUB.exe] bench/bench_vs_nsis.sh [RUNS]   (default 5; after the
+# native-release and mingw-x86_64 builds; needs makensis: apt-get install nsis)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 src=$(dirname "$here")
@@ -22,7 +22,9 @@ export KV_E2E_WORK=$src/build/bench-vs-nsis
 rm -rf "$KV_E2E_WORK"
 mkdir -p "$KV_E2E_WORK"
 trap 'kv_stop_wine; rm -rf "$KV_E2E_WORK"' EXIT
-export KV_SETUP_EXE=$src/build/mingw-x86_64/setup.exe KV_ROBOT_EXE=$src/build/mingw-x86_64/kvrobot.exe
+# KV_BENCH_STUB: another x86_64 stub to measure (an earlier build, for a before and after).
+export KV_SETUP_EXE=${KV_BENCH_STUB:-$src/build/mingw-x86_64/setup.exe}
+export KV_ROBOT_EXE=$src/build/mingw-x86_64/kvrobot.exe
 kvpack=$src/build/native-release/kvpack
 [ -x "$kvpack" ] || kvpack=$src/build/native/kvpack
 . "$src/tests/e2e/e2e_lib.sh"
