@@ -209,7 +209,20 @@ int platform_confined_commit(const char *root, platform_file *file, const char *
     if (platform_posix_faulted(PLATFORM_CALL_MOVE)) return 0;
     platform_posix_below from, to;
     if (!walk_for_write(root, source, &from)) return 0;
-    if (!walk_for_write(root, target, &to)) {
+    // A part lies beside its target: one walk found the folder of both (a name Windows would
+    // rewrite takes the whole walk, which refuses it).
+    const char *source_name = strrchr(source, '\\'), *target_name = strrchr(target, '\\');
+    const size_t folder = (size_t)(source_name - source);
+    if (target_name && folder == (size_t)(target_name - target) &&
+        !memcmp(source, target, folder) && kept_name(target_name + 1, strlen(target_name + 1))) {
+        to.folder = dup(from.folder);
+        to.name = target_name + 1;
+        if (to.folder < 0) {
+            platform_set_last_error(platform_posix_error(errno));
+            close(from.folder);
+            return 0;
+        }
+    } else if (!walk_for_write(root, target, &to)) {
         close(from.folder);
         return 0;
     }
