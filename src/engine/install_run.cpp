@@ -61,8 +61,10 @@ int set_up_run(install_job *job) {
         // rather than register classes and shortcuts for files that cannot be there.
         if (job->request.unattended || step_breaks(state, KW_CREATEFOLDERS)) return STEP_FAILED;
     }
+    upgrade_read(&job->earlier, state); // before the new log takes its place
     create_uninstall_log(state);
     create_error_log(state);
+    upgrade_carry(&job->earlier);
 
     int row = 0;
     for (int r = 0; r < STEP_ROWS; r++) job->row_entry[r] = -1;
@@ -119,6 +121,7 @@ void install_job_end(install_job *job) {
     job->archive = nullptr;
     platform_free(job->copy_buffer);
     job->copy_buffer = nullptr;
+    upgrade_release(&job->earlier);
     install_log_close(&job->log);
     install_log_bind(job->outer_log);
 }

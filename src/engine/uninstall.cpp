@@ -291,6 +291,10 @@ int outcome_stays(int outcome) {
 
 } // namespace
 
+const char *uninstall_area_folder(const uninstall_plan *plan, int area) {
+    return area_folder(plan, area);
+}
+
 int uninstall_path_below(const char *path, const char *folder) {
     size_t n = trimmed_length(folder);
     if (n == 0 || !uninstall_same_text(path, folder, n) || path[n] != '\\' || !path[n + 1])

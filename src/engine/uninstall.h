@@ -148,6 +148,9 @@ size_t uninstall_report(const uninstall_plan *plan, char *out, size_t cap);
 // One line for the progress list, in the words of texts (as uninstall_plan's): what the entry
 // is and what became of it.
 void uninstall_describe(const char *texts, const uninstall_entry *entry, char *out, size_t cap);
+// The folder of uninstall_area area in plan: the destination or a special folder; "" when it is
+// not available.
+const char *uninstall_area_folder(const uninstall_plan *plan, int area);
 // 1 when path lies strictly below folder: it begins with folder and a backslash (ignoring
 // case), has a name after it, and holds no "." or ".." element, no slash and no second colon.
 int uninstall_path_below(const char *path, const char *folder);
