@@ -168,7 +168,9 @@ int install_run(installer_state *state, const install_request *request,
         result = next_install_step(&job);
     }
     // However the run ended, nothing more is recorded: the log is final, and the entry in the
-    // list of installed programs now vouches for it.
+    // list of installed programs now vouches for it (and for the size of what it names, read
+    // back from the closed log).
+    install_log_close_files();
     uninstall_entry_seal(state);
     install_job_end(&job);
     return result;

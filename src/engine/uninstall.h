@@ -124,6 +124,9 @@ struct uninstall_plan {
 // the plan in any case.
 int uninstall_read(uninstall_plan *plan, const char *folder, const uninstall_places *places,
                    const char *texts, char *message, size_t cap);
+// uninstall_read without words: the same reading and refusals, no message (and none of the
+// uninstaller's texts in a program that reads a log only to carry it on).
+int uninstall_read_quiet(uninstall_plan *plan, const char *folder, const uninstall_places *places);
 // Checks the log read into plan against the product's entries in Windows' list of installed
 // programs that name the uninstaller plan->self_path (set it first): where such entries carry a
 // digest of the finished log (those under HKEY_LOCAL_MACHINE first: only administrators can

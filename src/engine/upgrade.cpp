@@ -67,8 +67,7 @@ int upgrade_read(upgrade_log *log, installer_state *state) {
     memset(log, 0, sizeof *log);
     uninstall_places places;
     uninstall_find_places(&places);
-    char message[UNINSTALL_MESSAGE_CAPACITY];
-    if (!uninstall_read(&log->plan, state->dest_path, &places, nullptr, message, sizeof message)) {
+    if (!uninstall_read_quiet(&log->plan, state->dest_path, &places)) {
         uninstall_release(&log->plan);
         return 0;
     }
@@ -121,9 +120,8 @@ int64_t upgrade_named_bytes(const char *folder) {
     uninstall_places places;
     uninstall_find_places(&places);
     uninstall_plan plan;
-    char message[UNINSTALL_MESSAGE_CAPACITY];
     int64_t total = 0;
-    if (uninstall_read(&plan, folder, &places, nullptr, message, sizeof message)) {
+    if (uninstall_read_quiet(&plan, folder, &places)) {
         for (size_t i = 0; i < plan.count; i++) {
             const uninstall_entry *entry = &plan.entries[i];
             if (entry->kind != UNINSTALL_FILE || entry->outcome >= 0) continue;
