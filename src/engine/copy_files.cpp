@@ -37,10 +37,18 @@ int file_exists(const char *path) {
 }
 
 // Whether to write over the existing destination: asks unless the mode or an answer for all
-// files decides. 1 to write, 0 to keep it.
+// files decides. Unattended without /O, nobody can tell an upgrade's own file from the user's,
+// so the earlier install's log does: the files it names are replaced, others kept and logged.
+// 1 to write, 0 to keep it.
 int may_overwrite(install_job *job, const char *destination, uint32_t mode) {
     installer_state *state = job->state;
-    if (mode == KW_OVERWRITE_NEVER || state->no_to_all) return 0;
+    if (mode == KW_OVERWRITE_NEVER) return 0;
+    if (job->request.answers == INSTALL_NO_TO_ALL) {
+        if (upgrade_owns_file(&job->earlier, destination)) return 1;
+        append_error_format("Kept Existing File! (%s)", destination);
+        return 0;
+    }
+    if (state->no_to_all) return 0;
     if (state->yes_to_all) return 1;
     char message[COPY_MESSAGE_CAPACITY + PATH_CAPACITY];
     script_text(state, KW_TEXT_FILEEXISTS, message, sizeof message);

@@ -301,6 +301,13 @@ void install_log_close(install_log *log) {
     memset(log, 0, sizeof *log);
 }
 
+void install_log_close_files(void) {
+    if (!bound) return;
+    platform_close(bound->uninstall);
+    platform_close(bound->errors);
+    bound->uninstall = bound->errors = nullptr;
+}
+
 void install_log_reset(void) {
     install_log_close(bound);
 }

@@ -51,6 +51,10 @@ struct install_log {
 install_log *install_log_bind(install_log *log);
 // Closes the files log holds and frees its index; log is then zeroed (no folder).
 void install_log_close(install_log *log);
+// Closes the files the bound log holds open, keeping its folder, index and digest: a reader
+// that does not share writing (the log read back once the run has ended) can then open them.
+// The next append opens its file again.
+void install_log_close_files(void);
 // install_log_close of the bound log, which stays bound (tests between cases, process end).
 void install_log_reset(void);
 

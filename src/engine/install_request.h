@@ -15,7 +15,8 @@
 enum install_answers : int {
     INSTALL_ASK = 0,        // ask through the progress interface (No when it cannot ask)
     INSTALL_YES_TO_ALL = 1, // replace every existing file, as after "Ja op alles" (/S /O)
-    INSTALL_NO_TO_ALL = 2,  // keep every existing file, as after "Nee op alles" (/S)
+    INSTALL_NO_TO_ALL = 2,  // keep every existing file, as after "Nee op alles", but replace
+                            // the ones an earlier install's log names: its own (/S)
 };
 
 struct install_request {

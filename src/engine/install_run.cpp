@@ -61,8 +61,10 @@ int set_up_run(install_job *job) {
         // rather than register classes and shortcuts for files that cannot be there.
         if (job->request.unattended || step_breaks(state, KW_CREATEFOLDERS)) return STEP_FAILED;
     }
+    upgrade_read(&job->earlier, state); // before the new log takes its place
     create_uninstall_log(state);
     create_error_log(state);
+    upgrade_carry(&job->earlier);
 
     int row = 0;
     for (int r = 0; r < STEP_ROWS; r++) job->row_entry[r] = -1;
@@ -119,6 +121,7 @@ void install_job_end(install_job *job) {
     job->archive = nullptr;
     platform_free(job->copy_buffer);
     job->copy_buffer = nullptr;
+    upgrade_release(&job->earlier);
     install_log_close(&job->log);
     install_log_bind(job->outer_log);
 }
@@ -165,7 +168,9 @@ int install_run(installer_state *state, const install_request *request,
         result = next_install_step(&job);
     }
     // However the run ended, nothing more is recorded: the log is final, and the entry in the
-    // list of installed programs now vouches for it.
+    // list of installed programs now vouches for it (and for the size of what it names, read
+    // back from the closed log).
+    install_log_close_files();
     uninstall_entry_seal(state);
     install_job_end(&job);
     return result;

@@ -6,6 +6,7 @@
 
 #include "engine/install_log.h"
 #include "engine/install_request.h"
+#include "engine/upgrade.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -37,6 +38,8 @@ struct install_job {
                                       // first member on; null until then and after a failure
     unsigned char *copy_buffer;       // decoded bytes gathered into writes, or null
     unsigned part_counter;            // the last temporary file name tried (make_part_path)
+    upgrade_log earlier;              // the log of an earlier install into the destination,
+                                      // read before the run's own replaced it; kept to the end
 };
 
 // The reports of a step, each passed to the progress function of its kind when there is one.

@@ -139,35 +139,44 @@ long split_lines(char *text, size_t size, char **lines, size_t *numbers, size_t 
     return count;
 }
 
-// Writes the refusal of a log into message: text key with two texts. Always 0, the refusal.
-int fail_message(const char *texts, char *message, size_t cap, uint32_t key, const char *a,
-                 const char *b = "") {
-    uninstall_text(texts, key, message, cap, a, b);
+// Where the reader's refusal of a log goes: worded by say (uninstall_text) in the words of texts
+// into message (capacity cap); with say null nowhere, so that a reader without words (an
+// install looking at an earlier log) carries none of the uninstaller's texts.
+struct refusal_sink {
+    void (*say)(const char *texts, uint32_t key, char *out, size_t cap, const char *a,
+                const char *b);
+    const char *texts;
+    char *message;
+    size_t cap;
+};
+
+// Writes the refusal of a log into the sink: text key with two texts. Always 0, the refusal.
+int fail_message(const refusal_sink *sink, uint32_t key, const char *a, const char *b = "") {
+    if (sink->say) sink->say(sink->texts, key, sink->message, sink->cap, a, b);
     return 0;
 }
 
 // The refusal of path as no log at all, for the reason of text key reason (its %s: number).
-int not_a_log(const char *texts, char *message, size_t cap, const char *path, uint32_t reason,
-              size_t number = 0) {
-    char line[32], why[UNINSTALL_LINE_CAPACITY];
+int not_a_log(const refusal_sink *sink, const char *path, uint32_t reason, size_t number = 0) {
+    char line[32], why[UNINSTALL_LINE_CAPACITY] = "";
     snprintf(line, sizeof line, "%u", (unsigned)number);
-    uninstall_text(texts, reason, why, sizeof why, line);
-    return fail_message(texts, message, cap, KW_TEXT_UN_NOT_A_LOG, path, why);
+    if (sink->say) sink->say(sink->texts, reason, why, sizeof why, line, "");
+    return fail_message(sink, KW_TEXT_UN_NOT_A_LOG, path, why);
 }
 
-// The file's bytes with a spare zero byte into a new block; null with message set.
-char *read_whole(const char *texts, const char *path, size_t *size, char *message, size_t cap) {
+// The file's bytes with a spare zero byte into a new block; null with the refusal told.
+char *read_whole(const refusal_sink *sink, const char *path, size_t *size) {
     platform_file *file = platform_open_read(path);
     if (!file) {
-        fail_message(texts, message, cap, KW_TEXT_UN_LOG_MISSING, path);
+        fail_message(sink, KW_TEXT_UN_LOG_MISSING, path);
         return nullptr;
     }
     int64_t length = platform_file_size(file);
     char *text = nullptr;
     if (length < 0 || (uint64_t)length > UNINSTALL_LOG_LIMIT) {
-        not_a_log(texts, message, cap, path, KW_TEXT_UN_TOO_LARGE);
+        not_a_log(sink, path, KW_TEXT_UN_TOO_LARGE);
     } else if (!(text = static_cast<char *>(platform_alloc((size_t)length + 1, 1)))) {
-        fail_message(texts, message, cap, KW_TEXT_UN_NO_MEMORY, path);
+        fail_message(sink, KW_TEXT_UN_NO_MEMORY, path);
     } else {
         size_t got = 0;
         long n = 1;
@@ -177,7 +186,7 @@ char *read_whole(const char *texts, const char *path, size_t *size, char *messag
         if (n < 0) {
             platform_free(text);
             text = nullptr;
-            fail_message(texts, message, cap, KW_TEXT_UN_LOG_UNREADABLE, path);
+            fail_message(sink, KW_TEXT_UN_LOG_UNREADABLE, path);
         }
         *size = got;
     }
@@ -291,6 +300,10 @@ int outcome_stays(int outcome) {
 
 } // namespace
 
+const char *uninstall_area_folder(const uninstall_plan *plan, int area) {
+    return area_folder(plan, area);
+}
+
 int uninstall_path_below(const char *path, const char *folder) {
     size_t n = trimmed_length(folder);
     if (n == 0 || !uninstall_same_text(path, folder, n) || path[n] != '\\' || !path[n + 1])
@@ -318,21 +331,23 @@ void uninstall_find_places(uninstall_places *places) {
                                  sizeof places->common_desktop);
 }
 
-int uninstall_read(uninstall_plan *plan, const char *folder, const uninstall_places *places,
-                   const char *texts, char *message, size_t cap) {
+namespace {
+
+// uninstall_read, its refusal told to sink.
+int read_plan(uninstall_plan *plan, const char *folder, const uninstall_places *places,
+              const refusal_sink *sink) {
     memset(plan, 0, sizeof *plan);
     if (places) plan->places = *places;
-    plan->texts = texts;
-    message[0] = 0;
+    plan->texts = sink->texts;
     size_t n = trimmed_length(folder);
     if (n == 0 || n >= sizeof plan->folder)
-        return fail_message(texts, message, cap, KW_TEXT_UN_BAD_FOLDER, folder);
+        return fail_message(sink, KW_TEXT_UN_BAD_FOLDER, folder);
     memcpy(plan->folder, folder, n);
     plan->folder[n] = 0;
     snprintf(plan->log_path, sizeof plan->log_path, "%s\\%s", plan->folder, LOG_NAME);
 
     size_t size = 0;
-    plan->text = read_whole(texts, plan->log_path, &size, message, cap);
+    plan->text = read_whole(sink, plan->log_path, &size);
     if (!plan->text) return 0;
     lza_sha256 sha; // of the bytes as they stand, before the lines are cut
     lza_sha256_start(&sha);
@@ -344,30 +359,30 @@ int uninstall_read(uninstall_plan *plan, const char *folder, const uninstall_pla
     size_t *numbers = nullptr;
     int ok = 0;
     if (count < 0) {
-        not_a_log(texts, message, cap, plan->log_path, KW_TEXT_UN_BAD_LINE, bad);
+        not_a_log(sink, plan->log_path, KW_TEXT_UN_BAD_LINE, bad);
     } else if (count < 3) {
-        not_a_log(texts, message, cap, plan->log_path, KW_TEXT_UN_TOO_SHORT);
+        not_a_log(sink, plan->log_path, KW_TEXT_UN_TOO_SHORT);
     } else if (!(lines = static_cast<char **>(platform_alloc((size_t)count, sizeof *lines))) ||
                !(numbers = static_cast<size_t *>(platform_alloc((size_t)count, sizeof *numbers))) ||
                !(plan->entries = static_cast<uninstall_entry *>(
                      platform_alloc((size_t)(count - 3) / 2 + 1, sizeof *plan->entries)))) {
-        fail_message(texts, message, cap, KW_TEXT_UN_NO_MEMORY, plan->log_path);
+        fail_message(sink, KW_TEXT_UN_NO_MEMORY, plan->log_path);
     } else {
         split_lines(plan->text, size, lines, numbers, &bad);
         if (strncmp(lines[0], LOG_FIRST_LINE, sizeof LOG_FIRST_LINE - 1) != 0 ||
             strcmp(lines[1], DEFFOLDER_LINE) != 0) {
-            not_a_log(texts, message, cap, plan->log_path, KW_TEXT_UN_NO_HEADER);
+            not_a_log(sink, plan->log_path, KW_TEXT_UN_NO_HEADER);
         } else if (trimmed_length(lines[2]) != n ||
                    !uninstall_same_text(lines[2], plan->folder, n)) {
-            fail_message(texts, message, cap, KW_TEXT_UN_OTHER_FOLDER, lines[2], plan->folder);
+            fail_message(sink, KW_TEXT_UN_OTHER_FOLDER, lines[2], plan->folder);
         } else if (!is_below_root(plan->folder)) {
-            fail_message(texts, message, cap, KW_TEXT_UN_DRIVE_ROOT, plan->folder);
+            fail_message(sink, KW_TEXT_UN_DRIVE_ROOT, plan->folder);
         } else {
             ok = 1;
             for (long i = 3; ok && i < count; i += 2) {
                 int kind = kind_of(lines[i]);
                 if (kind < 0 || i + 1 >= count) {
-                    ok = not_a_log(texts, message, cap, plan->log_path,
+                    ok = not_a_log(sink, plan->log_path,
                                    kind < 0 ? KW_TEXT_UN_NO_KIND : KW_TEXT_UN_ALONE, numbers[i]);
                     break;
                 }
@@ -386,6 +401,20 @@ int uninstall_read(uninstall_plan *plan, const char *folder, const uninstall_pla
     platform_free(numbers);
     if (!ok) plan->count = 0;
     return ok;
+}
+
+} // namespace
+
+int uninstall_read(uninstall_plan *plan, const char *folder, const uninstall_places *places,
+                   const char *texts, char *message, size_t cap) {
+    message[0] = 0;
+    const refusal_sink sink = {uninstall_text, texts, message, cap};
+    return read_plan(plan, folder, places, &sink);
+}
+
+int uninstall_read_quiet(uninstall_plan *plan, const char *folder, const uninstall_places *places) {
+    const refusal_sink sink = {nullptr, nullptr, nullptr, 0};
+    return read_plan(plan, folder, places, &sink);
 }
 
 int uninstall_perform(uninstall_plan *plan, uninstall_progress_fn progress, void *context) {

@@ -124,6 +124,9 @@ struct uninstall_plan {
 // the plan in any case.
 int uninstall_read(uninstall_plan *plan, const char *folder, const uninstall_places *places,
                    const char *texts, char *message, size_t cap);
+// uninstall_read without words: the same reading and refusals, no message (and none of the
+// uninstaller's texts in a program that reads a log only to carry it on).
+int uninstall_read_quiet(uninstall_plan *plan, const char *folder, const uninstall_places *places);
 // Checks the log read into plan against the product's entries in Windows' list of installed
 // programs that name the uninstaller plan->self_path (set it first): where such entries carry a
 // digest of the finished log (those under HKEY_LOCAL_MACHINE first: only administrators can
@@ -148,6 +151,9 @@ size_t uninstall_report(const uninstall_plan *plan, char *out, size_t cap);
 // One line for the progress list, in the words of texts (as uninstall_plan's): what the entry
 // is and what became of it.
 void uninstall_describe(const char *texts, const uninstall_entry *entry, char *out, size_t cap);
+// The folder of uninstall_area area in plan: the destination or a special folder; "" when it is
+// not available.
+const char *uninstall_area_folder(const uninstall_plan *plan, int area);
 // 1 when path lies strictly below folder: it begins with folder and a backslash (ignoring
 // case), has a name after it, and holds no "." or ".." element, no slash and no second colon.
 int uninstall_path_below(const char *path, const char *folder);

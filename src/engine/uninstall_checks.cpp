@@ -85,6 +85,16 @@ int judge_node(platform_node *node, int found, int kind, int shortcuts_only, uin
     }
 }
 
+// Opens what path names below root (*node, *found as platform_node_open answers) and judges it
+// for a record of kind: the uninstall_outcome it gets without removal, or -1 when it may go.
+int open_judged(const char *root, const char *path, int kind, int shortcuts_only,
+                platform_node **node, int *found, uint32_t *error) {
+    char clean[LOG_PATH_CAPACITY];
+    clean_path(path, clean, sizeof clean);
+    *found = platform_node_open(root, clean, node);
+    return judge_node(*node, *found, kind, shortcuts_only, error);
+}
+
 // 1 when the entry root\key of the list of installed programs names the uninstaller self; 0
 // when not; -1 when there is no such key.
 int listing_is_ours(int root, const char *key_path, const char *self) {
@@ -223,11 +233,9 @@ int uninstall_is_shell_link(const unsigned char *head, size_t size) {
 
 int uninstall_remove_below(const char *root, const char *path, int kind, int shortcuts_only,
                            uint32_t *error) {
-    char clean[LOG_PATH_CAPACITY];
-    clean_path(path, clean, sizeof clean);
     platform_node *node = nullptr;
-    int found = platform_node_open(root, clean, &node);
-    int outcome = judge_node(node, found, kind, shortcuts_only, error);
+    int found = 0;
+    int outcome = open_judged(root, path, kind, shortcuts_only, &node, &found, error);
     if (outcome < 0) {
         if (platform_node_remove(node)) {
             outcome = UNINSTALL_REMOVED;
@@ -240,6 +248,15 @@ int uninstall_remove_below(const char *root, const char *path, int kind, int sho
     }
     platform_node_close(node);
     return outcome;
+}
+
+int uninstall_record_stands(const char *root, const char *path, int kind, int shortcuts_only) {
+    platform_node *node = nullptr;
+    int found = 0;
+    uint32_t error = 0;
+    int stands = open_judged(root, path, kind, shortcuts_only, &node, &found, &error) < 0;
+    platform_node_close(node);
+    return stands;
 }
 
 void uninstall_judge_keys(uninstall_plan *plan) {
@@ -264,8 +281,7 @@ void uninstall_judge_keys(uninstall_plan *plan) {
     }
 }
 
-int uninstall_check_log(uninstall_plan *plan, char *message, size_t cap) {
-    message[0] = 0;
+int uninstall_log_seal(const uninstall_plan *plan) {
     char digest[UNINSTALL_DIGEST_TEXT_CAPACITY];
     uninstall_digest_text(plan->log_digest, digest);
     // The machine's entries first: only an administrator can have written their digest.
@@ -273,8 +289,14 @@ int uninstall_check_log(uninstall_plan *plan, char *message, size_t cap) {
     for (int root : roots) {
         int sealed = 0, matched = 0;
         if (plan->self_path[0]) count_seals(root, plan->self_path, digest, &sealed, &matched);
-        if (!sealed) continue;
-        if (matched) break;
+        if (sealed) return matched ? UNINSTALL_SEAL_MATCHED : UNINSTALL_SEAL_CHANGED;
+    }
+    return UNINSTALL_SEAL_NONE;
+}
+
+int uninstall_check_log(uninstall_plan *plan, char *message, size_t cap) {
+    message[0] = 0;
+    if (uninstall_log_seal(plan) == UNINSTALL_SEAL_CHANGED) {
         uninstall_text(plan->texts, KW_TEXT_UN_LOG_CHANGED, message, cap, plan->log_path);
         return 0;
     }

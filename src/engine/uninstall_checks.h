@@ -26,6 +26,19 @@ int uninstall_is_shell_link(const unsigned char *head, size_t size);
 // UNINSTALL_FAILED.
 int uninstall_remove_below(const char *root, const char *path, int kind, int shortcuts_only,
                            uint32_t *error);
+// 1 when the file or folder (kind) that path names below root is there as uninstall_remove_below
+// would remove it: no link on the way, the kind the record says, and with shortcuts_only a shell
+// link or a folder; 0 when it is missing or would be refused.
+int uninstall_record_stands(const char *root, const char *path, int kind, int shortcuts_only);
+// How the product's entries in the list of installed programs vouch for the log read into plan
+// (as uninstall_check_log looks, for plan->self_path).
+enum uninstall_seal : int {
+    UNINSTALL_SEAL_CHANGED = -1, // an entry carries a digest, and none is this log's
+    UNINSTALL_SEAL_NONE = 0,     // no entry carries a digest
+    UNINSTALL_SEAL_MATCHED = 1,  // an entry's digest is this log's: the install left it so
+};
+// The uninstall_seal of the log read into plan.
+int uninstall_log_seal(const uninstall_plan *plan);
 // 1 when the extension key name of HKEY_CLASSES_ROOT is the product's: its default value names a
 // class that a record of plan names and that was proven the product's, or it holds nothing at
 // all (made, and never filled); 0 when not; -1 when there is no such key.

@@ -3,6 +3,7 @@
 
 #include "engine/install_log.h"
 #include "engine/registry.h"
+#include "engine/upgrade.h"
 #include "platform/platform.h"
 #include "platform/platform_registry.h"
 #include "script/script.h"
@@ -56,15 +57,13 @@ void quoted_command(const char *uninstaller, char *command) {
     text_append(command, COMMAND_CAPACITY, "\"");
 }
 
-// The display name and the expanded uninstaller of the script's uninstall line. 1 when read;
-// 0 when the script has none; -1 when the uninstaller does not fit.
-int read_listing(installer_state *state, char *name, char *uninstaller) {
+} // namespace
+
+int uninstall_listing_read(installer_state *state, char *name, char *uninstaller) {
     if (!get_value(state, KW_UNINSTALL, name, SCRIPT_EXPAND_CAPACITY)) return 0;
     get_field(state, KW_UNINSTALL, 1, uninstaller, SCRIPT_EXPAND_CAPACITY);
     return expand_placeholders(state, uninstaller, uninstaller, SCRIPT_EXPAND_CAPACITY) ? 1 : -1;
 }
-
-} // namespace
 
 uint32_t uninstall_size_kb(int64_t bytes) {
     if (bytes <= 0) return 0;
@@ -126,7 +125,7 @@ int register_uninstall_entry(int root, const uninstall_listing *entry) {
 int uninstall_entry_step(installer_state *state) {
     char name[SCRIPT_EXPAND_CAPACITY], uninstaller[SCRIPT_EXPAND_CAPACITY];
     char publisher[SCRIPT_EXPAND_CAPACITY], version[SCRIPT_EXPAND_CAPACITY];
-    int listed = read_listing(state, name, uninstaller);
+    int listed = uninstall_listing_read(state, name, uninstaller);
     if (listed < 0) append_error_format("Field Too Long! (%s)", uninstaller);
     if (listed <= 0) return listed == 0;
     get_field(state, KW_UNINSTALL, 2, publisher, sizeof publisher);
@@ -141,7 +140,8 @@ int uninstall_entry_step(installer_state *state) {
 int uninstall_entry_seal(installer_state *state) {
     char name[SCRIPT_EXPAND_CAPACITY], uninstaller[SCRIPT_EXPAND_CAPACITY];
     unsigned char digest[32];
-    if (read_listing(state, name, uninstaller) <= 0 || !uninstall_log_digest(digest)) return 1;
+    if (uninstall_listing_read(state, name, uninstaller) <= 0 || !uninstall_log_digest(digest))
+        return 1;
     // Only an entry whose UninstallString is the one this install writes vouches for its log:
     // whether this run wrote it or an earlier install into the same folder did, the log beside
     // its uninstaller is this one. (Another product's entry of the same name is left alone.)
@@ -158,14 +158,20 @@ int uninstall_entry_seal(installer_state *state) {
     quoted_command(uninstaller, ours);
     if (status != 0 || strcmp(command, ours) != 0) return 1;
 
+    // The size is what the finished log names, earlier installs' files included: the copy
+    // step's count alone would leave out what an upgrade kept and count what it replaced.
     char text[UNINSTALL_DIGEST_TEXT_CAPACITY];
     uninstall_digest_text(digest, text);
+    const entry_value values[] = {
+        {UNINSTALL_DIGEST_VALUE, text, 0},
+        {"EstimatedSize", nullptr, uninstall_size_kb(upgrade_named_bytes(state->dest_path))},
+    };
     status = platform_reg_create(parent, key_name, &key);
     if (status == 0) {
-        status = platform_reg_set_text(key, UNINSTALL_DIGEST_VALUE, text);
+        status = fill_entry(key, values, (int)(sizeof values / sizeof values[0]));
         platform_reg_close(key);
+        return status == 0;
     }
-    if (status == 0) return 1;
     append_error_format("RegSetValueEx(7) Failed: %u ('%s'='%s')", (unsigned)status,
                         UNINSTALL_DIGEST_VALUE, text);
     return 0;

@@ -48,11 +48,16 @@ int uninstall_entry_step(installer_state *state);
 int register_uninstall_entry(int root, const uninstall_listing *entry);
 // EstimatedSize: bytes in KB, rounded up, held to 32 bits; 0 for no bytes.
 uint32_t uninstall_size_kb(int64_t bytes);
+// The display name and the expanded uninstaller of the script's uninstall line, into name and
+// uninstaller (SCRIPT_EXPAND_CAPACITY each). 1 when read; 0 when the script has none; -1 when
+// the uninstaller does not fit.
+int uninstall_listing_read(installer_state *state, char *name, char *uninstaller);
 // Seals the entry of the script's uninstall line under this process's root (as
 // uninstall_entry_step chose it) with the digest of what this run wrote to Uninstal.log, when
-// the entry exists and its UninstallString names the script's uninstaller. Called once the run
+// the entry exists and its UninstallString names the script's uninstaller, and sets its
+// EstimatedSize to the files the finished log names (upgrade_named_bytes). Called once the run
 // has ended, when the log is final. 1 when sealed or there is nothing to seal (no uninstall
-// line, no entry, no log of this run); 0 when writing the value failed (logged).
+// line, no entry, no log of this run); 0 when writing a value failed (logged).
 int uninstall_entry_seal(installer_state *state);
 // The 64 lower-case hex digits of a SHA-256 digest into out.
 void uninstall_digest_text(const unsigned char digest[32],

@@ -52,6 +52,15 @@ uint32_t script_ticks(installer_state *state, uint32_t key, uint32_t choice) {
     return ticked ? choice : 0;
 }
 
+// 1 when the wizard's steps reach a startinstall page, where a person would start the install.
+int has_start_page(installer_state *state) {
+    for (int k = 0;; k++) {
+        uint32_t page = list_item_id(state, KW_STEPS, k);
+        if (page == KW_NONE) return 0;
+        if (page == KW_STARTINSTALL) return 1;
+    }
+}
+
 } // namespace
 
 int is_unattended_command(const char *command_line) {
@@ -98,13 +107,19 @@ void unattended_request(installer_state *state, const unattended_command *comman
 int unattended_install_located(installer_state *state, const unattended_command *command) {
     if (command->dest_too_long) return UNATTENDED_BAD_DESTINATION;
     if (!load_script(state)) return UNATTENDED_NO_SCRIPT;
-    install_request request;
-    unattended_request(state, command, &request);
-    int result = install_run(state, &request, nullptr);
+    // No destination, no log: a run that installs nothing leaves no trace, and the exit code
+    // is what a deployment tool reads of a program without a console.
+    int code = UNATTENDED_NO_START_PAGE;
+    if (has_start_page(state)) {
+        install_request request;
+        unattended_request(state, command, &request);
+        int result = install_run(state, &request, nullptr);
+        code = unattended_exit_code(result, state->messages_logged);
+    }
     release_script(state);
     release_member_table(state);
     release_archive_guard(state);
-    return unattended_exit_code(result, state->messages_logged);
+    return code;
 }
 
 int unattended_install(installer_state *state, const unattended_command *command) {

@@ -1,9 +1,10 @@
 // The unattended install, setup.exe /S [/O] [/D=<folder>]: no wizard and no question. The
 // option boxes start as the script ticks them, the destination is the rest of the command line
-// behind /D= (blanks included) or the wizard's default, an existing file is kept as after "No to
-// all" (replaced with /O), and every message the run would show goes to InsErr.log instead. The
-// exit code tells a deployment tool how it went. No window is made: the run's progress goes
-// nowhere.
+// behind /D= (blanks included) or the wizard's default, the licence counts as accepted, an
+// existing file is kept as after "No to all" unless an earlier install's log names it (all are
+// replaced with /O), and every message the run would show goes to InsErr.log instead. A script
+// whose wizard never reaches a startinstall page installs nothing this way either. The exit
+// code tells a deployment tool how it went. No window is made: the run's progress goes nowhere.
 #pragma once
 
 #include "state/text.h"
@@ -23,6 +24,8 @@ enum unattended_exit : int {
     UNATTENDED_BAD_DESTINATION = 5, // /D= names a folder longer than a path may be
     // 6 is not used: it meant a hidden window that could not be made, and none is made now
     UNATTENDED_ARCHIVE_CHANGED = 7, // setup.pck differs from the digest its stub carries
+    UNATTENDED_NO_START_PAGE = 8,   // the script's steps hold no startinstall page: the wizard
+                                    // would install nothing, and neither does /S (nothing written)
 };
 
 // The command line of an unattended install, parsed.
@@ -49,8 +52,8 @@ int unattended_exit_code(int run_result, int32_t messages_logged);
 void unattended_request(installer_state *state, const unattended_command *command,
                         install_request *request);
 // The install for an archive the caller has located (archive_path and archive_offset set):
-// loads setup.txt, runs the install steps unattended and releases the script and member
-// table. The exit code.
+// loads setup.txt, runs the install steps unattended when its steps hold a startinstall page
+// and releases the script and member table. The exit code.
 int unattended_install_located(installer_state *state, const unattended_command *command);
 // unattended_install_located after locating the running executable's archive.
 int unattended_install(installer_state *state, const unattended_command *command);

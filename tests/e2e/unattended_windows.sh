@@ -3,11 +3,11 @@
 # uninstall line added to its script, installs with `setup.exe /S /D=C:\Elders` without any
 # window, exits 0, leaves the files and an Uninstal.log byte for byte as the native simulation
 # of the same command writes it (its time line aside), and lists the product in Windows' list
-# of installed programs (reg query) under the root its [REG] record names. A second /S keeps a
-# changed file (No to all), /O replaces it, unknown options are ignored. Failures give their
-# exit codes and InsErr.log lines: a vital copy that cannot be made stops the install (2), a
-# file that cannot be made installs the rest (1), a destination that cannot be made stops it
-# before any log (2).
+# of installed programs (reg query) under the root its [REG] record names. A second /S replaces
+# a changed file the log names (the product's), /O replaces it too, unknown options are
+# ignored. Failures give their exit codes and InsErr.log lines: a vital copy that cannot be
+# made stops the install (2), a file that cannot be made installs the rest (1), a destination
+# that cannot be made stops it before any log (2).
 # Usage: unattended_windows.sh NATIVE-KVPACK DEMO-FOLDER
 # Environment: KV_E2E_WORK, KV_SETUP_EXE, KV_ROBOT_EXE, KV_DEMO_EXE, KV_WINE64.
 set -euo pipefail
@@ -57,8 +57,9 @@ HKEY_LOCAL_MACHINE\\*) root=HKLM other=HKCU elevated=--elevated ;;
 esac
 echo "     the entry stands under $root"
 entry='Software\Microsoft\Windows\CurrentVersion\Uninstall\Korvex Demo'
-size=$(cat "$dest/demo.exe" "$dest/license.txt" "$dest/Documentatie/readme.txt" \
-    "$dest/Documentatie/Voorbeelden/voorbeeld.kvd" | wc -c)
+# EstimatedSize: the files the finished log names (the links and InsErr.log among them).
+size=$(tr -d '\r' <"$dest/Uninstal.log" | grep -A1 -x '\[FILE\]' | grep -v -x -e '\[FILE\]' -e '--' |
+    sed "s|^C:|$drive|; s|\\\\|/|g" | while IFS= read -r f; do cat "$f"; done | wc -c)
 kb=$(((size + 1023) / 1024))
 wine_reg query "$root\\$entry" | sed -n 's/^ \{4\}//p' | sort >"$run/entry.txt" || true
 printf '%s\n' \
@@ -85,12 +86,13 @@ tail -n +2 "$dest/Uninstal.log" >"$run/wine-uninstal.tail"
 tail -n +2 "$run/sim/c/Elders/Uninstal.log" >"$run/sim-uninstal.tail"
 check "Uninstal.log as simulated" cmp "$run/wine-uninstal.tail" "$run/sim-uninstal.tail"
 
-# Again over the installed product: a changed file is kept (No to all), unknown options are
-# ignored; then /O replaces it.
+# Again over the installed product: a changed file that the log names is the product's and
+# replaced (an upgrade), unknown options are ignored; /O replaces it as well.
 printf 'changed\r\n' >"$dest/demo.exe"
 setup /S /Q /verbose /D='C:\Elders'
 check "second run: exit 0" test "$code" = 0
-check "changed demo.exe kept" test "$(cat "$dest/demo.exe")" = "$(printf 'changed\r')"
+check "changed demo.exe, the product's, replaced" cmp -s "$dest/demo.exe" "$product/demo.exe"
+printf 'changed again\r\n' >"$dest/demo.exe"
 setup /s /o /D='C:\Elders'
 check "/O: exit 0" test "$code" = 0
 check "/O: demo.exe replaced" cmp -s "$dest/demo.exe" "$product/demo.exe"

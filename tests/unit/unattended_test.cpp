@@ -81,6 +81,7 @@ const char SCRIPT[] = "default_dest_dir=\"Korvex Demo\"\n"
                       "programgroupyesno=\"Menu\",true\n"
                       "desktopyesno=\"Bureau\",false\n"
                       "extrareg01=\"Extra\",TRUE\n"
+                      "steps\n{\nshowwelcome\n%s\nfinished\n}\n"
                       "install_steps\n{\n"
                       "checkdiskspace=\"Ruimte\",\"Te weinig ruimte\",break\n"
                       "copyfiles=\"Bestanden\",\"Kopieren mislukt\"%s\n"
@@ -92,9 +93,10 @@ const char SCRIPT[] = "default_dest_dir=\"Korvex Demo\"\n"
 struct unattended_test : run_test {
     // Packs the members and the script (its copy entry vital and its copy step with break when
     // asked) and runs the install as setup.exe would for command_line. The exit code.
-    int install(const std::string &command_line, int copy_breaks = 0, int with_script = 1) {
-        char script[sizeof SCRIPT + 16];
-        snprintf(script, sizeof script, SCRIPT, copy_breaks ? ",break" : "",
+    int install(const std::string &command_line, int copy_breaks = 0, int with_script = 1,
+                const char *start_page = "startinstall") {
+        char script[sizeof SCRIPT + 32];
+        snprintf(script, sizeof script, SCRIPT, start_page, copy_breaks ? ",break" : "",
                  copy_breaks ? ",vital" : "");
         std::vector<packed_member> members = {{"a.txt", "alpha"}, {"b.txt", "bravo"}};
         if (with_script) members.push_back({"setup.txt", script});
@@ -128,8 +130,8 @@ TEST_F(unattended_test, RunsAskNothingAndTellByTheirExitCode) {
          ""},
         {"/D= with blanks", "/S /D=" + spaced + "\\", 0, nullptr, 0, UNATTENDED_OK, spaced, "alpha",
          ""},
-        {"an existing file is kept, as No to all", "/S", 0, "old", 0, UNATTENDED_OK, dflt, "old",
-         ""},
+        {"an existing file no earlier log names is kept, and logged", "/S", 0, "old", 0,
+         UNATTENDED_OK, dflt, "old", "Kept Existing File! (" + dflt + "\\a.txt)\r\n"},
         {"/O replaces it", "/S /O", 0, "old", 0, UNATTENDED_OK, dflt, "alpha", ""},
         {"a failed copy: installed with errors", "/S", 0, nullptr, 1, UNATTENDED_ERRORS, dflt,
          nullptr,
@@ -169,6 +171,9 @@ TEST_F(unattended_test, RunsAskNothingAndTellByTheirExitCode) {
     EXPECT_FALSE(exists("C:\\Blok\\Sub"));
     EXPECT_EQ(read_text("C:\\Blok"), "a file");
 
+    // A wizard that never reaches startinstall installs nothing, and neither does /S.
+    EXPECT_EQ(install("/S", 0, 1, "foldersettings"), UNATTENDED_NO_START_PAGE);
+    EXPECT_FALSE(exists(dflt));
     EXPECT_EQ(install("/S", 0, 0), UNATTENDED_NO_SCRIPT);
     EXPECT_FALSE(exists(dflt));
     EXPECT_EQ(install("/S /D=" + std::string(PATH_CAPACITY, 'd')), UNATTENDED_BAD_DESTINATION);
