@@ -448,13 +448,13 @@ TEST_F(uninstall_test, SpeaksTheLanguageAndTextsItWasPackedWith) {
          "Folder kept, as it is not empty: C:\\Prog\r\n"},
         {"language=\"fr\"\r\ntext_un_removed=\"Parti\"\r\ntext_un_not_empty=\"Gard\xE9 : %s\"\r\n",
          "Le fichier C:\\Prog\\Uninstal.log est absent ou illisible.", "Parti : C:\\Prog\\app.exe",
-         "\xC9"
+         "É"
          "chec (erreur 5) : HKEY_CLASSES_ROOT\\Prog.Document",
-         "Cl\xE9 de registre non supprim\xE9"
+         "Clé de registre non supprimé"
          "e (erreur 5) : HKEY_CLASSES_ROOT\\Prog.Document\r\n"
-         "Gard\xE9 : C:\\Prog\\Docs\r\n"
-         "Conserv\xE9 pour une nouvelle suppression plus tard : C:\\Prog\\Uninstal.log\r\n"
-         "Gard\xE9 : C:\\Prog\r\n"},
+         "Gardé : C:\\Prog\\Docs\r\n"
+         "Conservé pour une nouvelle suppression plus tard : C:\\Prog\\Uninstal.log\r\n"
+         "Gardé : C:\\Prog\r\n"},
     };
     for (const row &r : rows) {
         SCOPED_TRACE(r.words ? r.words : "none");
