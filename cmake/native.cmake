@@ -13,6 +13,7 @@ target_sources(kv_platform_posix PRIVATE src/platform/posix/platform_shortcut_po
 target_sources(kv_platform_posix PRIVATE src/platform/posix/platform_remove_posix.cpp
   src/platform/posix/platform_confine_posix.cpp)
 target_include_directories(kv_platform_posix PUBLIC src resources)
+target_link_libraries(kv_platform_posix PUBLIC kv_text)
 target_link_libraries(kv_core PUBLIC kv_platform_posix)
 # The stub's own dialogs, answered natively from the POSIX backend's hooks.
 target_sources(kv_core PRIVATE src/shell/posix/dialogs_posix.cpp)

@@ -5,6 +5,7 @@
 #include "platform/posix/platform_faults.h"
 #include "platform/posix/platform_posix_below.h"
 #include "platform/posix/platform_posix_paths.h"
+#include "state/text_utf8.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -401,4 +402,12 @@ int platform_free_space(const char *root, uint64_t *free_bytes) {
     if (!known) return 0;
     *free_bytes = (uint64_t)vs.f_bavail * (uint64_t)vs.f_frsize;
     return 1;
+}
+
+int platform_ansi_to_utf8(const char *text, char *out, size_t cap) {
+    // The native stand-in for Windows speaks Windows-1252, as the ANSI code page of the
+    // machines the installer is written for.
+    if (text_utf8_from_cp1252(out, cap, text, strlen(text))) return 1;
+    if (out && cap) out[0] = 0;
+    return 0;
 }
