@@ -7,13 +7,13 @@ add_library(kv_platform_posix STATIC
   src/platform/posix/platform_posix_registry.cpp
   src/platform/posix/platform_posix_list.cpp
   src/platform/posix/platform_posix_window.cpp
+  src/platform/posix/posix_text.cpp
 )
 target_sources(kv_platform_posix PRIVATE src/platform/posix/platform_shortcut_posix.cpp
   src/platform/posix/shell_link_format.cpp)
 target_sources(kv_platform_posix PRIVATE src/platform/posix/platform_remove_posix.cpp
   src/platform/posix/platform_confine_posix.cpp)
 target_include_directories(kv_platform_posix PUBLIC src resources)
-target_link_libraries(kv_platform_posix PUBLIC kv_text)
 target_link_libraries(kv_core PUBLIC kv_platform_posix)
 # The stub's own dialogs, answered natively from the POSIX backend's hooks.
 target_sources(kv_core PRIVATE src/shell/posix/dialogs_posix.cpp)

@@ -12,7 +12,6 @@ target_sources(kv_platform_win32 PRIVATE src/platform/win32/remove_win32.cpp
   src/platform/win32/node_win32.cpp src/platform/win32/confine_win32.cpp)
 target_include_directories(kv_platform_win32 PUBLIC src resources)
 target_link_libraries(kv_platform_win32 PUBLIC advapi32 ole32 shell32 uuid)
-target_link_libraries(kv_platform_win32 PUBLIC kv_text)
 target_link_libraries(kv_core PUBLIC kv_platform_win32)
 
 # The stub: the portable core under the dialogs of src/shell/win32.
@@ -105,7 +104,7 @@ target_link_options(setup PRIVATE -Wl,-Map=${CMAKE_BINARY_DIR}/setup.map)
 # dropped; no unwind tables, as nothing throws. Not -fdata-sections: with it the linker put the
 # 200 KB of zeroed buffers into .data, stored in the file, instead of .bss.
 target_sources(kvuninst PRIVATE src/shell/win32/stdio_override.cpp)
-foreach(kv_target kv_core kv_text kv_platform_win32 setup kvuninst)
+foreach(kv_target kv_core kv_platform_win32 setup kvuninst)
   target_compile_options(${kv_target} PRIVATE -ffunction-sections
     -fno-asynchronous-unwind-tables -fno-unwind-tables)
 endforeach()
@@ -115,7 +114,7 @@ target_link_options(kvuninst PRIVATE -Wl,--gc-sections)
 # the stubs never call, where a static library alone keeps whole objects.
 # KV_STUB_LTO=OFF keeps each object's own size visible in setup.map for scripts/stub_size.py.
 option(KV_STUB_LTO "Link-time optimisation for the stubs" ON)
-set_property(TARGET kv_core kv_text kv_platform_win32 setup kvuninst PROPERTY
+set_property(TARGET kv_core kv_platform_win32 setup kvuninst PROPERTY
   INTERPROCEDURAL_OPTIMIZATION ${KV_STUB_LTO})
 # The archive model's vector helpers return a vector by value; i686 without SSE warns that
 # this ABI differs from an SSE build. Every caller is compiled with the same flags.

@@ -5,7 +5,7 @@
 #include "platform/posix/platform_faults.h"
 #include "platform/posix/platform_posix_paths.h"
 #include "platform/posix/platform_posix_registry.h"
-#include "state/text_utf8.h"
+#include "platform/posix/posix_text.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -286,25 +286,6 @@ namespace {
 const char REG_HEADER[] = "Windows Registry Editor Version 5.00";
 const char REG_HEADER_ANSI[] = "REGEDIT4";
 
-// Appends code point u to text in UTF-8.
-void append_utf8(std::string *text, uint32_t u) {
-    if (u < 0x80) {
-        *text += (char)u;
-    } else if (u < 0x800) {
-        *text += (char)(0xC0 | u >> 6);
-        *text += (char)(0x80 | (u & 0x3F));
-    } else if (u < 0x10000) {
-        *text += (char)(0xE0 | u >> 12);
-        *text += (char)(0x80 | ((u >> 6) & 0x3F));
-        *text += (char)(0x80 | (u & 0x3F));
-    } else {
-        *text += (char)(0xF0 | u >> 18);
-        *text += (char)(0x80 | ((u >> 12) & 0x3F));
-        *text += (char)(0x80 | ((u >> 6) & 0x3F));
-        *text += (char)(0x80 | (u & 0x3F));
-    }
-}
-
 std::string quoted(const std::string &value) {
     std::string out = "\"";
     for (char c : value) {
@@ -353,8 +334,8 @@ void set_named_value(reg_node *node, const std::string &name, const std::string 
     node->other_values.push_back(line);
 }
 
-// The file's text as UTF-8 with LF line ends: UTF-16LE (with its byte order mark), or 8-bit
-// text read by the one rule (UTF-8 with or without its mark, else Windows-1252).
+// The file's text as UTF-8 with LF line ends: UTF-16LE (with its byte order mark), UTF-8 (with
+// its mark) or ANSI (Windows-1252).
 std::string decode_file(const std::string &bytes) {
     std::string text;
     if (bytes.size() >= 2 && (unsigned char)bytes[0] == 0xFF && (unsigned char)bytes[1] == 0xFE) {
@@ -368,12 +349,12 @@ std::string decode_file(const std::string &bytes) {
                 u = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
                 i += 2;
             }
-            append_utf8(&text, u);
+            posix_utf8_append(&text, u);
         }
+    } else if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        text = bytes.substr(3);
     } else {
-        text.resize(3 * bytes.size() + 1);
-        text_utf8_read(&text[0], text.size(), bytes.data(), bytes.size());
-        text.resize(strlen(text.c_str()));
+        text = posix_cp1252_to_utf8(bytes.data(), bytes.size());
     }
     std::string lf;
     for (char c : text)
@@ -547,7 +528,7 @@ int platform_posix_registry_save(const char *native_path) {
     };
     for (size_t i = 0, n; i < text.size(); i += n) {
         uint32_t u = 0;
-        if ((n = text_utf8_decode(text.data() + i, text.size() - i, &u)) == 0) n = 1, u = 0xFFFD;
+        n = posix_utf8_next(text.data() + i, text.size() - i, &u);
         if (u == '\n') unit('\r');
         if (u >= 0x10000) {
             unit(0xD800 + ((u - 0x10000) >> 10));

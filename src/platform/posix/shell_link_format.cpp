@@ -3,8 +3,7 @@
 // data (description, working folder, icon location) as counted UTF-16 texts, and the terminal
 // block. Texts arrive in UTF-8 and are widened as Windows does.
 #include "platform/posix/platform_shortcut_posix.h"
-
-#include "state/text_utf8.h"
+#include "platform/posix/posix_text.h"
 
 #include <cstring>
 
@@ -63,7 +62,7 @@ struct link_writer {
             uint32_t count = 0;
             for (size_t i = 0, n; i < length; i += n) {
                 uint32_t u = 0;
-                if ((n = text_utf8_decode(text + i, length - i, &u)) == 0) n = 1;
+                n = posix_utf8_next(text + i, length - i, &u);
                 if (u >= 0x10000) {
                     if (pass) u16(0xD800 + ((u - 0x10000) >> 10));
                     count++;
