@@ -7,6 +7,7 @@ add_library(kv_platform_posix STATIC
   src/platform/posix/platform_posix_registry.cpp
   src/platform/posix/platform_posix_list.cpp
   src/platform/posix/platform_posix_window.cpp
+  src/platform/posix/posix_text.cpp
 )
 target_sources(kv_platform_posix PRIVATE src/platform/posix/platform_shortcut_posix.cpp
   src/platform/posix/shell_link_format.cpp)

@@ -5,6 +5,7 @@ add_library(kv_platform_win32 STATIC
   src/platform/win32/registry_win32.cpp
   src/platform/win32/list_win32.cpp
   src/platform/win32/window_win32.cpp
+  src/platform/win32/text_win32.cpp
 )
 target_sources(kv_platform_win32 PRIVATE src/platform/win32/shortcut_win32.cpp)
 target_sources(kv_platform_win32 PRIVATE src/platform/win32/remove_win32.cpp

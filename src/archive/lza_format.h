@@ -30,6 +30,9 @@ enum : uint32_t {
     LZA_HEADER_SIZE = 24,
     LZA_NAME_CAPACITY = 256, // names hold at most 255 bytes with their NUL
     LZA_MAX_NAME_LENGTH = 255,
+    // A name as the readers hold it, in UTF-8: the packer stores UTF-8, but an archive from an
+    // earlier packer on Windows holds Windows-1252, whose bytes take up to three in UTF-8.
+    LZA_NAME_TEXT_CAPACITY = 3 * LZA_MAX_NAME_LENGTH + 1,
 };
 
 // The marker text in the stub's initialised data; eight hex digits follow the '='.

@@ -133,7 +133,7 @@ int64_t lza_find_next(lza_stream *stream, int64_t start, const char *pattern, lz
         if (!match_member_name(pattern, record.name)) continue;
         *header = record.header;
         header->magic = n;
-        if (name_out) text_copy(name_out, LZA_NAME_CAPACITY, record.name);
+        if (name_out) text_copy(name_out, LZA_NAME_TEXT_CAPACITY, record.name);
         return record.offset;
     }
     return -1;

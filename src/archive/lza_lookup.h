@@ -17,7 +17,8 @@ enum : size_t {
 // Offset of the first record at or after start whose name matches pattern, walking the records
 // as lza_walk_next does; -1 when none matches before the end of the archive or damage. On a
 // match header holds that record's header with its first word replaced by the cursor (records
-// passed up to and including the match); name_out (256 bytes, optional) receives the name.
+// passed up to and including the match); name_out (LZA_NAME_TEXT_CAPACITY bytes, optional) receives
+// the name.
 int64_t lza_find_first(lza_stream *stream, int64_t start, const char *pattern, lza_header *header,
                        char *name_out);
 // As lza_find_first, continuing after the record the cursor in header counts.

@@ -8,6 +8,7 @@
 
 #include "archive/lza_decode.h"
 #include "archive/lza_stream.h"
+#include "state/text_utf8.h"
 
 #include <cstring>
 
@@ -103,15 +104,17 @@ int read_record(lza_stream *s, int64_t offset, int64_t size, lza_record *r, lza_
         *why = LZA_DAMAGE_PAST_END;
         return -1;
     }
-    if (name_length > 0 &&
-        lza_stream_read(s, r->name, (size_t)name_length) != (size_t)name_length) {
+    char stored[LZA_NAME_CAPACITY] = {};
+    if (name_length > 0 && lza_stream_read(s, stored, (size_t)name_length) != (size_t)name_length) {
         *why = s->error ? LZA_DAMAGE_UNREADABLE : LZA_DAMAGE_PAST_END;
         return -1;
     }
-    if (!is_sound_name(r->name, name_length)) {
+    if (!is_sound_name(stored, name_length)) {
         *why = LZA_DAMAGE_NAME;
         return -1;
     }
+    // Each name is read by the rule of its own: an archive may hold names of two packers.
+    text_utf8_read(r->name, sizeof r->name, stored, name_length);
     if (!lza_sizes_possible(r->header.unpacked_size, r->header.packed_size)) {
         *why = LZA_DAMAGE_SIZES;
         return -1;

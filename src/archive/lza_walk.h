@@ -23,11 +23,12 @@ enum lza_damage : int {
 
 // One record as the walk found it: every offset lies within the file.
 struct lza_record {
-    int64_t offset;               // first header byte
-    int64_t data_offset;          // first packed byte (the name lies between)
-    int64_t end;                  // one past the last packed byte: the next record's offset
-    lza_header header;            // as stored; name_length within 0..255
-    char name[LZA_NAME_CAPACITY]; // the name without control bytes, "" when there is none
+    int64_t offset;                    // first header byte
+    int64_t data_offset;               // first packed byte (the name lies between)
+    int64_t end;                       // one past the last packed byte: the next record's offset
+    lza_header header;                 // as stored; name_length within 0..255
+    char name[LZA_NAME_TEXT_CAPACITY]; // the name in UTF-8 (text_utf8.h's rule), no control
+                                       // bytes; "" when there is none
 };
 
 struct lza_walk {

@@ -2,6 +2,8 @@
 // from by the copy step; and the reading of a copy_files entry's patterns, which both share.
 #pragma once
 
+#include "archive/lza_format.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -9,8 +11,8 @@ struct install_job;
 struct installer_state;
 
 enum : size_t {
-    MEMBER_NAME_CAPACITY = 260, // a row's name with its NUL; longer names are cut
-    MEMBER_TABLE_SPARE = 8,     // rows allocated beyond member_count
+    MEMBER_NAME_CAPACITY = LZA_NAME_TEXT_CAPACITY, // a row's name in UTF-8 with its NUL
+    MEMBER_TABLE_SPARE = 8,                        // rows allocated beyond member_count
 };
 
 // One row of the member table, in archive order.

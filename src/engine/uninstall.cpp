@@ -26,6 +26,7 @@
 #include "script/protected_keys.h"
 #include "script/script_keywords.h"
 #include "script/ui_text.h"
+#include "state/text_utf8.h"
 
 #include <cstdio>
 #include <cstring>
@@ -137,6 +138,42 @@ long split_lines(char *text, size_t size, char **lines, size_t *numbers, size_t 
         start = end + 1;
     }
     return count;
+}
+
+// split_lines into lines and numbers (room for count, the count split_lines gave), and every
+// line made UTF-8: a log of this version is, one of an earlier version holds lines in the ANSI
+// code page of the machine that wrote it (this one), decided per line. Converted lines go into
+// a new block that replaces *text (size bytes and the spare one), the lines moved along. 1; 0
+// with *bad set to the file line of a line whose UTF-8 is too long (a cut path would name
+// another file); -1 when memory is short.
+int split_lines_utf8(char **text, size_t size, char **lines, size_t *numbers, long count,
+                     size_t *bad) {
+    split_lines(*text, size, lines, numbers, bad);
+    size_t extra = 0;
+    for (long i = 0; i < count; i++)
+        if (text_encoding_of(lines[i], strlen(lines[i]), nullptr) != TEXT_ENCODING_UTF8)
+            extra += LOG_LINE_CAPACITY;
+    if (extra == 0) return 1;
+    char *block = static_cast<char *>(platform_alloc(size + 1 + extra, 1));
+    if (!block) return -1;
+    memcpy(block, *text, size + 1);
+    char *spare = block + size + 1;
+    for (long i = 0; i < count; i++) {
+        char *line = block + (lines[i] - *text);
+        if (text_encoding_of(line, strlen(line), nullptr) != TEXT_ENCODING_UTF8) {
+            if (!platform_ansi_to_utf8(line, spare, LOG_LINE_CAPACITY)) {
+                *bad = numbers[i];
+                platform_free(block);
+                return 0;
+            }
+            line = spare;
+            spare += LOG_LINE_CAPACITY;
+        }
+        lines[i] = line;
+    }
+    platform_free(*text);
+    *text = block;
+    return 1;
 }
 
 // Where the reader's refusal of a log goes: worded by say (uninstall_text) in the words of texts
@@ -357,7 +394,7 @@ int read_plan(uninstall_plan *plan, const char *folder, const uninstall_places *
     long count = split_lines(plan->text, size, nullptr, nullptr, &bad);
     char **lines = nullptr;
     size_t *numbers = nullptr;
-    int ok = 0;
+    int ok = 0, converted = 0;
     if (count < 0) {
         not_a_log(sink, plan->log_path, KW_TEXT_UN_BAD_LINE, bad);
     } else if (count < 3) {
@@ -367,8 +404,11 @@ int read_plan(uninstall_plan *plan, const char *folder, const uninstall_places *
                !(plan->entries = static_cast<uninstall_entry *>(
                      platform_alloc((size_t)(count - 3) / 2 + 1, sizeof *plan->entries)))) {
         fail_message(sink, KW_TEXT_UN_NO_MEMORY, plan->log_path);
+    } else if ((converted = split_lines_utf8(&plan->text, size, lines, numbers, count, &bad)) < 0) {
+        fail_message(sink, KW_TEXT_UN_NO_MEMORY, plan->log_path);
+    } else if (converted == 0) {
+        not_a_log(sink, plan->log_path, KW_TEXT_UN_BAD_LINE, bad);
     } else {
-        split_lines(plan->text, size, lines, numbers, &bad);
         if (strncmp(lines[0], LOG_FIRST_LINE, sizeof LOG_FIRST_LINE - 1) != 0 ||
             strcmp(lines[1], DEFFOLDER_LINE) != 0) {
             not_a_log(sink, plan->log_path, KW_TEXT_UN_NO_HEADER);

@@ -59,6 +59,11 @@ int platform_module_path(char *out, size_t cap);
 uint32_t platform_last_error(void);
 void platform_set_last_error(uint32_t code);
 
+// A text of this machine's ANSI code page (the code page of a log an earlier version wrote)
+// as UTF-8 into out (capacity cap, always terminated): Windows-1252 where there is no such
+// code page. 1 when it fitted; 0 when it did not (out empty).
+int platform_ansi_to_utf8(const char *text, char *out, size_t cap);
+
 // ---- Memory ----------------------------------------------------------------
 
 // A zero-filled heap block of count * size bytes. Null when the product overflows or memory is

@@ -69,6 +69,6 @@ struct platform_browse {
     void *context;
 };
 // Runs the browser modally, owned by owner. 1 with the chosen folder's path in out (capacity
-// cap, cut to fit), 0 when the user cancelled (out empty).
+// cap), 0 when the user cancelled or the folder's path does not fit (out empty).
 int platform_browse_folder(platform_window *owner, const platform_browse *browse, char *out,
                            size_t cap);

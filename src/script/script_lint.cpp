@@ -9,6 +9,7 @@
 #include "script/script.h"
 #include "script/ui_text.h"
 #include "state/installer_state.h"
+#include "state/text_utf8.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -40,8 +41,12 @@ struct region {
 };
 
 struct lint_run {
-    const char *original;
+    const char *original; // the vendor's text in UTF-8, as the installer reads it
     size_t original_len;
+    int encoding;        // text_encoding of the vendor's bytes
+    int undefined_line;  // TEXT_ENCODING_UNDEFINED: the line of the first undefined byte
+    unsigned undefined;  // and the byte
+    char *converted;     // the Windows-1252 text made UTF-8 (owned), or null
     uint32_t *line_ends; // offsets of the original's LFs, ascending
     size_t line_end_count;
     char *text; // prepared
@@ -947,15 +952,41 @@ void check_uninstall(lint_run *run) {
             "as 0 KB");
 }
 
+// UTF-8 read as Windows-1252 and saved again: "é" became "Ã©", "–" "â€“". A Latin letter
+// that leads a UTF-8 sequence (Â, Ã, Å, â) followed by a character whose Windows-1252 byte is
+// a continuation byte (0x80..0xBF) is how it shows. Reported once, at its first line.
+void check_mojibake(lint_run *run) {
+    const char *o = run->original;
+    const size_t n = run->original_len;
+    uint32_t first = 0, second = 0;
+    for (size_t i = 0; i < n;) {
+        size_t len = text_utf8_decode(o + i, n - i, &first);
+        if (len == 0) len = 1;
+        const size_t next = text_utf8_decode(o + i + len, n - i - len, &second);
+        const int lead = first == 0xC2 || first == 0xC3 || first == 0xC5 || first == 0xE2;
+        const int byte = next ? text_cp1252_byte(second) : -1;
+        const int trail = byte >= 0x80 && byte <= 0xBF;
+        if (lead && next && trail) {
+            add(run, original_line(run, i),
+                "'%.*s' looks like UTF-8 read as Windows-1252 and saved again: the "
+                "installer shows it as it stands; save the script as UTF-8 with the "
+                "intended characters",
+                (int)(len + next), o + i);
+            return;
+        }
+        i += len;
+    }
+}
+
 // Text in no code page the installer reads: a script or page text that is not valid UTF-8 is
 // read as Windows-1252, in which 0x81, 0x8D, 0x8F, 0x90 and 0x9D stand for nothing.
 void check_encoding(lint_run *run) {
-    size_t bad = 0;
-    if (script_encoding(run->original, run->original_len, &bad) == SCRIPT_ENCODING_INVALID)
-        add_error_format(run, original_line(run, bad),
+    if (run->encoding == TEXT_ENCODING_UNDEFINED)
+        add_error_format(run, run->undefined_line,
                          "byte 0x%02X makes the script neither UTF-8 nor Windows-1252 text: "
                          "save it as one of the two",
-                         (unsigned char)run->original[bad]);
+                         run->undefined);
+    check_mojibake(run);
     for (uint32_t key : PAGE_TEXTS) {
         char name[FIELD_CAPACITY];
         int32_t at = script_find_key(run->text, key);
@@ -1029,6 +1060,25 @@ int script_lint(const char *text, size_t size, const lint_member *members, int m
     lint_run *run = static_cast<lint_run *>(calloc(1, sizeof(lint_run)));
     if (!run) return -1;
     size = text ? strnlen(text, size) : 0;
+    size_t undefined_at = 0;
+    run->encoding = text_encoding_of(text, size, &undefined_at);
+    if (run->encoding == TEXT_ENCODING_UNDEFINED) {
+        run->undefined = (unsigned char)text[undefined_at];
+        run->undefined_line = 1;
+        for (size_t i = 0; i < undefined_at; i++) run->undefined_line += text[i] == '\n';
+    }
+    // The checks read the text as the installer will: UTF-8, a Windows-1252 text converted
+    // (line ends stay where they were, so every line number is the vendor's).
+    if (size <= SCRIPT_MAX_SIZE && run->encoding != TEXT_ENCODING_UTF8) {
+        run->converted = static_cast<char *>(malloc(3 * size + 1));
+        if (run->converted) text_utf8_from_cp1252(run->converted, 3 * size + 1, text, size);
+        run->out_of_memory |= !run->converted;
+        text = run->converted ? run->converted : "";
+        size = strlen(text);
+    } else if (text_has_bom(text, size)) {
+        text += 3;
+        size -= 3;
+    }
     if (size > SCRIPT_MAX_SIZE) {
         add(run, 0, "the script is larger than %u bytes: the installer refuses to load it",
             (unsigned)SCRIPT_MAX_SIZE);
@@ -1091,6 +1141,7 @@ int script_lint(const char *text, size_t size, const lint_member *members, int m
         result++;
     }
     free(run->findings);
+    free(run->converted);
     free(run->text);
     free(run->origin);
     free(run->line_ends);

@@ -6,6 +6,7 @@
 #include "archive/lza_stream.h"
 #include "platform/platform.h"
 #include "state/installer_state.h"
+#include "state/text_utf8.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -14,20 +15,30 @@ namespace {
 
 const char SCRIPT_MEMBER[] = "setup.txt";
 
+// A Windows-1252 byte becomes at most three bytes of UTF-8 (U+20AC and the other signs at
+// 0x80..0x9F), so a script's UTF-8 text needs at most this many bytes per byte read.
+enum : size_t { SCRIPT_UTF8_GROWTH = 3 };
+
 // Releases any previous text and puts a zero-filled block for a member of size bytes into
-// the state: twice the size, so the prepared text and its terminator always fit, and at
-// least one byte. Null when size is beyond SCRIPT_MAX_SIZE or memory is short.
+// the state, with room for the member's bytes behind the room for their UTF-8 text and its
+// terminator. Null when size is beyond SCRIPT_MAX_SIZE or memory is short.
 char *replace_block(installer_state *state, size_t size) {
     release_script(state);
     if (size > SCRIPT_MAX_SIZE) return nullptr;
-    char *block = static_cast<char *>(platform_alloc(size ? 2 * size : 1, 1));
+    char *block = static_cast<char *>(platform_alloc((SCRIPT_UTF8_GROWTH + 1) * size + 1, 1));
     state->script_text = block;
     return block;
 }
 
-// Prepares the text the block holds; it ends at its first NUL, wherever the data stopped.
-void prepare_block(char *block, size_t filled) {
-    block[filled] = 0;
+// Where replace_block's block keeps the member's bytes as read.
+char *raw_part(char *block, size_t size) {
+    return block + SCRIPT_UTF8_GROWTH * size + 1;
+}
+
+// Reads the filled bytes of the raw part as UTF-8 or Windows-1252, decided once for the whole
+// text (it ends at its first NUL, wherever the data stopped), into the block and prepares it.
+void prepare_block(char *block, size_t size, size_t filled) {
+    text_utf8_read(block, SCRIPT_UTF8_GROWTH * size + 1, raw_part(block, size), filled);
     script_prepare(block, strlen(block), nullptr);
 }
 
@@ -59,10 +70,11 @@ int load_script(installer_state *state) {
         return 0;
     }
     // A short read leaves the rest of the zero-filled block as it was: the text ends earlier.
-    size_t filled = lza_read(block, 1, header.unpacked_size, reader);
+    const size_t size = header.unpacked_size;
+    size_t filled = lza_read(raw_part(block, size), 1, size, reader);
     lza_close(reader);
     lza_stream_close(stream);
-    prepare_block(block, filled < header.unpacked_size ? filled : header.unpacked_size);
+    prepare_block(block, size, filled < size ? filled : size);
     return 1;
 }
 
@@ -72,40 +84,13 @@ int load_script_text(installer_state *state, const void *data, size_t size) {
     state->choice_flags = 0;
     char *block = replace_block(state, size);
     if (!block) return 0;
-    if (size) memcpy(block, data, size);
-    prepare_block(block, size);
+    if (size) memcpy(raw_part(block, size), data, size);
+    prepare_block(block, size, size);
     return 1;
 }
 
 int script_encoding(const char *text, size_t size, size_t *bad) {
-    const unsigned char *t = reinterpret_cast<const unsigned char *>(text);
-    int utf8 = 1;
-    for (size_t i = 0; utf8 && i < size;) {
-        const unsigned c = t[i];
-        size_t n = c < 0x80                 ? 1
-                   : c >= 0xC2 && c <= 0xDF ? 2
-                   : c >= 0xE0 && c <= 0xEF ? 3
-                   : c >= 0xF0 && c <= 0xF4 ? 4
-                                            : 0;
-        // The second byte's range rules out overlong forms, surrogates and code points past
-        // U+10FFFF; the others are continuation bytes.
-        const unsigned low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
-        const unsigned high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
-        if (n == 0 || size - i < n || (n > 1 && (t[i + 1] < low || t[i + 1] > high))) {
-            utf8 = 0;
-            break;
-        }
-        for (size_t k = 2; k < n; k++)
-            if ((t[i + k] & 0xC0) != 0x80) utf8 = 0;
-        i += n;
-    }
-    if (utf8) return SCRIPT_ENCODING_UTF8;
-    for (size_t i = 0; i < size; i++)
-        if (t[i] == 0x81 || t[i] == 0x8D || t[i] == 0x8F || t[i] == 0x90 || t[i] == 0x9D) {
-            if (bad) *bad = i;
-            return SCRIPT_ENCODING_INVALID;
-        }
-    return SCRIPT_ENCODING_CP1252;
+    return text_encoding_of(text, size, bad);
 }
 
 int is_word_char(int c) {

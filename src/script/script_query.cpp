@@ -6,7 +6,9 @@
 #include "archive/lza_lookup.h"
 #include "archive/lza_stream.h"
 #include "script/ui_text.h"
+#include "platform/platform.h"
 #include "state/installer_state.h"
+#include "state/text_utf8.h"
 
 #include <cstring>
 
@@ -327,11 +329,18 @@ int load_member_text(installer_state *state, uint32_t key, char *out, size_t cap
         lza_stream_close(stream);
         return 0;
     }
-    // A text longer than the buffer is cut; a short read ends it where the data stopped.
-    size_t want = header.unpacked_size < cap - 1 ? header.unpacked_size : cap - 1;
-    size_t got = lza_read(out, 1, want, reader);
+    // The header's size is untrusted: the bytes read are bounded by the page text's limit, and
+    // a text longer than the buffer is cut; a short read ends it where the data stopped.
+    size_t want = header.unpacked_size < SCRIPT_PAGE_TEXT_MAX ? (size_t)header.unpacked_size
+                                                              : (size_t)SCRIPT_PAGE_TEXT_MAX;
+    char *raw = static_cast<char *>(platform_alloc(want + 1, 1));
+    size_t got = raw ? lza_read(raw, 1, want, reader) : 0;
     lza_close(reader);
     lza_stream_close(stream);
-    out[got < want ? got : want] = 0;
+    if (!raw) return 0;
+    if (got > want) got = want;
+    if (got == SCRIPT_PAGE_TEXT_MAX) got = text_utf8_complete(raw, got);
+    text_utf8_read(out, cap, raw, got);
+    platform_free(raw);
     return 1;
 }

@@ -1,7 +1,7 @@
 // The texts a person reads in the installer, in setup.exe /X and in the uninstaller, in each
 // language they speak: one table with a row per text, named by the text_ key that overrides it
 // from the script, and a column per language that the script's language key chooses.
-// The texts are Windows-1252 bytes, the code page every text of these programs is shown in.
+// The texts are UTF-8, as every text inside these programs.
 #pragma once
 
 #include <cstddef>

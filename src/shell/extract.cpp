@@ -30,7 +30,7 @@ namespace {
 
 enum : size_t {
     FAILURE_CAPACITY = TEXT_BUFFER_CAPACITY, // the closing message of failed members
-    STATUS_CAPACITY = LZA_NAME_CAPACITY + 16,
+    STATUS_CAPACITY = LZA_NAME_TEXT_CAPACITY + 16,
 };
 
 // A message box of the dialog: the text of key under the caption of caption_key, in the
@@ -65,7 +65,7 @@ struct failure_list {
     int hidden; // of those, the ones whose line did not fit; counted in a last line
 };
 
-enum : size_t { FAILURE_LINE_CAPACITY = LZA_NAME_CAPACITY + 64 };
+enum : size_t { FAILURE_LINE_CAPACITY = LZA_NAME_TEXT_CAPACITY + 64 };
 
 // Adds the line of a member that failed for the reason of text key reason.
 void add_failure(failure_list *failures, const char *name, uint32_t reason) {

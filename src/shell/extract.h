@@ -25,9 +25,9 @@ enum : int {
 // Members at least this large show their progress in the status line.
 enum : uint32_t { EXTRACT_PROGRESS_SIZE = 1u << 20 };
 enum : size_t {
-    EXTRACT_ENTRY_CAPACITY = LZA_NAME_CAPACITY + 40, // a list entry: a name (255 bytes at
-                                                     // most) and its date and size columns
-    EXTRACT_WRITE_BUFFER = 64 * 1024,                // decoded bytes gathered before one write
+    EXTRACT_ENTRY_CAPACITY = LZA_NAME_TEXT_CAPACITY + 40, // a list entry: a name (765 bytes at
+                                                          // most) and its date and size columns
+    EXTRACT_WRITE_BUFFER = 64 * 1024,                     // decoded bytes gathered before one write
 };
 
 // The dialog's own record, kept by whoever runs the dialog for as long as it is open.

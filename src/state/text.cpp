@@ -1,6 +1,8 @@
 // Bounded copies into fixed text fields.
 #include "state/text.h"
 
+#include "state/text_utf8.h"
+
 #include <cstring>
 
 size_t text_copy(char *dst, size_t cap, const char *src) {
@@ -8,6 +10,7 @@ size_t text_copy(char *dst, size_t cap, const char *src) {
     size_t n = 0;
     if (src)
         while (n + 1 < cap && src[n]) n++;
+    if (src && src[n]) n = text_utf8_fit(src, n + 1, n + 1); // cut between characters
     memcpy(dst, src ? src : "", n);
     dst[n] = 0;
     return n;

@@ -12,7 +12,8 @@ enum : size_t {
     TEXT_BUFFER_CAPACITY = 8192 // text_buffer
 };
 
-// Copies src into dst of capacity cap, cutting what does not fit; dst is always terminated.
+// Copies src into dst of capacity cap, cutting what does not fit between two UTF-8
+// characters; dst is always terminated.
 // Returns the number of characters copied (less than strlen(src) when cut).
 size_t text_copy(char *dst, size_t cap, const char *src);
 // Appends src to the zero-terminated text in dst, cutting what does not fit.

@@ -3,6 +3,8 @@
 // Wine in the tests) and reads a flow script, one command a line:
 //
 //   start setup.exe [args]            start the program under test (the robot's current folder)
+//   start-line "command line"         start it with exactly this command line (CreateProcessW):
+//                                     no quoting added, every character kept
 //   timeout SECONDS                   how long every wait may take (default 20)
 //   wait-window "caption"             wait for a visible top-level window of the process; it
 //                                     becomes the window that control commands address
@@ -44,6 +46,8 @@
 //                                     benchmarks; the waits poll every 50 ms)
 //
 // Texts are double-quoted; \" and \\ escape, \t and \n stand for tab and newline, \xNN for a byte.
+// The script is UTF-8, and every text read from a window or written to one is compared and
+// printed in UTF-8: the robot reads controls as UTF-16, never through a code page.
 // Lines starting with # are comments. The robot exits 0 when every expectation held, 1 on the first
 // mismatch or timeout (after ending the program under test) and 2 on a malformed script. It refuses
 // to click controls a person could not click (hidden or disabled), because Wine would act on them
@@ -193,11 +197,25 @@ static DWORD_PTR ask(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     return answer;
 }
 
-// Reads a window's text across processes: WM_GETTEXT is marshalled, GetWindowTextA is not
-// (it returns the caption Wine caches, which is wrong for another process's edit box).
+// A UTF-8 text as UTF-16 into out (cap units); "" when it does not convert.
+static void widen(const char *text, WCHAR *out, size_t cap) {
+    if (!MultiByteToWideChar(CP_UTF8, 0, text, -1, out, (int)cap)) out[0] = 0;
+    out[cap - 1] = 0;
+}
+
+// Reads a window's text across processes as UTF-16, into UTF-8: WM_GETTEXT is marshalled,
+// GetWindowTextA is not (it returns the caption Wine caches, which is wrong for another
+// process's edit box), and an 8-bit read turns what the code page lacks into '?'.
 static void window_text(HWND window, char *out, size_t cap) {
     out[0] = 0;
-    if (!ask(window, WM_GETTEXT, cap, (LPARAM)out)) out[0] = 0;
+    static WCHAR wide[TEXT_CAPACITY];
+    DWORD_PTR copied = 0;
+    wide[0] = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, TEXT_CAPACITY, (LPARAM)wide, SMTO_ABORTIFHUNG,
+                             5000, &copied))
+        wide[0] = 0;
+    wide[TEXT_CAPACITY - 1] = 0;
+    if (!WideCharToMultiByte(CP_UTF8, 0, wide, -1, out, (int)cap, nullptr, nullptr)) out[0] = 0;
     out[cap - 1] = 0;
     drop_returns(out);
 }
@@ -270,6 +288,19 @@ static HWND control(int id) {
 
 // ---- commands ------------------------------------------------------------------------------
 
+// Starts the program under test with exactly the UTF-8 command line given, as UTF-16.
+static int start_exactly(const char *command_line) {
+    static WCHAR wide[LINE_CAPACITY];
+    widen(command_line, wide, LINE_CAPACITY);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(nullptr, wide, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &g_robot.process))
+        return fail("cannot start '%s': error %lu", command_line, GetLastError());
+    say("started %s", command_line);
+    return ROBOT_OK;
+}
+
 static int do_start(char **words, int count) {
     char command_line[LINE_CAPACITY] = "";
     for (int i = 1; i < count; i++) {
@@ -280,13 +311,7 @@ static int do_start(char **words, int count) {
         strncat(command_line, words[i], sizeof command_line - strlen(command_line) - 1);
         if (quoted) strncat(command_line, "\"", sizeof command_line - strlen(command_line) - 1);
     }
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    if (!CreateProcessA(nullptr, command_line, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &g_robot.process))
-        return fail("cannot start '%s': error %lu", command_line, GetLastError());
-    say("started %s", command_line);
-    return ROBOT_OK;
+    return start_exactly(command_line);
 }
 
 static int do_wait_window(const char *caption) {
@@ -368,7 +393,10 @@ static int do_check(int id) {
 static int do_set_text(int id, const char *text) {
     HWND window = control(id);
     if (!window) return fail("no control %d", id);
-    ask(window, WM_SETTEXT, 0, (LPARAM)text);
+    static WCHAR wide[TEXT_CAPACITY];
+    widen(text, wide, TEXT_CAPACITY);
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(window, WM_SETTEXT, 0, (LPARAM)wide, SMTO_ABORTIFHUNG, 5000, &answer);
     char quoted[TEXT_CAPACITY];
     quote(text, quoted, sizeof quoted);
     say("set %d %s", id, quoted);
@@ -434,7 +462,7 @@ static int do_read_progress(int id) {
 }
 
 // Reads a list box entry across processes: the 8-bit LB_GETTEXT comes back as the first
-// character only, so the entry is fetched as UTF-16 and converted to the ANSI code page.
+// character only, so the entry is fetched as UTF-16 and converted to UTF-8.
 static void list_entry_text(HWND list, int index, char *out, size_t cap) {
     out[0] = 0;
     LRESULT length = (LRESULT)ask(list, LB_GETTEXTLEN, (WPARAM)index, 0);
@@ -446,7 +474,7 @@ static void list_entry_text(HWND list, int index, char *out, size_t cap) {
         (LRESULT)copied == LB_ERR)
         return;
     wide[copied < TEXT_CAPACITY ? copied : TEXT_CAPACITY - 1] = 0;
-    WideCharToMultiByte(CP_ACP, 0, wide, -1, out, (int)cap, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, out, (int)cap, nullptr, nullptr);
     out[cap - 1] = 0;
 }
 
@@ -569,7 +597,9 @@ static int do_expect_list(list_probe what, int id, int index, const char *wanted
 static int do_expect_exists(const char *path, int wanted) {
     DWORD start = GetTickCount();
     int seen;
-    while ((seen = GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) != wanted &&
+    static WCHAR wide[LINE_CAPACITY];
+    widen(path, wide, LINE_CAPACITY);
+    while ((seen = GetFileAttributesW(wide) != INVALID_FILE_ATTRIBUTES) != wanted &&
            GetTickCount() - start <= g_robot.timeout_ms)
         Sleep(POLL_MS);
     char quoted[TEXT_CAPACITY];
@@ -733,6 +763,10 @@ static int run_line(char *line) {
     int id = 0;
     int has_id = count >= 2 && parse_id(words[1], &id);
 
+    if (!strcmp(verb, "start-line") && count == 2) {
+        g_started_at = g_mark = GetTickCount();
+        return start_exactly(words[1]);
+    }
     if (!strcmp(verb, "start") && count >= 2) {
         g_started_at = g_mark = GetTickCount();
         return do_start(words, count);

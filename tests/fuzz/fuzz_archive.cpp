@@ -41,7 +41,7 @@ void check_walk(lza_stream *stream, int64_t size) {
         // The lookup steps through the same records: the n-th "*.*" match is this one.
         lza_header header;
         header.magic = (uint32_t)records;
-        char name[LZA_NAME_CAPACITY];
+        char name[LZA_NAME_TEXT_CAPACITY];
         if (records < 8 && lza_find_next(stream, 0, "*.*", &header, name) != record.offset) abort();
         char relative[LZA_MEMBER_PATH_CAPACITY], key[LZA_MEMBER_PATH_CAPACITY];
         if (lza_member_path(record.name, relative, sizeof relative, nullptr)) {
@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (!stream) return 0;
     check_walk(stream, (int64_t)size);
     lza_header header;
-    char name[LZA_NAME_CAPACITY];
+    char name[LZA_NAME_TEXT_CAPACITY];
     // A hostile header may claim gigabytes: decode a bounded prefix of each member, in
     // portions of awkward sizes so that matches are cut everywhere.
     static unsigned char out[4099];

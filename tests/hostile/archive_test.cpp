@@ -11,6 +11,7 @@
 #include "run_support.h"
 #include "shell/extract.h"
 #include "shell/unattended.h"
+#include "state/text_utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +20,13 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// A stored name as the logs and lists show it: in UTF-8, a Windows-1252 name converted.
+std::string shown(const std::string &name) {
+    char out[LZA_NAME_TEXT_CAPACITY];
+    text_utf8_read(out, sizeof out, name.data(), name.size());
+    return out;
+}
 
 const char SCRIPT[] = "default_dest_drive=C:\r\ndefault_dest_dir=\"Prog\"\r\n"
                       "steps\r\n{\r\nfoldersettings\r\nstartinstall\r\nfinished\r\n}\r\n"
@@ -194,7 +202,8 @@ TEST_P(hostile_archive, IsRefusedOrReportedAndWritesNothingOutside) {
     EXPECT_EQ(unattended_exit_code(result, g_state.messages_logged), damaged || refused ? 1 : 0);
     const std::string log = errors();
     for (const std::string &name : row.refused)
-        EXPECT_EQ(count_of(log, "Refused Member Name! (" + name + ")\r\n"), 1u) << name << log;
+        EXPECT_EQ(count_of(log, "Refused Member Name! (" + shown(name) + ")\r\n"), 1u)
+            << name << log;
     EXPECT_EQ(count_of(log, "Archive Damaged: record at " + std::to_string(damage_at) + "\r\n"),
               damaged ? 1u : 0u)
         << log;
@@ -221,7 +230,7 @@ TEST_P(hostile_archive, IsRefusedOrReportedAndWritesNothingOutside) {
     EXPECT_EQ(extract_unpack(nullptr, &session, "C:\\Out"), !refused || row.logs_only);
     const std::string failures = messages.empty() ? "" : messages[0].text;
     for (const std::string &name : row.refused)
-        EXPECT_EQ(count_of(failures, "\n" + name + ": "), row.logs_only ? 0u : 1u) << name;
+        EXPECT_EQ(count_of(failures, "\n" + shown(name) + ": "), row.logs_only ? 0u : 1u) << name;
     EXPECT_EQ(outside(root.path, {"setup.pck", "c/Prog/", "c/Out/"}), std::vector<std::string>{});
     EXPECT_EQ(read_text("C:\\Out\\readme.txt"), "first");
     EXPECT_EQ(read_text("C:\\Out\\sub\\b.txt"), "bee");
@@ -246,7 +255,7 @@ TEST_P(hostile_archive, IsRefusedOrReportedAndWritesNothingOutside) {
     kvpack("simulate " + file + " --root " + t.file("sim"));
     const std::string sim_log = file_text(t.file("sim/c/Prog/InsErr.log"));
     for (const std::string &name : row.refused)
-        EXPECT_EQ(count_of(sim_log, "Refused Member Name! (" + name + ")"), 1u) << name;
+        EXPECT_EQ(count_of(sim_log, "Refused Member Name! (" + shown(name) + ")"), 1u) << name;
     EXPECT_EQ(count_of(sim_log, "Archive Damaged: record at "), damaged ? 1u : 0u) << sim_log;
     EXPECT_EQ(outside(t.path, {"hostile.pck", "out/", "sim/c/Prog/", "sim/registry.reg"}),
               std::vector<std::string>{});

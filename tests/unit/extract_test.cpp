@@ -387,10 +387,10 @@ TEST_F(extract_test, SpeaksTheLanguageAndTextsOfTheArchivesScript) {
          "Done"},
         {"language=de\r\ntext_x_done=\"Alles ausgepackt\"\r\ntext_cancel=\"Schlie\xDF"
          "en\"\r\n",
-         "Korvex - Dateien entpacken", "Alle ausw\xE4hlen", "In Ordner:",
-         "Schlie\xDF"
+         "Korvex - Dateien entpacken", "Alle auswählen", "In Ordner:",
+         "Schließ"
          "en",
-         "Keine Dateien ausgew\xE4hlt", "Hinweis",
+         "Keine Dateien ausgewählt", "Hinweis",
          "Der Ordner ist nicht vorhanden. Soll er erstellt werden?", "Alles ausgepackt", "Fertig"},
     };
     for (auto &c : cases) {

@@ -34,10 +34,10 @@ TEST(KvpackLint, DemoScriptIsClean) {
     stage_demo(t.file("demo"));
     command_result r = kvpack("lint --strict " + DEMO + "/setup.txt");
     EXPECT_EQ(r.code, 0) << r.output;
-    EXPECT_EQ(r.output, "");
+    EXPECT_EQ(r.output, DEMO + "/setup.txt: read as UTF-8\n");
     r = kvpack("lint --strict --members " + t.file("demo") + " " + t.file("demo/setup.txt"));
     EXPECT_EQ(r.code, 0) << r.output;
-    EXPECT_EQ(r.output, "");
+    EXPECT_EQ(r.output, t.file("demo/setup.txt") + ": read as UTF-8\n");
     r = kvpack("pack --strict --bare --quiet -o " + t.file("demo.pck") + " " + t.file("demo"));
     EXPECT_EQ(r.code, 0) << r.output;
     EXPECT_EQ(r.output, "");
@@ -157,4 +157,39 @@ TEST(KvpackLint, PackRefusesAScriptWithAnErrorNamingItsLineUnlessForced) {
         EXPECT_TRUE(fs::exists(t.file("b.pck")));
     }
     EXPECT_EQ(kvpack("pack --force --strict --bare -o x.pck " + DEMO).code, 1);
+}
+
+TEST(KvpackLint, SaysHowItReadsTheScriptAndWarnsOfTextSavedTwice) {
+    // A valid script in each form; the first line of its output says how it was read.
+    const struct {
+        const char *name;
+        std::string bytes;
+        const char *read_as;
+        const char *finding; // "" when none
+    } rows[] = {
+        {"utf-8", "windowtitle=\"Ça coûte – 中文\"\n", "UTF-8", ""},
+        {"with a mark", "\xEF\xBB\xBFwindowtitle=\"Straße\"\n", "UTF-8 with a byte order mark", ""},
+        {"windows-1252", "windowtitle=\"ge\xEFnstalleerd \x96 \x80\"\n", "Windows-1252", ""},
+        {"utf-8 read as 1252, saved as 1252", "windowtitle=\"\xC3\xA9t\xE9\"\n", "Windows-1252",
+         ":1: warning: 'Ã©' looks like UTF-8 read as Windows-1252"},
+        {"utf-8 read as 1252, saved as utf-8",
+         "\n\nwindowtitle=\"caf\xC3\x83\xC2\xA9 \xC3\xA2\xE2\x82\xAC\xE2\x80\x9C\"\n", "UTF-8",
+         ":3: warning: 'Ã©' looks like UTF-8 read as Windows-1252"},
+        {"undefined byte", "windowtitle=\"a\"\nwelcome=\"\x81\"\n", "Windows-1252",
+         ":2: error: byte 0x81 makes the script neither UTF-8 nor Windows-1252 text"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        temp_folder t;
+        write_file(t.file("setup.txt"), bytes(row.bytes.begin(), row.bytes.end()));
+        command_result r = kvpack("lint " + t.file("setup.txt"));
+        EXPECT_NE(r.output.find(t.file("setup.txt") + ": read as " + row.read_as + "\n"),
+                  std::string::npos)
+            << r.output;
+        if (row.finding[0])
+            EXPECT_NE(r.output.find(t.file("setup.txt") + row.finding), std::string::npos)
+                << r.output;
+        else
+            EXPECT_EQ(r.output.find("UTF-8 read as"), std::string::npos) << r.output;
+    }
 }

@@ -104,7 +104,7 @@ TEST(Lookup, EnumeratesInArchiveOrderWithCursor) {
     bytes c = make_record("data\\x.dat", 7, {5, 6, 7, 8, 9});
     memory_archive arc({a, b, c}, 100);
     lza_header h;
-    char name[LZA_NAME_CAPACITY];
+    char name[LZA_NAME_TEXT_CAPACITY];
     std::vector<int64_t> offsets;
     std::vector<uint32_t> cursors;
     for (int64_t off = lza_find_first(arc.stream, 100, "*.*", &h, name); off != -1;
@@ -139,7 +139,7 @@ TEST(Lookup, MalformedNameLengthsEndTheWalk) {
     for (const bytes *bad : {&a, &b}) {
         memory_archive arc({good, *bad, c});
         lza_header h;
-        char name[LZA_NAME_CAPACITY];
+        char name[LZA_NAME_TEXT_CAPACITY];
         int count = 0;
         for (int64_t off = lza_find_first(arc.stream, 0, "*.*", &h, name); off != -1 && count < 10;
              off = lza_find_next(arc.stream, 0, "*.*", &h, name)) {

@@ -459,7 +459,8 @@ TEST_F(registry_test, DeleteKeyTree) {
 }
 
 TEST_F(registry_test, RegFileRoundTrip) {
-    // ANSI text with code page 1252 characters, a named value kept as written, a removal.
+    // ANSI text with code page 1252 characters (held as UTF-8), a named value kept as written,
+    // a removal.
     const std::string reg = "REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\.kvd]\r\n@=\"Kv \\\"Doc\\\" \x80 "
                             "\xe9\\\\x\"\r\n\"Multi\"=hex(7):41,00,\\\r\n  00,00\r\n\r\n"
                             "[HKCR\\Gone\\Sub]\r\n\r\n[-HKEY_CLASSES_ROOT\\Gone]\r\n\r\n"
@@ -468,7 +469,7 @@ TEST_F(registry_test, RegFileRoundTrip) {
     write_file(file, bytes(reg.begin(), reg.end()));
     ASSERT_EQ(platform_posix_registry_load(file.c_str(), nullptr), 1);
     const std::string expected = "Windows Registry Editor Version 5.00\n\n"
-                                 "[HKEY_CLASSES_ROOT\\.kvd]\n@=\"Kv \\\"Doc\\\" \x80 \xe9\\\\x\"\n"
+                                 "[HKEY_CLASSES_ROOT\\.kvd]\n@=\"Kv \\\"Doc\\\" € é\\\\x\"\n"
                                  "\"Multi\"=hex(7):41,00,\\\n  00,00\n\n"
                                  "[HKEY_CLASSES_ROOT\\Empty]\n@=\"\"\n\n";
     char text[512];

@@ -278,13 +278,13 @@ TEST_F(shortcut_test, AnIndependentReaderReadsTheLinks) {
         int icon_index;
         const char *description;
         const char *path_label, *path_shown; // lnkinfo's line for the target
-        const char *description_shown;       // UTF-8
+        const char *description_shown;       // UTF-8, as the description is given
     };
     const row rows[] = {
         {"C:\\Korvex Demo\\demo.exe", "C:\\Korvex Demo", "C:\\Korvex Demo\\demo.exe", 2,
          "Korvex Demo starten", "Local path", "C:\\Korvex Demo\\demo.exe", "Korvex Demo starten"},
-        {"\\\\server\\share\\Prog\\app.exe", "", "", 0, "Caf\xe9 \x80 5", "Network path",
-         "\\\\server\\share\\Prog\\app.exe", "Caf\xc3\xa9 \xe2\x82\xac 5"},
+        {"\\\\server\\share\\Prog\\app.exe", "", "", 0, "Café € 5 – 中文", "Network path",
+         "\\\\server\\share\\Prog\\app.exe", "Café € 5 – 中文"},
     };
     for (const row &r : rows) {
         platform_link_properties p = {r.target, r.working_folder, r.icon_file, r.icon_index,

@@ -448,13 +448,13 @@ TEST_F(uninstall_test, SpeaksTheLanguageAndTextsItWasPackedWith) {
          "Folder kept, as it is not empty: C:\\Prog\r\n"},
         {"language=\"fr\"\r\ntext_un_removed=\"Parti\"\r\ntext_un_not_empty=\"Gard\xE9 : %s\"\r\n",
          "Le fichier C:\\Prog\\Uninstal.log est absent ou illisible.", "Parti : C:\\Prog\\app.exe",
-         "\xC9"
+         "É"
          "chec (erreur 5) : HKEY_CLASSES_ROOT\\Prog.Document",
-         "Cl\xE9 de registre non supprim\xE9"
+         "Clé de registre non supprimé"
          "e (erreur 5) : HKEY_CLASSES_ROOT\\Prog.Document\r\n"
-         "Gard\xE9 : C:\\Prog\\Docs\r\n"
-         "Conserv\xE9 pour une nouvelle suppression plus tard : C:\\Prog\\Uninstal.log\r\n"
-         "Gard\xE9 : C:\\Prog\r\n"},
+         "Gardé : C:\\Prog\\Docs\r\n"
+         "Conservé pour une nouvelle suppression plus tard : C:\\Prog\\Uninstal.log\r\n"
+         "Gardé : C:\\Prog\r\n"},
     };
     for (const row &r : rows) {
         SCOPED_TRACE(r.words ? r.words : "none");
@@ -490,4 +490,40 @@ TEST_F(uninstall_test, SpeaksTheLanguageAndTextsItWasPackedWith) {
         std::error_code ec;
         std::filesystem::remove_all(native(DEST), ec);
     }
+}
+
+TEST_F(uninstall_test, EachLineOfALogIsUtf8OrTheAnsiCodePageOfAnEarlierVersion) {
+    // This version writes UTF-8; an earlier one wrote the machine's code page (Windows-1252
+    // here). One log can hold both when an install of this version went into an older one's.
+    const struct {
+        const char *stored; // the record as the log holds it
+        const char *file;   // the file it names, in UTF-8
+    } rows[] = {
+        {"C:\\Prog\\Ünïcödé ĞŞ.txt", "C:\\Prog\\Ünïcödé ĞŞ.txt"},
+        {"C:\\Prog\\caf\xE9 \x80.txt", "C:\\Prog\\café €.txt"},
+        {"C:\\Prog\\Straße\\中文.txt", "C:\\Prog\\Straße\\中文.txt"},
+        {"C:\\Prog\\\xC3\xA9\xE9.txt", "C:\\Prog\\Ã©é.txt"}, // one 1252 byte: the line is 1252
+    };
+    std::vector<std::string> records = {"[FOLDER]", "C:\\Prog\\Straße"};
+    for (const auto &row : rows) {
+        records.push_back("[FILE]");
+        records.push_back(row.stored);
+        make_native_folder(std::string(row.file).substr(0, std::string(row.file).rfind('\\')));
+        write_text(row.file, "x");
+    }
+    write_log(records);
+    ASSERT_EQ(read(), 1) << message;
+    EXPECT_EQ(perform(), UNINSTALL_EXIT_OK);
+    std::vector<std::string> expected;
+    for (int i = 3; i >= 0; i--) expected.push_back(std::string("Verwijderd: ") + rows[i].file);
+    expected.push_back("Verwijderd: C:\\Prog\\Straße");
+    EXPECT_EQ(seen, expected);
+    EXPECT_FALSE(exists(DEST));
+
+    // A line of 511 bytes is within a log line's bounds, but not its UTF-8 (a cut path would
+    // name another file): the log is refused, at that line.
+    uninstall_release(&plan);
+    write_log({"[FILE]", "C:\\Prog\\" + std::string(400, '\xE9')});
+    EXPECT_EQ(read(), 0);
+    EXPECT_NE(std::string(message).find("regel 5"), std::string::npos) << message;
 }

@@ -84,9 +84,11 @@ int cmd_lint(int argc, char **argv) {
     std::vector<fs::path> paths;
     if (dir && folder_members(kvp_text_path(dir), &names, &members, &paths)) return 1;
     int errors = 0;
+    const char *read_as = "";
     const int count = kvp_lint_script(kvp_text_path(script), dir ? &members : nullptr, &paths,
-                                      strict, stdout, &errors);
+                                      strict, stdout, &errors, nullptr, &read_as);
     if (count < 0) return 1;
+    fprintf(stderr, "%s: read as %s\n", script, read_as);
     if (count > 0) fprintf(stderr, "%s: %d finding%s\n", script, count, count == 1 ? "" : "s");
     return (strict && count > 0) || errors > 0 ? 1 : 0;
 }

@@ -163,8 +163,7 @@ int add_member(const fs::path &path, const fs::path &relative, std::vector<membe
     member_source m;
     m.path = path;
     if (!member_name(relative, &m.name))
-        return kvp_fail("%s: name not representable in the archive's code page",
-                        kvp_path_display(path).c_str());
+        return kvp_fail("%s: name is not valid Unicode", kvp_path_display(path).c_str());
     std::error_code ec;
     m.size = fs::file_size(path, ec);
     if (ec) return kvp_fail("%s: %s", m.name.c_str(), ec.message().c_str());

@@ -62,8 +62,7 @@ int starts_with_magic(lza_stream *stream, int64_t offset) {
 int kvp_archive_open(const std::filesystem::path &file, kvp_archive *a) {
     a->stream = nullptr;
     std::string text;
-    if (!kvp_path_text(file, &text))
-        return !kvp_fail("archive name not representable in the ANSI code page");
+    if (!kvp_path_text(file, &text)) return !kvp_fail("archive name is not valid Unicode");
     lza_stream *stream = lza_stream_open(text.c_str());
     if (!stream) return !kvp_fail("%s: cannot open", text.c_str());
     a->path = text;

@@ -320,7 +320,6 @@ int kvp_icon_read(const unsigned char *data, size_t size, std::vector<kvp_icon_i
 int kvp_identity_from_script(const char *text, size_t size, kvp_identity *identity) {
     std::unique_ptr<installer_state> state(new installer_state());
     if (!load_script_text(state.get(), text, size)) return 0;
-    const int utf8 = kvp_text_is_utf8(text, size);
     std::vector<char> value(SCRIPT_TOKEN_CAPACITY);
     std::string fields[3];
     if (get_value(state.get(), KW_UNINSTALL, value.data(), value.size())) {
@@ -338,7 +337,7 @@ int kvp_identity_from_script(const char *text, size_t size, kvp_identity *identi
     std::u16string *targets[3] = {&identity->product, &identity->publisher, &identity->version};
     const char *what[3] = {"product name", "publisher", "version"};
     for (int k = 0; k < 3; k++) {
-        *targets[k] = kvp_text_utf16(fields[k], utf8);
+        *targets[k] = kvp_text_utf16(fields[k], 1); // the loaded script is UTF-8
         if (kvp_text_cut(targets[k], KVP_VERSION_TEXT_MAX))
             warn(what[k], " is longer than 255 characters: cut in the version resource");
     }

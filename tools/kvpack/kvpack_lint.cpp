@@ -6,10 +6,12 @@
 #include "kvpack_os.h"
 #include "script/script.h"
 #include "state/installer_state.h"
+#include "state/text_utf8.h"
 
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <cstring>
 
 namespace {
 
@@ -66,13 +68,19 @@ void read_page_encodings(const std::string &script, std::vector<lint_member> *me
 
 int kvp_lint_script(const std::filesystem::path &path, std::vector<lint_member> *members,
                     const std::vector<std::filesystem::path> *member_paths, int strict, FILE *out,
-                    int *errors, std::string *first_error) {
+                    int *errors, std::string *first_error, const char **read_as) {
     const std::string name = kvp_path_display(path);
     std::string text;
     const int got = read_text(path, &text);
     if (got < 0) return kvp_fail("%s: cannot be opened", name.c_str()), -1;
     if (got == 0) return kvp_fail("%s: cannot be read", name.c_str()), -1;
     if (members && member_paths) read_page_encodings(text, members, *member_paths);
+    const size_t size = strnlen(text.data(), text.size()); // the installer stops at a NUL
+    if (read_as)
+        *read_as = text_encoding_of(text.data(), size, nullptr) != TEXT_ENCODING_UTF8
+                       ? "Windows-1252"
+                   : text_has_bom(text.data(), size) ? "UTF-8 with a byte order mark"
+                                                     : "UTF-8";
     printer p = {out, name, strict ? "error" : "warning", 0, {}};
     const int count = script_lint(text.data(), text.size(), members ? members->data() : nullptr,
                                   members ? (int)members->size() : -1, print_finding, &p);

@@ -42,7 +42,7 @@ void usage(FILE *out) {
 } // namespace
 
 int main(int argc, char **argv) {
-    kvp_os_start();
+    kvp_os_start(&argc, &argv);
     if (argc < 2) {
         usage(stderr);
         return 1;

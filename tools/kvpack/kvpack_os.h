@@ -19,7 +19,7 @@ int kvp_file_local_time(const std::filesystem::path &path, struct tm *local);
 // 1 when stderr is a terminal.
 int kvp_stderr_is_terminal();
 // The path as the 8-bit text archive names and the core's file functions use (the native
-// bytes on POSIX, the ANSI code page on Windows). 0 when a character cannot be represented.
+// bytes on POSIX, UTF-8 on Windows). 0 when it is no text (an unpaired surrogate).
 int kvp_path_text(const std::filesystem::path &path, std::string *text);
 // The path for messages: its 8-bit text, or a placeholder when it has none.
 std::string kvp_path_display(const std::filesystem::path &path);
@@ -27,5 +27,6 @@ std::string kvp_path_display(const std::filesystem::path &path);
 std::filesystem::path kvp_text_path(const std::string &text);
 // The processors this process can run on, at least 1: the default number of packing threads.
 int kvp_processor_count();
-// Prepares the process (the ANSI code page for name conversions on Windows).
-void kvp_os_start();
+// Prepares the process: on Windows the arguments in *argv become UTF-8, read from the wide
+// command line (every character kept), and the console is told to show UTF-8.
+void kvp_os_start(int *argc, char ***argv);

@@ -41,4 +41,4 @@ int kvp_processor_count() {
     return n >= 1 ? (int)n : 1;
 }
 
-void kvp_os_start() {}
+void kvp_os_start(int *, char ***) {}

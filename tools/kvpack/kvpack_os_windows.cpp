@@ -1,13 +1,17 @@
 // Windows side of the packer's OS needs, through the C runtime: wide-character paths for the
-// file system, the ANSI code page for the names stored in archives.
+// file system, UTF-8 for the arguments and the names stored in archives.
 #include "kvpack_os.h"
 
-#include <clocale>
+#include <windows.h>
+
+#include <shellapi.h>
+
 #include <cstdlib>
 #include <ctime>
 #include <io.h>
 #include <pthread.h>
 #include <sys/stat.h>
+#include <string>
 #include <vector>
 
 FILE *kvp_open(const std::filesystem::path &path, const char *mode) {
@@ -36,20 +40,26 @@ int kvp_stderr_is_terminal() {
 
 int kvp_path_text(const std::filesystem::path &path, std::string *text) {
     const std::wstring &wide = path.native();
-    const size_t n = wcstombs(nullptr, wide.c_str(), 0);
-    if (n == (size_t)-1) return 0;
-    std::vector<char> out(n + 1);
-    wcstombs(out.data(), wide.c_str(), n + 1);
-    text->assign(out.data(), n);
+    if (wide.empty()) return text->clear(), 1;
+    const int n = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.c_str(), (int)wide.size(),
+                                      nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return 0;
+    std::vector<char> out((size_t)n);
+    WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.c_str(), (int)wide.size(), out.data(),
+                        n, nullptr, nullptr);
+    text->assign(out.data(), (size_t)n);
     return 1;
 }
 
 std::filesystem::path kvp_text_path(const std::string &text) {
-    const size_t n = mbstowcs(nullptr, text.c_str(), 0);
-    if (n == (size_t)-1) return std::filesystem::path(std::wstring());
-    std::vector<wchar_t> out(n + 1);
-    mbstowcs(out.data(), text.c_str(), n + 1);
-    return std::filesystem::path(std::wstring(out.data(), n));
+    if (text.empty()) return std::filesystem::path();
+    const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), (int)text.size(),
+                                      nullptr, 0);
+    if (n <= 0) return std::filesystem::path(std::wstring());
+    std::vector<wchar_t> out((size_t)n);
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), (int)text.size(), out.data(),
+                        n);
+    return std::filesystem::path(std::wstring(out.data(), (size_t)n));
 }
 
 int kvp_processor_count() {
@@ -57,6 +67,22 @@ int kvp_processor_count() {
     return n >= 1 ? n : 1;
 }
 
-void kvp_os_start() {
-    setlocale(LC_CTYPE, "");
+void kvp_os_start(int *argc, char ***argv) {
+    SetConsoleOutputCP(CP_UTF8);
+    // The C runtime's argv holds the ANSI code page's reading of the command line: a folder
+    // such as C:\Ωμέγα would arrive as question marks. The wide one, in UTF-8, replaces it.
+    int count = 0;
+    wchar_t **wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!wide) return;
+    static std::vector<std::string> texts;
+    static std::vector<char *> pointers;
+    texts.resize((size_t)count);
+    for (int i = 0; i < count; i++)
+        if (!kvp_path_text(std::filesystem::path(wide[i]), &texts[(size_t)i]))
+            texts[(size_t)i].clear();
+    LocalFree(wide);
+    for (std::string &t : texts) pointers.push_back(&t[0]);
+    pointers.push_back(nullptr);
+    *argc = count;
+    *argv = pointers.data();
 }

@@ -5,6 +5,8 @@
 // key, then its value and its children, each starting on a 4-byte boundary of the resource.
 #include "kvpack_version_info.h"
 
+#include "state/text_utf8.h"
+
 #include <cstring>
 
 namespace {
@@ -14,35 +16,6 @@ const uint32_t FILE_FLAGS_MASK = 0x3F, OS_NT_WINDOWS32 = 0x00040004, FILE_TYPE_A
 const uint16_t LANGUAGE_NEUTRAL = 0x0000, CODEPAGE_UNICODE = 1200;
 enum : uint16_t { BINARY = 0, TEXT = 1 };
 enum : size_t { HEAD_SIZE = 6, MAX_BLOCK = 0xFFFF };
-
-// Windows-1252's bytes 0x80..0x9F; the unassigned ones map to themselves.
-const char16_t cp1252_high[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                  0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-// One UTF-8 sequence at text[i..length): its code point and length, or 0 when malformed.
-size_t utf8_sequence(const unsigned char *t, size_t i, size_t length, uint32_t *cp) {
-    const unsigned c = t[i];
-    if (c < 0x80) return *cp = c, 1;
-    size_t n;
-    uint32_t min;
-    if (c >= 0xC2 && c <= 0xDF)
-        n = 2, min = 0x80, *cp = c & 0x1F;
-    else if (c >= 0xE0 && c <= 0xEF)
-        n = 3, min = 0x800, *cp = c & 0x0F;
-    else if (c >= 0xF0 && c <= 0xF4)
-        n = 4, min = 0x10000, *cp = c & 0x07;
-    else
-        return 0;
-    if (length - i < n) return 0;
-    for (size_t k = 1; k < n; k++) {
-        if ((t[i + k] & 0xC0) != 0x80) return 0;
-        *cp = *cp << 6 | (t[i + k] & 0x3F);
-    }
-    if (*cp < min || *cp > 0x10FFFF || (*cp >= 0xD800 && *cp <= 0xDFFF)) return 0;
-    return n;
-}
 
 void put16(std::vector<unsigned char> *out, uint32_t v) {
     out->push_back((unsigned char)v);
@@ -115,21 +88,21 @@ int read_block(const unsigned char *data, size_t at, size_t limit, block *b) {
 } // namespace
 
 int kvp_text_is_utf8(const char *text, size_t length) {
-    const unsigned char *t = reinterpret_cast<const unsigned char *>(text);
-    uint32_t cp;
-    for (size_t i = 0, n; i < length; i += n)
-        if ((n = utf8_sequence(t, i, length, &cp)) == 0) return 0;
-    return 1;
+    return text_encoding_of(text, length, nullptr) == TEXT_ENCODING_UTF8;
 }
 
 std::u16string kvp_text_utf16(const std::string &text, int utf8) {
-    const unsigned char *t = reinterpret_cast<const unsigned char *>(text.data());
+    std::string converted;
+    if (!utf8) { // each byte at most three in UTF-8
+        converted.resize(3 * text.size() + 1);
+        text_utf8_from_cp1252(&converted[0], converted.size(), text.data(), text.size());
+        converted.resize(strlen(converted.c_str()));
+    }
+    const std::string &t = utf8 ? text : converted;
     std::u16string out;
-    for (size_t i = 0, n = 1; i < text.size(); i += n) {
-        uint32_t cp = t[i];
-        n = 1;
-        if (utf8 && (n = utf8_sequence(t, i, text.size(), &cp)) == 0) n = 1, cp = 0xFFFD;
-        if (!utf8 && cp >= 0x80 && cp < 0xA0) cp = cp1252_high[cp - 0x80];
+    for (size_t i = 0, n; i < t.size(); i += n) {
+        uint32_t cp = 0;
+        if ((n = text_utf8_decode(t.data() + i, t.size() - i, &cp)) == 0) n = 1, cp = 0xFFFD;
         if (cp >= 0x10000) {
             out += (char16_t)(0xD800 + ((cp - 0x10000) >> 10));
             out += (char16_t)(0xDC00 + ((cp - 0x10000) & 0x3FF));

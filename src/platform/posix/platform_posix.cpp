@@ -5,12 +5,14 @@
 #include "platform/posix/platform_faults.h"
 #include "platform/posix/platform_posix_below.h"
 #include "platform/posix/platform_posix_paths.h"
+#include "platform/posix/posix_text.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -394,4 +396,15 @@ int platform_free_space(const char *root, uint64_t *free_bytes) {
     if (!known) return 0;
     *free_bytes = (uint64_t)vs.f_bavail * (uint64_t)vs.f_frsize;
     return 1;
+}
+
+int platform_ansi_to_utf8(const char *text, char *out, size_t cap) {
+    // The native stand-in for Windows speaks Windows-1252, as the ANSI code page of the
+    // machines the installer is written for.
+    if (!out || cap == 0) return 0;
+    const std::string utf8 = posix_cp1252_to_utf8(text, strlen(text));
+    const int fits = utf8.size() < cap;
+    memcpy(out, utf8.c_str(), fits ? utf8.size() + 1 : 1);
+    if (!fits) out[0] = 0;
+    return fits;
 }

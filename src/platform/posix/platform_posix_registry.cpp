@@ -5,6 +5,7 @@
 #include "platform/posix/platform_faults.h"
 #include "platform/posix/platform_posix_paths.h"
 #include "platform/posix/platform_posix_registry.h"
+#include "platform/posix/posix_text.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -285,23 +286,6 @@ namespace {
 const char REG_HEADER[] = "Windows Registry Editor Version 5.00";
 const char REG_HEADER_ANSI[] = "REGEDIT4";
 
-// Code page 1252 at 0x80..0x9F; the rest of its upper half is Latin-1.
-const uint16_t CP1252_HIGH[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                  0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-uint16_t to_unicode(unsigned char c) {
-    return c >= 0x80 && c < 0xA0 ? CP1252_HIGH[c - 0x80] : c;
-}
-
-char to_ansi(uint32_t u) {
-    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) return (char)u;
-    for (int i = 0; i < 32; i++)
-        if (CP1252_HIGH[i] == u) return (char)(0x80 + i);
-    return '?';
-}
-
 std::string quoted(const std::string &value) {
     std::string out = "\"";
     for (char c : value) {
@@ -350,26 +334,27 @@ void set_named_value(reg_node *node, const std::string &name, const std::string 
     node->other_values.push_back(line);
 }
 
-// The file's text as ANSI with LF line ends: UTF-16LE (with its byte order mark), UTF-8 (with
-// its mark) or ANSI as it stands.
+// The file's text as UTF-8 with LF line ends: UTF-16LE (with its byte order mark), UTF-8 (with
+// its mark) or ANSI (Windows-1252).
 std::string decode_file(const std::string &bytes) {
     std::string text;
     if (bytes.size() >= 2 && (unsigned char)bytes[0] == 0xFF && (unsigned char)bytes[1] == 0xFE) {
         for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
             uint32_t u = (unsigned char)bytes[i] | (unsigned)(unsigned char)bytes[i + 1] << 8;
-            if (u >= 0xD800 && u < 0xDC00 && i + 3 < bytes.size()) i += 2; // one ? for a pair
-            text += to_ansi(u);
+            uint32_t low =
+                i + 3 < bytes.size()
+                    ? ((unsigned char)bytes[i + 2] | (unsigned)(unsigned char)bytes[i + 3] << 8)
+                    : 0;
+            if (u >= 0xD800 && u < 0xDC00 && low >= 0xDC00 && low < 0xE000) {
+                u = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            }
+            posix_utf8_append(&text, u);
         }
     } else if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-        for (size_t i = 3; i < bytes.size();) {
-            unsigned char c = (unsigned char)bytes[i];
-            int more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-            uint32_t u = more ? c & (0x3F >> more) : c;
-            for (i++; more-- > 0 && i < bytes.size(); i++) u = u << 6 | (bytes[i] & 0x3F);
-            text += to_ansi(u);
-        }
+        text = bytes.substr(3);
     } else {
-        text = bytes;
+        text = posix_cp1252_to_utf8(bytes.data(), bytes.size());
     }
     std::string lf;
     for (char c : text)
@@ -537,14 +522,19 @@ int platform_posix_registry_load(const char *native_path, int *bad_line) {
 
 int platform_posix_registry_save(const char *native_path) {
     std::string text = export_text(), bytes = "\xFF\xFE";
-    for (char c : text) {
-        if (c == '\n') {
-            bytes += std::string("\r\0\n\0", 4);
-            continue;
-        }
-        uint16_t u = to_unicode((unsigned char)c);
+    const auto unit = [&bytes](uint32_t u) {
         bytes += (char)(u & 0xFF);
         bytes += (char)(u >> 8);
+    };
+    for (size_t i = 0, n; i < text.size(); i += n) {
+        uint32_t u = 0;
+        n = posix_utf8_next(text.data() + i, text.size() - i, &u);
+        if (u == '\n') unit('\r');
+        if (u >= 0x10000) {
+            unit(0xD800 + ((u - 0x10000) >> 10));
+            u = 0xDC00 + ((u - 0x10000) & 0x3FF);
+        }
+        unit(u);
     }
     int missing = 0;
     FILE *f = open_reg_file(native_path, O_WRONLY | O_CREAT | O_TRUNC, "wb", &missing);

@@ -1,8 +1,9 @@
 // The shell's binary link format, written: a 76-byte header naming the link class, the link
 // info that locates the target (a drive path, or a share and the rest of the path), the string
 // data (description, working folder, icon location) as counted UTF-16 texts, and the terminal
-// block. Texts arrive in the ANSI code page (Windows-1252) and are widened as Windows does.
+// block. Texts arrive in UTF-8 and are widened as Windows does.
 #include "platform/posix/platform_shortcut_posix.h"
+#include "platform/posix/posix_text.h"
 
 #include <cstring>
 
@@ -28,12 +29,6 @@ enum : uint32_t {
 // CLSID_ShellLink {00021401-0000-0000-C000-000000000046} as stored.
 const unsigned char LINK_CLSID[16] = {0x01, 0x14, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
                                       0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
-// Windows-1252 bytes 0x80..0x9F in UTF-16 (the rest of the code page equals Latin-1).
-const uint16_t CP1252_HIGH[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                  0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
 // Appends to a bounded byte buffer; once something did not fit, everything after is refused.
 struct link_writer {
     unsigned char *out;
@@ -59,13 +54,24 @@ struct link_writer {
     void zeros(size_t n) {
         for (size_t i = 0; i < n; i++) bytes("", 1);
     }
-    // A counted UTF-16 text of the string data.
+    // A counted UTF-16 text of the string data, from UTF-8 (a stray byte stands for itself):
+    // counted in a first pass, written in the second.
     void counted_text(const char *text) {
-        size_t n = strlen(text);
-        u16((uint32_t)n);
-        for (size_t i = 0; i < n; i++) {
-            unsigned char c = (unsigned char)text[i];
-            u16(c >= 0x80 && c < 0xA0 ? CP1252_HIGH[c - 0x80] : c);
+        const size_t length = strlen(text);
+        for (int pass = 0; pass < 2; pass++) {
+            uint32_t count = 0;
+            for (size_t i = 0, n; i < length; i += n) {
+                uint32_t u = 0;
+                n = posix_utf8_next(text + i, length - i, &u);
+                if (u >= 0x10000) {
+                    if (pass) u16(0xD800 + ((u - 0x10000) >> 10));
+                    count++;
+                    u = 0xDC00 + ((u - 0x10000) & 0x3FF);
+                }
+                if (pass) u16(u);
+                count++;
+            }
+            if (!pass) u16(count);
         }
     }
 };

@@ -181,7 +181,7 @@ int platform_confined_replace(const char *root, const char *source, const char *
     if (kind != PLATFORM_NODE_FILE) return refuse(kind);
     kind = platform_confined_kind(root, target);
     if (is_link(kind) || kind == PLATFORM_NODE_FAILED) return refuse(kind);
-    return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING) != 0;
+    return platform_move_replace(source, target);
 }
 
 int platform_confined_commit(const char *root, platform_file *file, const char *source,

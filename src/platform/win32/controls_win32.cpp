@@ -1,20 +1,30 @@
 // Win32 backend of the wizard's controls as the install run drives them: texts, check boxes,
 // the progress bar, the animation timer and the message pump.
 #include "platform/platform.h"
+#include "platform/win32/text_win32.h"
 
 #include <windows.h>
 
 #include <commctrl.h>
 
+#include <cstring>
+
 size_t platform_get_item_text(platform_window *window, int item, char *out, size_t cap) {
     if (!out || cap == 0) return 0;
-    UINT n = GetDlgItemTextA((HWND)window, item, out, (int)cap);
-    out[n < cap ? n : cap - 1] = 0;
-    return n < cap ? n : cap - 1;
+    out[0] = 0;
+    // A UTF-8 text of cap bytes never needs more than cap UTF-16 units.
+    wchar_t *wide = static_cast<wchar_t *>(platform_alloc(cap, sizeof(wchar_t)));
+    if (!wide) return 0;
+    GetDlgItemTextW((HWND)window, item, wide, (int)cap);
+    win32_narrow(wide, out, cap);
+    platform_free(wide);
+    return strlen(out);
 }
 
 void platform_set_item_text(platform_window *window, int item, const char *text) {
-    SetDlgItemTextA((HWND)window, item, text);
+    wchar_t *wide = win32_widen_alloc(text);
+    SetDlgItemTextW((HWND)window, item, wide ? wide : L"");
+    platform_free(wide);
 }
 
 int platform_is_checked(platform_window *window, int item) {
@@ -22,11 +32,11 @@ int platform_is_checked(platform_window *window, int item) {
 }
 
 void platform_set_progress_range(platform_window *window, int item, int maximum) {
-    SendDlgItemMessageA((HWND)window, item, PBM_SETRANGE, 0, MAKELPARAM(0, maximum));
+    SendDlgItemMessageW((HWND)window, item, PBM_SETRANGE, 0, MAKELPARAM(0, maximum));
 }
 
 void platform_set_progress_pos(platform_window *window, int item, int position) {
-    SendDlgItemMessageA((HWND)window, item, PBM_SETPOS, (WPARAM)position, 0);
+    SendDlgItemMessageW((HWND)window, item, PBM_SETPOS, (WPARAM)position, 0);
 }
 
 void platform_start_timer(platform_window *window, int id, int period_ms) {
@@ -39,10 +49,10 @@ void platform_stop_timer(platform_window *window, int id) {
 
 void platform_drain_messages(platform_window *window) {
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         // The dialog's keys (Escape asks to cancel) work during the run as outside it.
-        if (window && IsDialogMessageA((HWND)window, &message)) continue;
+        if (window && IsDialogMessageW((HWND)window, &message)) continue;
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
 }

@@ -1,6 +1,9 @@
 // Win32 backend of the list seam: the list-box messages of a dialog's list control, the focus.
 #include "platform/platform_list.h"
 
+#include "platform/platform.h"
+#include "platform/win32/text_win32.h"
+
 #include <windows.h>
 
 #include <cstring>
@@ -12,7 +15,7 @@ static HWND list_control(platform_window *window, int item) {
     static HWND dialog, control;
     static int id;
     if (dialog != (HWND)window || id != item || !control || GetParent(control) != dialog ||
-        GetWindowLongPtrA(control, GWLP_ID) != item) {
+        GetWindowLongPtrW(control, GWLP_ID) != item) {
         dialog = (HWND)window;
         id = item;
         control = GetDlgItem(dialog, item);
@@ -22,7 +25,7 @@ static HWND list_control(platform_window *window, int item) {
 
 static LRESULT list_message(platform_window *window, int item, UINT message, WPARAM wparam,
                             LPARAM lparam) {
-    return SendMessageA(list_control(window, item), message, wparam, lparam);
+    return SendMessageW(list_control(window, item), message, wparam, lparam);
 }
 
 void platform_list_set_tabs(platform_window *window, int item, const int *stops, int count) {
@@ -34,7 +37,9 @@ void platform_list_set_extent(platform_window *window, int item, int pixels) {
 }
 
 int platform_list_add(platform_window *window, int item, const char *text) {
-    LRESULT index = list_message(window, item, LB_ADDSTRING, 0, (LPARAM)text);
+    wchar_t wide[WIN32_TEXT_CAPACITY];
+    if (!win32_widen(text, wide, WIN32_TEXT_CAPACITY)) return -1;
+    LRESULT index = list_message(window, item, LB_ADDSTRING, 0, (LPARAM)wide);
     return index < 0 ? -1 : (int)index;
 }
 
@@ -73,16 +78,12 @@ size_t platform_list_text(platform_window *window, int item, int index, char *ou
     out[0] = 0;
     LRESULT n = list_message(window, item, LB_GETTEXTLEN, (WPARAM)index, 0);
     if (n < 0) return 0;
-    if ((size_t)n < cap) {
-        list_message(window, item, LB_GETTEXT, (WPARAM)index, (LPARAM)out);
-        out[n] = 0;
-        return (size_t)n;
-    }
-    char *whole = (char *)HeapAlloc(GetProcessHeap(), 0, (size_t)n + 1);
+    wchar_t *whole = static_cast<wchar_t *>(platform_alloc((size_t)n + 1, sizeof(wchar_t)));
     if (!whole) return 0;
-    list_message(window, item, LB_GETTEXT, (WPARAM)index, (LPARAM)whole);
-    memcpy(out, whole, cap - 1);
-    out[cap - 1] = 0;
-    HeapFree(GetProcessHeap(), 0, whole);
-    return cap - 1;
+    if (list_message(window, item, LB_GETTEXT, (WPARAM)index, (LPARAM)whole) >= 0) {
+        whole[n] = 0;
+        win32_narrow(whole, out, cap); // cut between characters when it does not fit
+    }
+    platform_free(whole);
+    return strlen(out);
 }

@@ -14,6 +14,7 @@
 
 #include "platform/platform.h"
 #include "platform/platform_remove.h"
+#include "platform/win32/text_win32.h"
 
 #include <cstring>
 
@@ -67,9 +68,7 @@ int resolve_root(const wchar_t *root, wchar_t *out) {
 } // namespace
 
 int win32_node_widen(const char *path, wchar_t *out) {
-    if (MultiByteToWideChar(CP_ACP, 0, path, -1, out, (int)WIN32_NODE_WIDE_CAPACITY) > 0) return 1;
-    SetLastError(ERROR_FILENAME_EXCED_RANGE);
-    return 0;
+    return win32_widen(path, out, WIN32_NODE_WIDE_CAPACITY);
 }
 
 int win32_node_resolved_path(HANDLE handle, wchar_t *out) {

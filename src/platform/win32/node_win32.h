@@ -15,8 +15,8 @@ enum : size_t {
 // The sharing of a handle that only looks: it stands in no other program's way.
 enum : DWORD { WIN32_NODE_SHARE_ALL = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE };
 
-// path in the ANSI code page as UTF-16 into out (WIN32_NODE_WIDE_CAPACITY). 1, or 0 (error set)
-// when it does not fit.
+// The UTF-8 path as UTF-16 into out (WIN32_NODE_WIDE_CAPACITY). 1, or 0 (error set) when it
+// does not fit or is not UTF-8.
 int win32_node_widen(const char *path, wchar_t *out);
 
 // The resolved path of handle into out, without a trailing backslash. 1, or 0 (error set).

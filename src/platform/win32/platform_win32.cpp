@@ -1,6 +1,7 @@
 // Win32 backend of the platform seam: the real thing behind every platform_ call.
 #include "platform/platform.h"
 #include "platform/win32/file_win32.h"
+#include "platform/win32/text_win32.h"
 
 #include <windows.h>
 
@@ -34,12 +35,15 @@ void platform_init(void *module) {
 
 int platform_module_path(char *out, size_t cap) {
     if (!out || cap == 0) return 0;
-    DWORD n = GetModuleFileNameA(program_module, out, (DWORD)cap);
-    if (n == 0 || n >= cap) { // failed, or cut: not a path we can trust
-        out[n < cap ? n : cap - 1] = 0;
-        return n != 0;
+    wchar_t wide[WIN32_TEXT_CAPACITY];
+    DWORD n = GetModuleFileNameW(program_module, wide, (DWORD)WIN32_TEXT_CAPACITY);
+    if (n == 0) {
+        out[0] = 0;
+        return 0;
     }
-    return 1;
+    if (n >= WIN32_TEXT_CAPACITY) wide[WIN32_TEXT_CAPACITY - 1] = 0;
+    // Failed, or cut: not a path we can trust.
+    return win32_narrow(wide, out, cap) && n < WIN32_TEXT_CAPACITY ? 1 : 0;
 }
 
 platform_file *win32_file_wrap(HANDLE h) {
@@ -54,19 +58,24 @@ platform_file *win32_file_wrap(HANDLE h) {
     return f;
 }
 
+// CreateFileW on the UTF-8 path: the handle, or INVALID_HANDLE_VALUE (error set), also for a
+// path that does not convert.
+static HANDLE open_wide(const char *path, DWORD access, DWORD share, DWORD disposition) {
+    wchar_t wide[WIN32_TEXT_CAPACITY];
+    if (!win32_widen(path, wide, WIN32_TEXT_CAPACITY)) return INVALID_HANDLE_VALUE;
+    return CreateFileW(wide, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 platform_file *platform_open_read(const char *path) {
-    return win32_file_wrap(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    return win32_file_wrap(open_wide(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
 }
 
 platform_file *platform_create_write(const char *path) {
-    return win32_file_wrap(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    return win32_file_wrap(open_wide(path, GENERIC_WRITE, 0, CREATE_ALWAYS));
 }
 
 platform_file *platform_open_update(const char *path) {
-    return win32_file_wrap(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    return win32_file_wrap(open_wide(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS));
 }
 
 long platform_read(platform_file *f, void *buffer, size_t size) {
@@ -104,8 +113,7 @@ void platform_close(platform_file *f) {
 }
 
 platform_file *platform_open_append(const char *path) {
-    return win32_file_wrap_at_end(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
-                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return win32_file_wrap_at_end(open_wide(path, GENERIC_WRITE, FILE_SHARE_WRITE, OPEN_EXISTING));
 }
 
 platform_file *win32_file_wrap_at_end(HANDLE h) {
@@ -120,25 +128,42 @@ platform_file *win32_file_wrap_at_end(HANDLE h) {
     return win32_file_wrap(h);
 }
 
+// GetFileAttributesW of the UTF-8 path; INVALID_FILE_ATTRIBUTES when it does not convert.
+static DWORD attributes(const char *path) {
+    wchar_t wide[WIN32_TEXT_CAPACITY];
+    return win32_widen(path, wide, WIN32_TEXT_CAPACITY) ? GetFileAttributesW(wide)
+                                                        : INVALID_FILE_ATTRIBUTES;
+}
+
 int platform_path_exists(const char *path) {
-    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+    return attributes(path) != INVALID_FILE_ATTRIBUTES;
 }
 
 int platform_is_folder(const char *path) {
-    DWORD a = GetFileAttributesA(path);
+    DWORD a = attributes(path);
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 int platform_make_folder(const char *path) {
-    return CreateDirectoryA(path, nullptr) != 0;
+    wchar_t wide[WIN32_TEXT_CAPACITY];
+    return win32_widen(path, wide, WIN32_TEXT_CAPACITY) && CreateDirectoryW(wide, nullptr);
 }
 
 int platform_delete_file(const char *path) {
-    return DeleteFileA(path) != 0;
+    wchar_t wide[WIN32_TEXT_CAPACITY];
+    return win32_widen(path, wide, WIN32_TEXT_CAPACITY) && DeleteFileW(wide);
+}
+
+// MoveFileExW of two UTF-8 paths, replacing the target. 1 when moved, else 0 (error set).
+static int move_wide(const char *source, const char *target) {
+    wchar_t from[WIN32_TEXT_CAPACITY], to[WIN32_TEXT_CAPACITY];
+    return win32_widen(source, from, WIN32_TEXT_CAPACITY) &&
+           win32_widen(target, to, WIN32_TEXT_CAPACITY) &&
+           MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING);
 }
 
 int platform_move_replace(const char *source, const char *target) {
-    return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING) != 0;
+    return move_wide(source, target);
 }
 
 // FILE_RENAME_INFO as SetFileInformationByHandle takes it for its class 3 (FileRenameInfo),
@@ -160,20 +185,24 @@ int platform_close_and_move(platform_file *f, const char *source, const char *ta
             ? (set_information_function)(void *)GetProcAddress(kernel, "SetFileInformationByHandle")
             : nullptr;
     rename_info info = {};
-    int n = set_information ? MultiByteToWideChar(CP_ACP, 0, target, -1, info.file_name,
-                                                  (int)(sizeof info.file_name / sizeof(WCHAR)))
-                            : 0;
+    const size_t room = sizeof info.file_name / sizeof(WCHAR);
     BOOL moved = FALSE;
-    if (n > 0) {
+    if (set_information && win32_widen(target, info.file_name, room)) {
         info.replace_if_exists = TRUE;
-        info.file_name_length = (DWORD)(n - 1) * sizeof(WCHAR);
+        info.file_name_length = (DWORD)(lstrlenW(info.file_name) * sizeof(WCHAR));
         moved = set_information(f->handle, RENAME_INFO_CLASS, &info, sizeof info);
     }
     platform_close(f);
     // Where the open file could not move (a file system without it), its name still can.
-    return moved || MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING);
+    return moved || move_wide(source, target);
 }
 
 int platform_message_box(const char *text, const char *caption, uint32_t style) {
-    return MessageBoxA(GetActiveWindow(), text, caption, style);
+    wchar_t *wide_text = win32_widen_alloc(text), *wide_caption = win32_widen_alloc(caption);
+    // A text that does not convert still asks its question, with the text left out.
+    int answer = MessageBoxW(GetActiveWindow(), wide_text ? wide_text : L"",
+                             wide_caption ? wide_caption : L"", style);
+    platform_free(wide_text);
+    platform_free(wide_caption);
+    return answer;
 }

@@ -2,6 +2,9 @@
 // and whether the process is elevated.
 #include "platform/platform_registry.h"
 
+#include "platform/platform.h"
+#include "platform/win32/text_win32.h"
+
 #include <windows.h>
 
 #include <shlobj.h>
@@ -30,13 +33,37 @@ int administrators_member(void) {
     return member != FALSE;
 }
 
+// A key or value name (null: the default value) in UTF-16.
+struct wide_name {
+    wchar_t text[WIN32_TEXT_CAPACITY];
+    int ok; // 0: it did not convert (the error is set)
+    explicit wide_name(const char *name) {
+        ok = win32_widen(name ? name : "", text, WIN32_TEXT_CAPACITY);
+    }
+};
+
+// Stores text as the REG_SZ value name of key, in UTF-16 with its NUL.
+uint32_t set_text(HKEY key, const char *name, const char *text) {
+    wide_name wide(name);
+    wchar_t *value = win32_widen_alloc(text);
+    LONG result =
+        !wide.ok || !value
+            ? (LONG)GetLastError()
+            : RegSetValueExW(key, wide.text, 0, REG_SZ, reinterpret_cast<const BYTE *>(value),
+                             (DWORD)((lstrlenW(value) + 1) * sizeof(wchar_t)));
+    platform_free(value);
+    return (uint32_t)result;
+}
+
 } // namespace
 
 uint32_t platform_reg_open(platform_key *parent, const char *name, int access, platform_key **key) {
     HKEY opened = nullptr;
     REGSAM sam =
         access == PLATFORM_KEY_DELETE_ENUMERATE ? DELETE | KEY_ENUMERATE_SUB_KEYS : KEY_READ;
-    LONG result = RegOpenKeyExA(key_of(parent), name, 0, sam, &opened);
+    wide_name wide(name);
+    LONG result =
+        wide.ok ? RegOpenKeyExW(key_of(parent), wide.text, 0, sam, &opened) : (LONG)GetLastError();
     *key = result == ERROR_SUCCESS ? reinterpret_cast<platform_key *>(opened) : nullptr;
     return (uint32_t)result;
 }
@@ -44,26 +71,33 @@ uint32_t platform_reg_open(platform_key *parent, const char *name, int access, p
 uint32_t platform_reg_create(platform_key *parent, const char *name, platform_key **key) {
     HKEY created = nullptr;
     DWORD disposition = 0;
-    char no_class[] = "";
-    LONG result = RegCreateKeyExA(key_of(parent), name, 0, no_class, REG_OPTION_NON_VOLATILE,
-                                  KEY_WRITE, nullptr, &created, &disposition);
+    wchar_t no_class[] = L"";
+    wide_name wide(name);
+    LONG result =
+        wide.ok ? RegCreateKeyExW(key_of(parent), wide.text, 0, no_class, REG_OPTION_NON_VOLATILE,
+                                  KEY_WRITE, nullptr, &created, &disposition)
+                : (LONG)GetLastError();
     *key = result == ERROR_SUCCESS ? reinterpret_cast<platform_key *>(created) : nullptr;
     return (uint32_t)result;
 }
 
 uint32_t platform_reg_set_default(platform_key *key, const char *text) {
-    return (uint32_t)RegSetValueExA(key_of(key), "", 0, REG_SZ,
-                                    reinterpret_cast<const BYTE *>(text), (DWORD)lstrlenA(text));
+    return set_text(key_of(key), nullptr, text);
 }
 
 uint32_t platform_reg_enum_subkey(platform_key *key, uint32_t index, char *name, size_t cap) {
-    DWORD size = (DWORD)cap;
-    return (uint32_t)RegEnumKeyExA(key_of(key), index, name, &size, nullptr, nullptr, nullptr,
-                                   nullptr);
+    wchar_t wide[WIN32_TEXT_CAPACITY];
+    DWORD size = (DWORD)WIN32_TEXT_CAPACITY;
+    if (cap) name[0] = 0;
+    LONG result =
+        RegEnumKeyExW(key_of(key), index, wide, &size, nullptr, nullptr, nullptr, nullptr);
+    if (result != ERROR_SUCCESS) return (uint32_t)result;
+    return win32_narrow(wide, name, cap) ? ERROR_SUCCESS : ERROR_MORE_DATA;
 }
 
 uint32_t platform_reg_delete(platform_key *parent, const char *name) {
-    return (uint32_t)RegDeleteKeyA(key_of(parent), name);
+    wide_name wide(name);
+    return wide.ok ? (uint32_t)RegDeleteKeyW(key_of(parent), wide.text) : GetLastError();
 }
 
 void platform_reg_close(platform_key *key) {
@@ -83,13 +117,14 @@ platform_key *platform_reg_root(int root) {
 }
 
 uint32_t platform_reg_set_text(platform_key *key, const char *name, const char *text) {
-    return (uint32_t)RegSetValueExA(key_of(key), name ? name : "", 0, REG_SZ,
-                                    reinterpret_cast<const BYTE *>(text), (DWORD)lstrlenA(text));
+    return set_text(key_of(key), name, text);
 }
 
 uint32_t platform_reg_set_number(platform_key *key, const char *name, uint32_t number) {
     DWORD value = number;
-    return (uint32_t)RegSetValueExA(key_of(key), name ? name : "", 0, REG_DWORD,
+    wide_name wide(name);
+    if (!wide.ok) return GetLastError();
+    return (uint32_t)RegSetValueExW(key_of(key), wide.text, 0, REG_DWORD,
                                     reinterpret_cast<const BYTE *>(&value), sizeof value);
 }
 
@@ -106,24 +141,29 @@ int platform_process_elevated(void) {
 uint32_t platform_reg_get_text(platform_key *key, const char *name, char *out, size_t cap) {
     if (cap == 0) return ERROR_MORE_DATA;
     out[0] = 0;
-    DWORD type = 0, size = (DWORD)cap - 1; // room for the NUL the stored text may lack
-    LONG result = RegQueryValueExA(key_of(key), name ? name : "", nullptr, &type,
-                                   reinterpret_cast<BYTE *>(out), &size);
-    if (result != ERROR_SUCCESS) {
-        out[0] = 0;
-        return (uint32_t)result;
+    wide_name wide(name);
+    if (!wide.ok) return GetLastError();
+    // A value is read into room for the whole UTF-8 capacity in UTF-16 (never more units than
+    // bytes), and one more unit for the NUL the stored text may lack.
+    wchar_t *value = static_cast<wchar_t *>(platform_alloc(cap + 1, sizeof(wchar_t)));
+    if (!value) return ERROR_NOT_ENOUGH_MEMORY;
+    DWORD type = 0, size = (DWORD)(cap * sizeof(wchar_t));
+    LONG result = RegQueryValueExW(key_of(key), wide.text, nullptr, &type,
+                                   reinterpret_cast<BYTE *>(value), &size);
+    if (result == ERROR_SUCCESS && type != REG_SZ && type != REG_EXPAND_SZ)
+        result = ERROR_INVALID_DATA;
+    if (result == ERROR_SUCCESS) {
+        value[size / sizeof(wchar_t)] = 0;
+        if (!win32_narrow(value, out, cap)) result = ERROR_MORE_DATA;
     }
-    if (type != REG_SZ && type != REG_EXPAND_SZ) {
-        out[0] = 0;
-        return ERROR_INVALID_DATA;
-    }
-    out[size] = 0;
-    return ERROR_SUCCESS;
+    if (result != ERROR_SUCCESS) out[0] = 0;
+    platform_free(value);
+    return (uint32_t)result;
 }
 
 uint32_t platform_reg_counts(platform_key *key, uint32_t *subkeys, uint32_t *values) {
     DWORD keys = 0, named = 0;
-    LONG result = RegQueryInfoKeyA(key_of(key), nullptr, nullptr, nullptr, &keys, nullptr, nullptr,
+    LONG result = RegQueryInfoKeyW(key_of(key), nullptr, nullptr, nullptr, &keys, nullptr, nullptr,
                                    &named, nullptr, nullptr, nullptr, nullptr);
     *subkeys = keys;
     *values = named;
@@ -131,5 +171,6 @@ uint32_t platform_reg_counts(platform_key *key, uint32_t *subkeys, uint32_t *val
 }
 
 uint32_t platform_reg_delete_value(platform_key *key, const char *name) {
-    return (uint32_t)RegDeleteValueA(key_of(key), name ? name : "");
+    wide_name wide(name);
+    return wide.ok ? (uint32_t)RegDeleteValueW(key_of(key), wide.text) : GetLastError();
 }

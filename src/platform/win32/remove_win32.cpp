@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "platform/platform_remove.h"
 #include "platform/win32/node_win32.h"
+#include "platform/win32/text_win32.h"
 
 #include <windows.h>
 
@@ -53,7 +54,7 @@ void platform_node_close(platform_node *node) {
 }
 
 long platform_folder_entry_count(const char *path) {
-    char pattern[MAX_PATH + 3];
+    char pattern[WIN32_TEXT_CAPACITY + 3];
     size_t n = strlen(path);
     if (n + 3 > sizeof pattern) {
         SetLastError(ERROR_INVALID_NAME);
@@ -61,13 +62,15 @@ long platform_folder_entry_count(const char *path) {
     }
     memcpy(pattern, path, n);
     memcpy(pattern + n, n && path[n - 1] == '\\' ? "*" : "\\*", n && path[n - 1] == '\\' ? 2 : 3);
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern, &found);
+    wchar_t wide[WIN32_TEXT_CAPACITY];
+    if (!win32_widen(pattern, wide, WIN32_TEXT_CAPACITY)) return -1;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(wide, &found);
     if (search == INVALID_HANDLE_VALUE) return -1;
     long count = 0;
     do {
-        if (strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, "..") != 0) count++;
-    } while (FindNextFileA(search, &found));
+        if (wcscmp(found.cFileName, L".") != 0 && wcscmp(found.cFileName, L"..") != 0) count++;
+    } while (FindNextFileW(search, &found));
     FindClose(search);
     return count;
 }

@@ -1,6 +1,9 @@
 // Win32 backend of the shortcut seam: the shell's special folders and its link object
-// (CLSID_ShellLink through IShellLinkA, saved through IPersistFile).
+// (CLSID_ShellLink through IShellLinkW, saved through IPersistFile), every text in UTF-16.
 #include "platform/platform_shortcut.h"
+
+#include "platform/platform.h"
+#include "platform/win32/text_win32.h"
 
 #include <windows.h>
 
@@ -11,12 +14,20 @@
 // these three from it would put some 35 KB of others into the stub.
 namespace {
 const GUID shell_link_class = {0x00021401, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-const GUID shell_link_interface = {0x000214EE, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const GUID shell_link_interface = {0x000214F9, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 const GUID persist_file_interface = {0x0000010B, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+// One property of a link in UTF-16: a text that does not convert is left empty, as an
+// absent one is.
+struct wide_text {
+    wchar_t *text;
+    explicit wide_text(const char *utf8) : text(win32_widen_alloc(utf8 ? utf8 : "")) {}
+    ~wide_text() { platform_free(text); }
+    const wchar_t *get() const { return text ? text : L""; }
+};
 } // namespace
 
 struct platform_link {
-    IShellLinkA *shell_link;
+    IShellLinkW *shell_link;
 };
 
 int platform_special_folder_path(int folder, char *out, size_t cap) {
@@ -27,9 +38,9 @@ int platform_special_folder_path(int folder, char *out, size_t cap) {
     LPITEMIDLIST list = nullptr;
     int ok = 0;
     if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, folder, &list))) {
-        char path[MAX_PATH] = "";
-        ok = SHGetPathFromIDListA(list, path) && strlen(path) < cap;
-        if (ok) lstrcpynA(out, path, (int)cap);
+        wchar_t path[MAX_PATH] = L"";
+        ok = SHGetPathFromIDListW(list, path) && win32_narrow(path, out, cap);
+        if (!ok) out[0] = 0;
         allocator->Free(list);
     }
     allocator->Release();
@@ -46,7 +57,7 @@ void platform_com_stop(void) {
 
 int32_t platform_link_create(platform_link **out) {
     *out = nullptr;
-    IShellLinkA *shell_link = nullptr;
+    IShellLinkW *shell_link = nullptr;
     HRESULT result = CoCreateInstance(shell_link_class, nullptr, CLSCTX_INPROC_SERVER,
                                       shell_link_interface, (void **)&shell_link);
     if (FAILED(result)) return result;
@@ -62,11 +73,11 @@ int32_t platform_link_create(platform_link **out) {
 }
 
 void platform_link_set(platform_link *link, const platform_link_properties *p) {
-    IShellLinkA *shell_link = link->shell_link;
-    shell_link->SetPath(p->target ? p->target : "");
-    shell_link->SetWorkingDirectory(p->working_folder ? p->working_folder : "");
-    shell_link->SetIconLocation(p->icon_file ? p->icon_file : "", p->icon_index);
-    shell_link->SetDescription(p->description ? p->description : "");
+    IShellLinkW *shell_link = link->shell_link;
+    shell_link->SetPath(wide_text(p->target).get());
+    shell_link->SetWorkingDirectory(wide_text(p->working_folder).get());
+    shell_link->SetIconLocation(wide_text(p->icon_file).get(), p->icon_index);
+    shell_link->SetDescription(wide_text(p->description).get());
 }
 
 int32_t platform_link_save(platform_link *link, const char *path, int *attempted) {
@@ -77,7 +88,7 @@ int32_t platform_link_save(platform_link *link, const char *path, int *attempted
     // A path that does not convert whole is refused: saving what fitted would write, and
     // record, another file.
     WCHAR wide[PLATFORM_LINK_PATH_LIMIT];
-    if (MultiByteToWideChar(CP_ACP, 0, path, -1, wide, PLATFORM_LINK_PATH_LIMIT))
+    if (win32_widen(path, wide, PLATFORM_LINK_PATH_LIMIT))
         result = persist->Save(wide, TRUE);
     else
         result = PLATFORM_E_FILENAME_TOO_LONG;

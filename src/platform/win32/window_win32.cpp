@@ -1,6 +1,9 @@
 // Win32 backend of the wizard's window operations: controls of the dialog by id, its place,
-// focus and sound, ShellExecuteA and the shell's folder browser.
+// focus and sound, ShellExecuteW and the shell's folder browser.
 #include "platform/platform_window.h"
+
+#include "platform/platform.h"
+#include "platform/win32/text_win32.h"
 
 #include <windows.h>
 
@@ -58,7 +61,7 @@ void platform_client_size(platform_window *window, int32_t *width, int32_t *heig
 
 void platform_work_area(platform_rect *out) {
     RECT r = {0, 0, 0, 0};
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &r, 0);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &r, 0);
     *out = {r.left, r.top, r.right, r.bottom};
 }
 
@@ -68,7 +71,9 @@ void platform_move_window(platform_window *window, const platform_rect *rect) {
 }
 
 void platform_set_caption(platform_window *window, const char *text) {
-    SetWindowTextA((HWND)window, text);
+    wchar_t *wide = win32_widen_alloc(text);
+    SetWindowTextW((HWND)window, wide ? wide : L"");
+    platform_free(wide);
 }
 
 void platform_check_item(platform_window *window, int item, int checked) {
@@ -76,12 +81,12 @@ void platform_check_item(platform_window *window, int item, int checked) {
 }
 
 void platform_limit_item_text(platform_window *window, int item, size_t limit) {
-    SendDlgItemMessageA((HWND)window, item, EM_LIMITTEXT, (WPARAM)limit, 0);
+    SendDlgItemMessageW((HWND)window, item, EM_LIMITTEXT, (WPARAM)limit, 0);
 }
 
 void platform_clip_siblings(platform_window *window, int item) {
     if (HWND control = item_handle(window, item))
-        SetWindowLongA(control, GWL_STYLE, GetWindowLongA(control, GWL_STYLE) | WS_CLIPSIBLINGS);
+        SetWindowLongW(control, GWL_STYLE, GetWindowLongW(control, GWL_STYLE) | WS_CLIPSIBLINGS);
 }
 
 void platform_send_to_back(platform_window *window, int item) {
@@ -106,7 +111,11 @@ platform_window *platform_item_window(platform_window *window, int item) {
 }
 
 void platform_shell_open(platform_window *owner, const char *file, const char *folder) {
-    ShellExecuteA((HWND)owner, "open", file, "", folder, SW_SHOW);
+    wchar_t wide_file[WIN32_TEXT_CAPACITY], wide_folder[WIN32_TEXT_CAPACITY];
+    if (win32_widen(file, wide_file, WIN32_TEXT_CAPACITY) &&
+        win32_widen(folder ? folder : "", wide_folder, WIN32_TEXT_CAPACITY))
+        ShellExecuteW((HWND)owner, L"open", wide_file, L"", wide_folder[0] ? wide_folder : nullptr,
+                      SW_SHOW);
 }
 
 // The browser's callback: opens at the start folder and shows, for each selection, the text
@@ -114,14 +123,20 @@ void platform_shell_open(platform_window *owner, const char *file, const char *f
 static int CALLBACK browse_callback(HWND browser, UINT event, LPARAM data, LPARAM context) {
     const platform_browse *browse = (const platform_browse *)context;
     if (event == BFFM_INITIALIZED) {
-        SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, (LPARAM)browse->start_folder);
+        wchar_t start[WIN32_TEXT_CAPACITY];
+        if (win32_widen(browse->start_folder, start, WIN32_TEXT_CAPACITY))
+            SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, (LPARAM)start);
     } else if (event == BFFM_SELCHANGED) {
-        char selected[MAX_PATH + 1] = "";
-        if (!SHGetPathFromIDListA((LPCITEMIDLIST)data, selected)) selected[0] = 0;
-        char status[MAX_PATH * 2] = "";
+        wchar_t wide[MAX_PATH + 1] = L"";
+        char selected[WIN32_TEXT_CAPACITY] = "";
+        if (SHGetPathFromIDListW((LPCITEMIDLIST)data, wide))
+            win32_narrow(wide, selected, sizeof selected);
+        char status[WIN32_TEXT_CAPACITY] = "";
         if (browse->status_text)
             browse->status_text(selected, status, sizeof status, browse->context);
-        SendMessageA(browser, BFFM_SETSTATUSTEXTA, 0, (LPARAM)status);
+        wchar_t *wide_status = win32_widen_alloc(status);
+        SendMessageW(browser, BFFM_SETSTATUSTEXTW, 0, (LPARAM)(wide_status ? wide_status : L""));
+        platform_free(wide_status);
     }
     return 0;
 }
@@ -134,25 +149,25 @@ int platform_browse_folder(platform_window *owner, const platform_browse *browse
     if (FAILED(SHGetMalloc(&shell_malloc))) return 0;
     LPITEMIDLIST root = nullptr;
     if (FAILED(SHGetSpecialFolderLocation((HWND)owner, CSIDL_DESKTOP, &root))) root = nullptr;
-    char display_name[MAX_PATH + 1] = "";
-    BROWSEINFOA info = {};
+    wchar_t display_name[MAX_PATH + 1] = L"";
+    wchar_t *title = win32_widen_alloc(browse->title);
+    BROWSEINFOW info = {};
     info.hwndOwner = (HWND)owner;
     info.pidlRoot = root;
     info.pszDisplayName = display_name;
-    info.lpszTitle = browse->title;
+    info.lpszTitle = title;
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT;
     info.lpfn = browse_callback;
     info.lParam = (LPARAM)browse;
     int chosen = 0;
-    if (LPITEMIDLIST item = SHBrowseForFolderA(&info)) {
-        char path[MAX_PATH + 1] = "";
-        if (!SHGetPathFromIDListA(item, path)) path[0] = 0;
-        size_t n = strnlen(path, cap - 1);
-        memcpy(out, path, n);
-        out[n] = 0;
+    if (LPITEMIDLIST item = SHBrowseForFolderW(&info)) {
+        wchar_t path[MAX_PATH + 1] = L"";
+        // A folder whose name does not fit is no choice: a cut path names another folder.
+        chosen = SHGetPathFromIDListW(item, path) && win32_narrow(path, out, cap);
+        if (!chosen) out[0] = 0;
         shell_malloc->Free(item);
-        chosen = 1;
     }
+    platform_free(title);
     if (root) shell_malloc->Free(root);
     shell_malloc->Release();
     return chosen;

@@ -13,6 +13,10 @@
 // when it is empty, and marks itself and its folder for deletion at the next restart. Run from
 // anywhere else (a line typed by hand) the copy deletes nothing and exits with 2.
 #include "engine/uninstall.h"
+#include "platform/platform.h"
+#include "platform/platform_list.h"
+#include "platform/platform_window.h"
+#include "platform/win32/text_win32.h"
 #include "resource_ids.h"
 #include "script/script.h"
 #include "shell/uninstaller_args.h"
@@ -56,29 +60,28 @@ void folder_name(const char *folder, char *out, size_t cap) {
 // Lets the dialog paint and move between records.
 void pump_messages(HWND dialog) {
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (!IsDialogMessageA(dialog, &message)) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (!IsDialogMessageW(dialog, &message)) {
             TranslateMessage(&message);
-            DispatchMessageA(&message);
+            DispatchMessageW(&message);
         }
     }
 }
 
 // Adds line at the end of the list and scrolls it into view.
 void add_line(HWND dialog, const char *line) {
-    HWND list = GetDlgItem(dialog, IDC_UNINSTALL_LIST);
-    LRESULT index = SendMessageA(list, LB_ADDSTRING, 0, (LPARAM)line);
-    if (index >= 0) SendMessageA(list, LB_SETTOPINDEX, (WPARAM)index, 0);
+    int index = platform_list_add((platform_window *)dialog, IDC_UNINSTALL_LIST, line);
+    if (index >= 0) SendDlgItemMessageW(dialog, IDC_UNINSTALL_LIST, LB_SETTOPINDEX, index, 0);
 }
 
 // The core's progress: one list line per record, the bar moved, the window kept alive.
 void on_progress(void *context, const uninstall_entry *entry, size_t done, size_t) {
     HWND dialog = (HWND)context;
-    uninstall_run *run = (uninstall_run *)GetWindowLongPtrA(dialog, GWLP_USERDATA);
+    uninstall_run *run = (uninstall_run *)GetWindowLongPtrW(dialog, GWLP_USERDATA);
     char line[UNINSTALL_LINE_CAPACITY];
     uninstall_describe(run->plan.texts, entry, line, sizeof line);
     add_line(dialog, line);
-    SendDlgItemMessageA(dialog, IDC_UNINSTALL_PROGRESS, PBM_SETPOS, (WPARAM)done, 0);
+    SendDlgItemMessageW(dialog, IDC_UNINSTALL_PROGRESS, PBM_SETPOS, (WPARAM)done, 0);
     pump_messages(dialog);
 }
 
@@ -98,13 +101,13 @@ void run_in_dialog(HWND dialog, uninstall_run *run) {
         for (char *line = strtok(report, "\r\n"); line; line = strtok(nullptr, "\r\n"))
             add_line(dialog, line);
         uninstall_text(texts, KW_TEXT_UN_INCOMPLETE_STATUS, note, sizeof note);
-        SetDlgItemTextA(dialog, IDC_UNINSTALL_STATUS, note);
+        platform_set_item_text((platform_window *)dialog, IDC_UNINSTALL_STATUS, note);
         uninstall_text(texts, KW_TEXT_UN_TITLE, caption, sizeof caption);
-        MessageBoxA(dialog, text, caption, MB_OK | MB_ICONWARNING);
+        platform_message_box(text, caption, MB_OK | MB_ICONWARNING);
     } else {
         uninstall_text(texts, KW_TEXT_UN_CLEANUP, note, sizeof note);
         uninstall_text(texts, KW_TEXT_UN_DONE, text, sizeof text, run->title, note);
-        SetDlgItemTextA(dialog, IDC_UNINSTALL_STATUS, text);
+        platform_set_item_text((platform_window *)dialog, IDC_UNINSTALL_STATUS, text);
     }
     run->done = 1;
     EnableWindow(GetDlgItem(dialog, IDC_UNINSTALL_CLOSE), TRUE);
@@ -114,22 +117,23 @@ void run_in_dialog(HWND dialog, uninstall_run *run) {
 // Dialog 120: starts the removal once shown; the close button (or Escape) ends it only when
 // the work is done, with the removal's exit code.
 INT_PTR CALLBACK uninstall_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-    uninstall_run *run = (uninstall_run *)GetWindowLongPtrA(dialog, GWLP_USERDATA);
+    uninstall_run *run = (uninstall_run *)GetWindowLongPtrW(dialog, GWLP_USERDATA);
+    platform_window *window = (platform_window *)dialog;
     switch (message) {
     case WM_INITDIALOG: {
         run = (uninstall_run *)lparam;
-        SetWindowLongPtrA(dialog, GWLP_USERDATA, (LONG_PTR)run);
+        SetWindowLongPtrW(dialog, GWLP_USERDATA, (LONG_PTR)run);
         char text[PATH_CAPACITY + TEXT_CAPACITY];
         uninstall_text(run->plan.texts, KW_TEXT_UN_DIALOG_TITLE, text, sizeof text, run->title);
-        SetWindowTextA(dialog, text);
+        platform_set_caption(window, text);
         uninstall_text(run->plan.texts, KW_TEXT_UN_BUSY, text, sizeof text);
-        SetDlgItemTextA(dialog, IDC_UNINSTALL_STATUS, text);
+        platform_set_item_text(window, IDC_UNINSTALL_STATUS, text);
         uninstall_text(run->plan.texts, KW_TEXT_UN_CLOSE, text, sizeof text);
-        SetDlgItemTextA(dialog, IDC_UNINSTALL_CLOSE, text);
-        SendDlgItemMessageA(dialog, IDC_UNINSTALL_PROGRESS, PBM_SETRANGE32, 0,
+        platform_set_item_text(window, IDC_UNINSTALL_CLOSE, text);
+        SendDlgItemMessageW(dialog, IDC_UNINSTALL_PROGRESS, PBM_SETRANGE32, 0,
                             (LPARAM)(run->plan.count ? run->plan.count : 1));
-        SendDlgItemMessageA(dialog, IDC_UNINSTALL_LIST, LB_SETHORIZONTALEXTENT, 1600, 0);
-        PostMessageA(dialog, WM_APP, 0, 0); // start once the dialog is on the screen
+        SendDlgItemMessageW(dialog, IDC_UNINSTALL_LIST, LB_SETHORIZONTALEXTENT, 1600, 0);
+        PostMessageW(dialog, WM_APP, 0, 0); // start once the dialog is on the screen
         return TRUE;
     }
     case WM_APP:
@@ -143,29 +147,44 @@ INT_PTR CALLBACK uninstall_procedure(HWND dialog, UINT message, WPARAM wparam, L
     return FALSE;
 }
 
+// MoveFileExW of a UTF-8 path with no target (deleted at the next restart) when target is null.
+void delete_at_restart(const char *path) {
+    wchar_t wide[WIN32_TEXT_CAPACITY];
+    if (win32_widen(path, wide, WIN32_TEXT_CAPACITY))
+        MoveFileExW(wide, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
 // Starts a copy of this program, in a folder of its own made now in the temporary folder, that
 // removes self_path once this process has ended. 1 when started.
 int start_cleanup_copy(const char *self_path) {
-    char temp[MAX_PATH], folder[MAX_PATH], copy[MAX_PATH + 16], command[MAX_PATH * 2 + 64];
-    DWORD n = GetTempPathA(sizeof temp, temp);
+    char temp[PATH_CAPACITY], folder[PATH_CAPACITY], copy[PATH_CAPACITY + 16];
+    char command[2 * PATH_CAPACITY + 64];
     DWORD id = GetCurrentProcessId();
-    if (n == 0 || n >= sizeof temp || !uninstaller_cleanup_folder(temp, id, folder, sizeof folder))
+    if (!win32_temp_folder(temp, sizeof temp) ||
+        !uninstaller_cleanup_folder(temp, id, folder, sizeof folder))
         return 0;
     // A folder made now, never one that was there: the copy proves by it who started it.
-    if (!CreateDirectoryA(folder, nullptr)) return 0;
+    if (!platform_make_folder(folder)) return 0;
     snprintf(copy, sizeof copy, "%s\\kvuninst.exe", folder);
     snprintf(command, sizeof command, "\"%s\" /_KVCLEANUP=%lu %s", copy, (unsigned long)id,
              self_path);
-    STARTUPINFOA startup;
+    wchar_t wide_self[WIN32_TEXT_CAPACITY], wide_copy[WIN32_TEXT_CAPACITY];
+    wchar_t wide_temp[WIN32_TEXT_CAPACITY], wide_command[2 * WIN32_TEXT_CAPACITY];
+    STARTUPINFOW startup;
     PROCESS_INFORMATION process;
     memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
     // Started in the temporary folder: a process's current folder cannot be removed.
-    if (!CopyFileA(self_path, copy, TRUE) ||
-        !CreateProcessA(copy, command, nullptr, nullptr, FALSE, 0, nullptr, temp, &startup,
-                        &process)) {
-        DeleteFileA(copy);
-        RemoveDirectoryA(folder);
+    if (!win32_widen(self_path, wide_self, WIN32_TEXT_CAPACITY) ||
+        !win32_widen(copy, wide_copy, WIN32_TEXT_CAPACITY) ||
+        !win32_widen(temp, wide_temp, WIN32_TEXT_CAPACITY) ||
+        !win32_widen(command, wide_command, 2 * WIN32_TEXT_CAPACITY) ||
+        !CopyFileW(wide_self, wide_copy, TRUE) ||
+        !CreateProcessW(wide_copy, wide_command, nullptr, nullptr, FALSE, 0, nullptr, wide_temp,
+                        &startup, &process)) {
+        platform_delete_file(copy);
+        wchar_t wide_folder[WIN32_TEXT_CAPACITY];
+        if (win32_widen(folder, wide_folder, WIN32_TEXT_CAPACITY)) RemoveDirectoryW(wide_folder);
         return 0;
     }
     CloseHandle(process.hThread);
@@ -179,10 +198,8 @@ int start_cleanup_copy(const char *self_path) {
 // restart. 0 when the original's file went, 1 when it could not be removed, 2 when refused.
 int clean_up_after(const uninstaller_args *args) {
     enum : DWORD { WAIT_LIMIT_MS = 30000, RETRY_MS = 100, RETRIES = 50 };
-    char self[MAX_PATH], temp[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
-    DWORD t = GetTempPathA(sizeof temp, temp);
-    if (n == 0 || n >= sizeof self || t == 0 || t >= sizeof temp ||
+    char self[PATH_CAPACITY], temp[PATH_CAPACITY];
+    if (!platform_module_path(self, sizeof self) || !win32_temp_folder(temp, sizeof temp) ||
         !uninstaller_cleanup_place(args, self, temp))
         return UNINSTALL_EXIT_BAD_LOG; // not started by an uninstaller: nothing is touched
     HANDLE original = OpenProcess(SYNCHRONIZE, FALSE, args->cleanup_process);
@@ -193,9 +210,9 @@ int clean_up_after(const uninstaller_args *args) {
     int result = -1;
     for (DWORD i = 0; i < RETRIES && (result = uninstaller_clean_up(args, self, temp)) < 0; i++)
         Sleep(RETRY_MS); // the loader may hold the file a moment after the process ended
-    MoveFileExA(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    delete_at_restart(self);
     *strrchr(self, '\\') = 0; // its folder, which the original made: empty by then
-    MoveFileExA(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    delete_at_restart(self);
     return result > 0   ? UNINSTALL_EXIT_OK
            : result < 0 ? UNINSTALL_EXIT_INCOMPLETE
                         : UNINSTALL_EXIT_BAD_LOG;
@@ -203,22 +220,28 @@ int clean_up_after(const uninstaller_args *args) {
 
 } // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    // The wide command line: a /T= title or a path keeps every character.
+    char *command_line = win32_command_arguments();
     uninstaller_args args;
-    if (parse_uninstaller_args(command_line, &args) && args.cleanup) return clean_up_after(&args);
+    int parsed = parse_uninstaller_args(command_line ? command_line : "", &args);
+    platform_free(command_line);
+    if (parsed && args.cleanup) return clean_up_after(&args);
 
-    char temp[MAX_PATH];
-    DWORD n = GetTempPathA(sizeof temp, temp);
-    if (n > 0 && n < sizeof temp) SetCurrentDirectoryA(temp); // never hold the folder we empty
+    wchar_t temp[MAX_PATH + 1];
+    DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+    if (n > 0 && n <= MAX_PATH) SetCurrentDirectoryW(temp); // never hold the folder we empty
 
     static uninstall_run run;
     char self[PATH_CAPACITY], folder[PATH_CAPACITY];
-    n = GetModuleFileNameA(nullptr, self, sizeof self);
-    if (n == 0 || n >= sizeof self) return UNINSTALL_EXIT_BAD_LOG;
+    wchar_t wide_self[WIN32_TEXT_CAPACITY], wide_long[WIN32_TEXT_CAPACITY];
+    n = GetModuleFileNameW(nullptr, wide_self, WIN32_TEXT_CAPACITY);
+    if (n == 0 || n >= WIN32_TEXT_CAPACITY) return UNINSTALL_EXIT_BAD_LOG;
     // The long form, as the install run wrote it: started through a short (8.3) name, the
     // folder would not match the log's [DEFFOLDER].
-    n = GetLongPathNameA(self, folder, sizeof folder);
-    if (n > 0 && n < sizeof folder) text_copy(self, sizeof self, folder);
+    n = GetLongPathNameW(wide_self, wide_long, WIN32_TEXT_CAPACITY);
+    if (!win32_narrow(n > 0 && n < WIN32_TEXT_CAPACITY ? wide_long : wide_self, self, sizeof self))
+        return UNINSTALL_EXIT_BAD_LOG;
     text_copy(folder, sizeof folder, self);
     char *slash = strrchr(folder, '\\');
     if (slash) *slash = 0;
@@ -238,7 +261,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
     }
     if (!usable) {
         uninstall_text(texts, KW_TEXT_UN_FAILED_TITLE, caption, sizeof caption);
-        if (!args.silent) MessageBoxA(nullptr, message, caption, MB_OK | MB_ICONERROR);
+        if (!args.silent) platform_message_box(message, caption, MB_OK | MB_ICONERROR);
         uninstall_release(&run.plan);
         return UNINSTALL_EXIT_BAD_LOG;
     }
@@ -253,17 +276,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
         char question[PATH_CAPACITY + TEXT_CAPACITY];
         uninstall_text(texts, KW_TEXT_UN_QUESTION, question, sizeof question, run.title);
         uninstall_text(texts, KW_TEXT_UN_TITLE, caption, sizeof caption);
-        if (MessageBoxA(nullptr, question, caption, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        if (platform_message_box(question, caption, MB_YESNO | MB_ICONQUESTION) != IDYES) {
             uninstall_release(&run.plan);
             return UNINSTALL_EXIT_CANCELLED;
         }
         InitCommonControls();
-        if (DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_UNINSTALL), nullptr, uninstall_procedure,
+        if (DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_UNINSTALL), nullptr, uninstall_procedure,
                             (LPARAM)&run) < 0)
             run.exit_code = uninstall_perform(&run.plan, nullptr, nullptr); // no dialog: go on
     }
-    if (run.plan.log_state != UNINSTALL_KEPT_FOR_RETRY &&
-        GetFileAttributesA(self) != INVALID_FILE_ATTRIBUTES)
+    if (run.plan.log_state != UNINSTALL_KEPT_FOR_RETRY && platform_path_exists(self))
         start_cleanup_copy(self);
     uninstall_release(&run.plan);
     return run.exit_code;

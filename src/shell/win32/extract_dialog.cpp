@@ -12,14 +12,14 @@ INT_PTR CALLBACK extract_procedure(HWND dialog, UINT message, WPARAM wparam, LPA
     platform_window *window = (platform_window *)dialog;
     switch (message) {
     case WM_INITDIALOG: {
-        SetWindowLongPtrA(dialog, DWLP_USER, lparam);
+        SetWindowLongPtrW(dialog, DWLP_USER, lparam);
         int listed = extract_start(window);
         if (listed < 0) EndDialog(dialog, 0);
         return listed > 0;
     }
     case WM_COMMAND: {
         if (HIWORD(wparam) != BN_CLICKED) return FALSE;
-        extract_session *session = (extract_session *)GetWindowLongPtrA(dialog, DWLP_USER);
+        extract_session *session = (extract_session *)GetWindowLongPtrW(dialog, DWLP_USER);
         int result = extract_command(window, session, LOWORD(wparam));
         if (result == EXTRACT_NOT_HANDLED) return FALSE;
         if (result >= 0) EndDialog(dialog, result);

@@ -1,6 +1,7 @@
 // The overwrite question (dialog template 112): four answer buttons and no way to close it
 // otherwise, centred on the work area, with the question sound, in the script's language.
 #include "platform/platform.h"
+#include "platform/platform_window.h"
 #include "resource_ids.h"
 #include "script/script.h"
 #include "shell/dialogs.h"
@@ -25,17 +26,17 @@ static INT_PTR CALLBACK overwrite_procedure(HWND dialog, UINT message, WPARAM wp
         char text[SCRIPT_EXPAND_CAPACITY];
         for (const auto &a : answers) {
             if (!a.given) script_text(&g_state, a.key, text, sizeof text);
-            SetDlgItemTextA(dialog, a.item, a.given ? a.given : text);
+            platform_set_item_text((platform_window *)dialog, a.item, a.given ? a.given : text);
         }
         script_text(&g_state, KW_TEXT_FILEEXISTS_TITLE, text, sizeof text);
-        SetWindowTextA(dialog, text);
+        platform_set_caption((platform_window *)dialog, text);
         RECT area, box;
-        SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
         GetWindowRect(dialog, &box);
         int w = box.right - box.left, h = box.bottom - box.top;
         MoveWindow(dialog, (area.left + area.right) / 2 - w / 2,
                    (area.top + area.bottom) / 2 - h / 2, w, h, FALSE);
-        SetDlgItemTextA(dialog, IDC_OVERWRITE_MESSAGE, q->message);
+        platform_set_item_text((platform_window *)dialog, IDC_OVERWRITE_MESSAGE, q->message);
         MessageBeep(MB_ICONQUESTION);
         return TRUE; // the platform focuses the first tab stop, the default No button
     }
@@ -54,6 +55,6 @@ static INT_PTR CALLBACK overwrite_procedure(HWND dialog, UINT message, WPARAM wp
 }
 
 int overwrite_dialog_ask(platform_window *owner, const platform_overwrite_question *question) {
-    return (int)DialogBoxParamA((HINSTANCE)module_instance, MAKEINTRESOURCEA(IDD_OVERWRITE),
+    return (int)DialogBoxParamW((HINSTANCE)module_instance, MAKEINTRESOURCEW(IDD_OVERWRITE),
                                 (HWND)owner, overwrite_procedure, (LPARAM)question);
 }

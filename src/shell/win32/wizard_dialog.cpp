@@ -51,11 +51,11 @@ void dialogs_init_common_controls(void) {
 }
 
 int wizard_run_dialog(void) {
-    return (int)DialogBoxParamA((HINSTANCE)module_instance, MAKEINTRESOURCEA(IDD_WIZARD), nullptr,
+    return (int)DialogBoxParamW((HINSTANCE)module_instance, MAKEINTRESOURCEW(IDD_WIZARD), nullptr,
                                 wizard_procedure, 0);
 }
 
 int extract_run_dialog(extract_session *session) {
-    return (int)DialogBoxParamA((HINSTANCE)module_instance, MAKEINTRESOURCEA(IDD_EXTRACT), nullptr,
+    return (int)DialogBoxParamW((HINSTANCE)module_instance, MAKEINTRESOURCEW(IDD_EXTRACT), nullptr,
                                 extract_procedure, (LPARAM)session);
 }

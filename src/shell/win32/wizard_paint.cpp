@@ -7,6 +7,8 @@
 #include "script/script.h"
 #include "script/script_keywords.h"
 #include "shell/bitmap_check.h"
+#include "platform/platform.h"
+#include "platform/win32/text_win32.h"
 #include "shell/win32/bitmap_load.h"
 #include "state/installer_state.h"
 
@@ -79,8 +81,10 @@ void paint_gradient(const DRAWITEMSTRUCT *item) {
     SetBkMode(item->hDC, TRANSPARENT);
     SetTextAlign(item->hDC, TA_CENTER | TA_BOTTOM);
     get_value(&g_state, KW_WINDOWTITLE, text_buffer, sizeof text_buffer);
-    TextOutA(item->hDC, (r.left + r.right) / 2, r.bottom - TITLE_LIFT, text_buffer,
-             (int)strlen(text_buffer));
+    wchar_t *title = win32_widen_alloc(text_buffer);
+    if (title)
+        TextOutW(item->hDC, (r.left + r.right) / 2, r.bottom - TITLE_LIFT, title, lstrlenW(title));
+    platform_free(title);
     SelectObject(item->hDC, previous);
     DeleteObject(font);
 }
@@ -104,27 +108,27 @@ void paint_step_row(const DRAWITEMSTRUCT *item) {
     SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
     SetTextColor(dc, RGB(0, 0, 0));
     SetBkColor(dc, RGB(255, 255, 255));
-    GetWindowTextA(item->hwndItem, text_buffer, ROW_TEXT_CAPACITY);
+    wchar_t row[ROW_TEXT_CAPACITY];
+    if (!GetWindowTextW(item->hwndItem, row, ROW_TEXT_CAPACITY)) row[0] = 0;
     int cell = -1;
-    switch (text_buffer[0]) {
-    case '0':
-    case '1':
-    case '2':
-        cell = text_buffer[0] - '0';
+    switch (row[0]) {
+    case L'0':
+    case L'1':
+    case L'2':
+        cell = row[0] - L'0';
         break;
-    case '3':
+    case L'3':
         cell = hourglass_cell();
         break;
     default:
-        text_buffer[0] = 0;
+        row[0] = 0;
     }
     if (cell >= 0) {
         const RECT &r = item->rcItem;
         if (strip)
             BitBlt(dc, r.left + ICON_LEFT, r.top + ICON_TOP, ICON_SIZE, ICON_SIZE, memory,
                    ICON_SIZE * cell, 0, SRCCOPY);
-        TextOutA(dc, r.left + CAPTION_LEFT, r.top + CAPTION_TOP, text_buffer + 1,
-                 (int)strlen(text_buffer + 1));
+        TextOutW(dc, r.left + CAPTION_LEFT, r.top + CAPTION_TOP, row + 1, lstrlenW(row + 1));
     }
     if (strip) SelectObject(memory, previous);
     DeleteObject(strip);
@@ -175,8 +179,9 @@ void animate_running_row(HWND dialog) {
     for (int id = IDC_STEP_ROW_FIRST; id <= IDC_STEP_ROW_LAST; id++) {
         HWND row = GetDlgItem(dialog, id);
         if (!row || !IsWindowVisible(row)) continue;
-        GetWindowTextA(row, text_buffer, ROW_TEXT_CAPACITY);
-        if (text_buffer[0] != '3') continue;
+        wchar_t first[2] = L"";
+        GetWindowTextW(row, first, 2);
+        if (first[0] != L'3') continue;
         // Only the icon: the caption beside it stays as the last full paint left it.
         HDC dc = GetDC(row);
         BitBlt(dc, ICON_LEFT, ICON_TOP, ICON_SIZE, ICON_SIZE, memory, ICON_SIZE * hourglass_cell(),
