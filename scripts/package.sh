@@ -28,9 +28,9 @@ stubs() { # stubs FOLDER: FOLDER/{i686,x86_64}/{setup.exe,kvuninst.exe}
         install -m 644 "${prefix}mingw-$arch/setup.exe" "${prefix}mingw-$arch/kvuninst.exe" "$1/$arch/"
     done
 }
-docs() { # docs FOLDER: the README, the script guide and the copyright notice
+docs() { # docs FOLDER: the README, the guides and the copyright notice
     install -d "$1"
-    install -m 644 README.md docs/script-guide.md "$1/"
+    install -m 644 README.md docs/script-guide.md docs/first-installer.md "$1/"
     cat >"$1/copyright" <<EOF
 Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
 Upstream-Name: Korvex Setup
