@@ -6,6 +6,7 @@
 #include "archive/lza_member_path.h"
 
 #include "platform/platform.h"
+#include "state/text_utf8.h"
 
 #include <cstring>
 
@@ -54,18 +55,31 @@ int is_device(const char *part, size_t n) {
     return (!strncmp(word, "COM", 3) || !strncmp(word, "LPT", 3)) && device_digit(digit, base - 3);
 }
 
-// The letter Windows would see in c whatever its case: ASCII and the accented letters of
-// Windows-1252 in upper case.
-unsigned char fold(unsigned char c) {
-    if (c >= 'a' && c <= 'z') return (unsigned char)(c - 'a' + 'A');
-    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return (unsigned char)(c - 0x20);
+// The letter Windows would see in code point c whatever its case: upper case for ASCII, Latin-1,
+// Latin Extended-A, Greek and Cyrillic (the scripts of the names products ship). Every case
+// pair folded here has the same length in UTF-8, so a key is as long as its path.
+uint32_t fold(uint32_t c) {
+    if (c >= 'a' && c <= 'z') return c - 0x20;
+    if ((c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) ||
+        (c >= 0x430 && c <= 0x44F))
+        return c - 0x20;
+    if (c == 0xFF) return 0x178;
+    if (c == 0x3C2) return 0x3A3; // final sigma
+    if (c >= 0x450 && c <= 0x45F) return c - 0x50;
+    if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) return c & ~1u;
+    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return c - !(c & 1u);
     switch (c) {
-    case 0x9A: // s with caron
-    case 0x9C: // oe
-    case 0x9E: // z with caron
-        return (unsigned char)(c - 0x10);
-    case 0xFF: // y with diaeresis
-        return 0x9F;
+    case 0x3AC:
+        return 0x386;
+    case 0x3AD:
+    case 0x3AE:
+    case 0x3AF:
+        return c - 0x25;
+    case 0x3CC:
+        return 0x38C;
+    case 0x3CD:
+    case 0x3CE:
+        return c - 0x3F;
     default:
         return c;
     }
@@ -153,7 +167,21 @@ int lza_member_key(const char *relative, char *out, size_t cap) {
             out[0] = 0;
             return 0;
         }
-        for (; p < last; p++) out[used++] = (char)fold((unsigned char)*p);
+        while (p < last) {
+            uint32_t c = 0;
+            size_t n = text_utf8_decode(p, (size_t)(last - p), &c);
+            if (n == 0) { // not UTF-8: the byte as it stands
+                out[used++] = *p++;
+                continue;
+            }
+            c = fold(c);
+            // Re-encoded in the n bytes the character had: its case pair is as long.
+            for (size_t k = n; k-- > 1; c >>= 6) out[used + k] = (char)(0x80 | (c & 0x3F));
+            const unsigned lead[5] = {0, 0, 0xC0, 0xE0, 0xF0};
+            out[used] = (char)(n == 1 ? c : lead[n] | c);
+            used += n;
+            p += n;
+        }
         if (*end) out[used++] = '\\';
         p = *end ? end + 1 : end;
     }

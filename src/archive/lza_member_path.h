@@ -33,8 +33,9 @@ int lza_member_path(const char *name, char *out, size_t cap, lza_path_refusal *r
 const char *lza_path_refusal_text(lza_path_refusal refusal);
 
 // Writes into out (capacity cap) the key of relative, a path as lza_member_path writes it: each
-// part without its trailing dots and blanks, its letters in upper case (ASCII and the accented
-// letters of Windows-1252). Windows opens two such paths as one file when their keys are equal.
+// part without its trailing dots and blanks, its letters in upper case (UTF-8: ASCII, Latin-1,
+// Latin Extended-A, Greek, Cyrillic). Windows opens two such paths as one file when their keys
+// are equal.
 // 1, or 0 when the key does not fit (out is then empty).
 int lza_member_key(const char *relative, char *out, size_t cap);
 

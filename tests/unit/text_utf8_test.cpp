@@ -1,5 +1,6 @@
 // The encoding rule for text from outside, the bounded conversions, and the script, page
 // texts and member names read through it.
+#include "archive/lza_member_path.h"
 #include "state/text.h"
 #include "state/text_utf8.h"
 
@@ -112,4 +113,31 @@ TEST(TextUtf8, ATextThatDoesNotFitIsCutBetweenCharacters) {
     EXPECT_EQ(text_utf8_complete("ab\xE4\xB8", 4), 2u);
     EXPECT_EQ(text_utf8_complete("ab\xE4\xB8\xAD", 5), 5u);
     EXPECT_EQ(text_utf8_complete("ab\xE9", 3), 2u);
+}
+
+TEST(TextUtf8, MemberNamesInUtf8FoldTheirCaseAsWindowsOpensThem) {
+    // Two names with equal keys are one file on Windows: the later member is refused.
+    const struct {
+        const char *a, *b;
+        bool same;
+    } rows[] = {
+        {"readme.TXT", "README.txt", true},
+        {"Été\\café.txt", "éTÉ\\CAFÉ.TXT", true},
+        {"Ωμέγα 中文.txt", "ΩΜΈΓΑ 中文.TXT", true},
+        {"Straße.txt", "STRASSE.txt", false}, // ß has no one-letter upper case: two files
+        {"Ünïcödé ĞŞ.txt", "üNÏCÖDÉ ğş.txt", true},
+        {"Москва.txt", "МОСКВА.TXT", true},
+        {"ς.txt", "Σ.txt", true},
+        {"a.txt", "b.txt", false},
+        {"中文.txt", "中文.txt.", true}, // trailing dots go
+        {"\xE9.txt", "\xC9.txt", false}, // not UTF-8: the bytes as they stand
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(std::string(row.a) + " / " + row.b);
+        char a[128], b[128];
+        ASSERT_EQ(lza_member_key(row.a, a, sizeof a), 1);
+        ASSERT_EQ(lza_member_key(row.b, b, sizeof b), 1);
+        EXPECT_EQ(std::string(a) == b, row.same) << a << " " << b;
+        EXPECT_EQ(strlen(a), strlen(row.a) - (row.a[strlen(row.a) - 1] == '.'));
+    }
 }
