@@ -387,8 +387,11 @@ int pck_as_packed(const char *file) {
 
 } // namespace
 
-// cmd_simulate_uninstall.cpp: the uninstaller's run on the simulated drives; its exit code.
-int simulate_uninstall(const char *root, const std::string &dest, const char *registry_name);
+// cmd_simulate_uninstall.cpp: the uninstaller's run on the simulated drives, worded by texts (a
+// script with its language and text_un_ keys, as the packed uninstaller carries them; null:
+// Dutch); its exit code.
+int simulate_uninstall(const char *root, const std::string &dest, const char *registry_name,
+                       const char *texts);
 
 int cmd_simulate(int argc, char **argv) {
     const char *file = nullptr, *root = nullptr, *dest = nullptr;
@@ -422,7 +425,7 @@ int cmd_simulate(int argc, char **argv) {
             file = argv[i];
     }
     if (!root) return kvp_fail("simulate: no --root DIR given");
-    if (uninstall_wanted && dest) return simulate_uninstall(root, dest, REGISTRY_FILE);
+    if (uninstall_wanted && dest) return simulate_uninstall(root, dest, REGISTRY_FILE, nullptr);
     if (!file) return kvp_fail("simulate: no FILE given");
 
     kvp_archive archive;
@@ -435,8 +438,10 @@ int cmd_simulate(int argc, char **argv) {
         if (!load_script(&g_state)) return kvp_fail("simulate: %s: no setup.txt member", file);
         read_default_dest(&g_state);
         std::string folder = g_state.dest_path;
+        // The script words the run as the packed uninstaller's copy of its texts would.
+        int code = simulate_uninstall(root, folder, REGISTRY_FILE, g_state.script_text);
         release_script(&g_state);
-        return simulate_uninstall(root, folder, REGISTRY_FILE);
+        return code;
     }
 
     // From here on every path the run names stays inside the root; the one file outside it

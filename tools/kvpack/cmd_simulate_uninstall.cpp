@@ -7,6 +7,7 @@
 #include "platform/posix/platform_posix_paths.h"
 #include "platform/posix/platform_posix_registry.h"
 #include "platform/posix/platform_shortcut_posix.h"
+#include "script/script_keywords.h"
 
 #include <cstdio>
 #include <cstring>
@@ -25,7 +26,8 @@ void on_progress(void *, const uninstall_entry *entry, size_t, size_t) {
 
 } // namespace
 
-int simulate_uninstall(const char *root, const std::string &dest, const char *registry_name) {
+int simulate_uninstall(const char *root, const std::string &dest, const char *registry_name,
+                       const char *texts) {
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(root) / "c", ec);
     if (ec || !platform_posix_set_root(std::filesystem::absolute(root).string().c_str()))
@@ -42,7 +44,7 @@ int simulate_uninstall(const char *root, const std::string &dest, const char *re
     char message[UNINSTALL_MESSAGE_CAPACITY];
     printf("uninstall %s\n", dest.c_str());
     int code = UNINSTALL_EXIT_BAD_LOG;
-    int ok = uninstall_read(&plan, dest.c_str(), &places, nullptr, message, sizeof message);
+    int ok = uninstall_read(&plan, dest.c_str(), &places, texts, message, sizeof message);
     if (ok) {
         text_copy(plan.self_path, sizeof plan.self_path, plan.folder);
         text_append(plan.self_path, sizeof plan.self_path, "\\");
@@ -50,7 +52,9 @@ int simulate_uninstall(const char *root, const std::string &dest, const char *re
         ok = uninstall_check_log(&plan, message, sizeof message);
     }
     if (!ok) {
-        printf("message [Verwijderen onmogelijk] %s\n", message);
+        char caption[UNINSTALL_LINE_CAPACITY];
+        uninstall_text(texts, KW_TEXT_UN_FAILED_TITLE, caption, sizeof caption);
+        printf("message [%s] %s\n", caption, message);
     } else {
         code = uninstall_perform(&plan, on_progress, nullptr);
         static char report[UNINSTALL_REPORT_CAPACITY];
