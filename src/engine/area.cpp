@@ -111,6 +111,13 @@ int area_target_of(const char *area, const char *target, area_target *out) {
 }
 
 platform_file *area_open_part(const area_target *target, char *part, unsigned *counter) {
+    // A target that does not exist yet is written in place: there is nothing of it to leave
+    // half-written, and a failure removes it as it would remove a part. Under Wine this saves
+    // a look-up of a name not there (a pass over the whole folder), the look at the target and
+    // the move.
+    text_copy(part, PATH_CAPACITY, target->path);
+    platform_file *made = platform_confined_open(target->root, part, PLATFORM_CONFINED_NEW);
+    if (made || platform_last_error() != PLATFORM_ERROR_FILE_EXISTS) return made;
     // Made with its name in one call, which refuses a name already taken (a file, a link,
     // a dangling link alike), rather than looked for first: under Wine every look-up of a
     // name that is not there reads the whole folder.

@@ -29,10 +29,11 @@ int area_target_of(const char *area, const char *target, area_target *out);
 // that never climb out with "..".
 int area_contains(const char *area, const char *path);
 
-// Creates the temporary file the target is written under (make_part_name's name beside it, the
-// caller's *counter numbering the names tried, the next on a name taken; or the target itself
-// when it can have none) as a new file; part receives its path (PATH_CAPACITY). The target is
-// not looked at: area_commit_part does. The file, or null with the error set
+// Creates the file the target is written under as a new file: the target itself when nothing
+// has its name yet, else a temporary file beside it (make_part_name's name, the caller's
+// *counter numbering the names tried, the next on a name taken; the target itself, emptied,
+// when it can have none); part receives its path (PATH_CAPACITY). A target that exists is
+// not looked at here: area_commit_part does. The file, or null with the error set
 // (PLATFORM_ERROR_LINK_REFUSED for a link on the way).
 platform_file *area_open_part(const area_target *target, char *part, unsigned *counter);
 // Puts part, still open as file, in the place of the target, and closes it. 1 when done (a

@@ -328,8 +328,10 @@ TEST_F(extract_test, DamagedArchivesAndFailedWritesLeaveWhatWasThere) {
 
     make_native_folder("C:\\Out");
     write_text("C:\\Out\\two.txt", "old two");
-    platform_faults.limit_path = "\\~"; // the temporary files: one.txt fits, two.txt does not
-    platform_faults.write_budget = 3;
+    // one.txt is new and written in place; two.txt replaces a file, so it is written under a
+    // temporary name, and the temporary files have no room.
+    platform_faults.limit_path = "\\~";
+    platform_faults.write_budget = 2;
     press(IDC_SELECT_ALL);
     platform_ui_type(IDC_EXTRACT_FOLDER, "C:\\Out");
     EXPECT_EQ(press(PLATFORM_IDOK), EXTRACT_STAYS);

@@ -35,8 +35,10 @@ struct sweep_test : run_test {
                                     {"banner.bmp", demo_file("banner.bmp")}});
     }
 
-    // One run on empty drives with the given plan; the number of counted calls and allocations
-    // it made, and a description of every broken rule (empty when it held).
+    // One run with the given plan on drives that hold only the licence of an earlier install
+    // (written over, so the run also puts a finished file in the place of one); the number of
+    // counted calls and allocations it made, and a description of every broken rule (empty when it
+    // held).
     std::string run_with(int64_t fail_call, int64_t fail_alloc, int64_t *calls, int64_t *allocs) {
         TearDown();
         SetUp();
@@ -44,6 +46,8 @@ struct sweep_test : run_test {
         write_file(path, archive);
         text_copy(g_state.archive_path, sizeof g_state.archive_path, path.c_str());
         load_script_text(&g_state, script.data(), script.size());
+        make_native_folder(DEST);
+        write_text(std::string(DEST) + "\\license.txt", "an earlier licence");
         platform_ui_type(IDC_FOLDER_EDIT, "C:\\Korvex Demo");
         platform_ui_tick(IDC_STARTMENU_BOX, 1);
         platform_ui_tick(IDC_DESKTOP_BOX, 1);

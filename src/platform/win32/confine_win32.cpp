@@ -175,15 +175,6 @@ int platform_confined_make_folder(const char *root, const char *path) {
     return 0;
 }
 
-int platform_confined_replace(const char *root, const char *source, const char *target) {
-    int kind = platform_confined_kind(root, source);
-    if (kind == PLATFORM_NODE_MISSING) SetLastError(ERROR_FILE_NOT_FOUND);
-    if (kind != PLATFORM_NODE_FILE) return refuse(kind);
-    kind = platform_confined_kind(root, target);
-    if (is_link(kind) || kind == PLATFORM_NODE_FAILED) return refuse(kind);
-    return platform_move_replace(source, target);
-}
-
 int platform_confined_commit(const char *root, platform_file *file, const char *source,
                              const char *target) {
     int kind = platform_confined_kind(root, target);

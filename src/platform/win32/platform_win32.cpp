@@ -166,31 +166,23 @@ int platform_move_replace(const char *source, const char *target) {
     return move_wide(source, target);
 }
 
-// FILE_RENAME_INFO as SetFileInformationByHandle takes it for its class 3 (FileRenameInfo),
-// spelled out here: the headers offer it only to programs that require Windows Vista.
+// FILE_RENAME_INFO with room for any path of the core (511 characters) in place.
 struct rename_info {
     BOOLEAN replace_if_exists;
     HANDLE root_directory;
-    DWORD file_name_length;        // bytes, without the NUL
-    WCHAR file_name[MAX_PATH * 2]; // room for any path of the core (511 characters)
+    DWORD file_name_length; // bytes, without the NUL
+    WCHAR file_name[MAX_PATH * 2];
 };
-enum : int { RENAME_INFO_CLASS = 3 };
-typedef BOOL(WINAPI *set_information_function)(HANDLE, int, LPVOID, DWORD);
 
 int platform_close_and_move(platform_file *f, const char *source, const char *target) {
-    // Looked up because Windows before Vista lacks it; there the file moves by its name.
-    HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
-    set_information_function set_information =
-        kernel
-            ? (set_information_function)(void *)GetProcAddress(kernel, "SetFileInformationByHandle")
-            : nullptr;
+    // The confined writes already need Windows Vista's calls, so this one is called directly.
     rename_info info = {};
     const size_t room = sizeof info.file_name / sizeof(WCHAR);
     BOOL moved = FALSE;
-    if (set_information && win32_widen(target, info.file_name, room)) {
+    if (win32_widen(target, info.file_name, room)) {
         info.replace_if_exists = TRUE;
         info.file_name_length = (DWORD)(lstrlenW(info.file_name) * sizeof(WCHAR));
-        moved = set_information(f->handle, RENAME_INFO_CLASS, &info, sizeof info);
+        moved = SetFileInformationByHandle(f->handle, FileRenameInfo, &info, sizeof info);
     }
     platform_close(f);
     // Where the open file could not move (a file system without it), its name still can.
