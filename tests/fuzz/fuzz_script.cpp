@@ -70,7 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         expand_folder_key(&state, id, expanded, sizeof expanded);
     load_member_text(&state, KW_LICENSE, text_buffer, sizeof text_buffer); // no archive: fails
 
-    const lint_member members[] = {{"demo.exe", 1000}, {"readme.txt", 9000}, {"banner.bmp", 10}};
+    const lint_member members[] = {
+        {"demo.exe", 1000, 0}, {"readme.txt", 9000, 0}, {"banner.bmp", 10, 0}};
     int findings = 0;
     script_lint(reinterpret_cast<const char *>(data), size, members, 3, count_member, &findings);
     release_script(&state);
