@@ -18,9 +18,10 @@ namespace {
 
 const char UNINSTALLER_NAME[] = "kvuninst.exe"; // the file the vendor ships beside the log
 
-void on_progress(void *, const uninstall_entry *entry, size_t, size_t) {
+// context: the texts the run is worded in.
+void on_progress(void *context, const uninstall_entry *entry, size_t, size_t) {
     char line[UNINSTALL_LINE_CAPACITY];
-    uninstall_describe(nullptr, entry, line, sizeof line);
+    uninstall_describe(static_cast<const char *>(context), entry, line, sizeof line);
     printf("%s\n", line);
 }
 
@@ -56,7 +57,7 @@ int simulate_uninstall(const char *root, const std::string &dest, const char *re
         uninstall_text(texts, KW_TEXT_UN_FAILED_TITLE, caption, sizeof caption);
         printf("message [%s] %s\n", caption, message);
     } else {
-        code = uninstall_perform(&plan, on_progress, nullptr);
+        code = uninstall_perform(&plan, on_progress, (void *)plan.texts);
         static char report[UNINSTALL_REPORT_CAPACITY];
         if (uninstall_report(&plan, report, sizeof report)) {
             printf("report\n");
