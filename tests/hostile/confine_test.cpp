@@ -171,11 +171,11 @@ const char PROGRAMS[] = "/c/users/u/AppData/Roaming/Microsoft/Windows/Start Menu
 // Plants what a row needs below the root, items separated by ';': "P/" a folder, "P>" a link to
 // the outside folder, "P>F" a link to file F outside, "P>/Q" a link to Q below the root. A '+'
 // at the start of P stands for the Start menu's Programs folder.
-void plant(const std::string &spec, const std::string &root, const std::string &outside) {
-    for (size_t at = 0; at < spec.size();) {
-        size_t end = spec.find(';', at);
-        std::string item = spec.substr(at, end == std::string::npos ? end : end - at);
-        at = end == std::string::npos ? spec.size() : end + 1;
+void plant(const std::string &items, const std::string &root, const std::string &outside) {
+    for (size_t at = 0; at < items.size();) {
+        size_t end = items.find(';', at);
+        std::string item = items.substr(at, end == std::string::npos ? end : end - at);
+        at = end == std::string::npos ? items.size() : end + 1;
         if (item[0] == '+') item = PROGRAMS + item.substr(1);
         size_t arrow = item.find('>');
         fs::path link = root + item.substr(0, arrow);
