@@ -132,6 +132,25 @@ head -c "$(stat -c %s "$KV_UNINSTALL_EXE")" /dev/zero >"$work/same.exe"
 launch "$temp\\kvuninst-77\\kvuninst.exe" '/_KVCLEANUP=77' 'C:\kvtest\same.exe'
 row "clean-up given a file of the same size: exit 2 ($code)" test "$code" = 2
 row "...that file kept" test -s "$work/same.exe"
+
+# A log a user planted in a folder prepared for the install, before the administrator installs
+# there: with no sealed entry of the product to vouch for it, only records inside the folder may
+# be carried into the new log, so the uninstall that follows cannot reach the desktop or beyond.
+timeout 120 "$KV_WINESERVER" -w 2>/dev/null || true
+rm -rf "$dest" "$elders"
+mkdir -p "$dest" "$elders" "$public"
+echo shared >"$public/Gedeeld.txt"
+echo victim >"$elders/victim.txt"
+printf '%s\r\n' 'UninstallLog created: 01-01-2026 00:00:00.0000' '[DEFFOLDER]' 'C:\Prog' \
+    '[FILE]' 'C:\users\Public\Desktop\Gedeeld.txt' '[FILE]' 'C:\Elders\victim.txt' >"$dest/Uninstal.log"
+cp "$work/plain.exe" "$work/setup.exe"
+kv_setup_silent "$run/planted.log" '/D=C:\Prog'
+row "log planted before the install: installed ($setup_code)" test "$setup_code" = 0
+row "...its records outside the folder not carried" \
+    test -z "$(grep -i -e Gedeeld -e victim "$dest/Uninstal.log")"
+uninstall
+row "...the uninstall after it keeps the desktop document" test -s "$public/Gedeeld.txt"
+row "...and the file outside every area" test -s "$elders/victim.txt"
 kv_stop_wine
 
 echo "$hostile_rows hostile rows"
