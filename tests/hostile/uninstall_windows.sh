@@ -3,8 +3,9 @@
 # an attacker plants: Unix symlinks inside the prefix (which Win32 programs take for links to
 # another folder or file), forged log lines (documents on the user's and all users' desktop,
 # Wine's own txtfile and htmlfile, another product's entry), a forged class to give .kvd back
-# to, a log edited after an elevated install, and the clean-up flag typed by hand. Every row: what must not happen did not, and the refusal shows (exit code,
-# or the report the user reads).
+# to, a log edited after an elevated install, a log planted in the destination before an
+# install, and the clean-up flag typed by hand. Every row: what must not happen did not, and
+# the refusal shows (exit code, or the report the user reads).
 # Usage: uninstall_windows.sh NATIVE-KVPACK DEMO-FOLDER
 # Environment: KV_E2E_WORK, KV_SETUP_EXE, KV_ROBOT_EXE, KV_DEMO_EXE, KV_UNINSTALL_EXE, KV_WINE64.
 set -euo pipefail
