@@ -370,9 +370,10 @@ void uninstall_find_places(uninstall_places *places) {
 
 namespace {
 
-// uninstall_read, its refusal told to sink.
+// uninstall_read, its refusal told to sink. With find_places the places are looked up once the
+// log has been read, else taken from places (none when null).
 int read_plan(uninstall_plan *plan, const char *folder, const uninstall_places *places,
-              const refusal_sink *sink) {
+              int find_places, const refusal_sink *sink) {
     memset(plan, 0, sizeof *plan);
     if (places) plan->places = *places;
     plan->texts = sink->texts;
@@ -386,6 +387,7 @@ int read_plan(uninstall_plan *plan, const char *folder, const uninstall_places *
     size_t size = 0;
     plan->text = read_whole(sink, plan->log_path, &size);
     if (!plan->text) return 0;
+    if (find_places) uninstall_find_places(&plan->places);
     lza_sha256 sha; // of the bytes as they stand, before the lines are cut
     lza_sha256_start(&sha);
     lza_sha256_add(&sha, plan->text, size);
@@ -449,12 +451,12 @@ int uninstall_read(uninstall_plan *plan, const char *folder, const uninstall_pla
                    const char *texts, char *message, size_t cap) {
     message[0] = 0;
     const refusal_sink sink = {uninstall_text, texts, message, cap};
-    return read_plan(plan, folder, places, &sink);
+    return read_plan(plan, folder, places, 0, &sink);
 }
 
-int uninstall_read_quiet(uninstall_plan *plan, const char *folder, const uninstall_places *places) {
+int uninstall_read_quiet(uninstall_plan *plan, const char *folder) {
     const refusal_sink sink = {nullptr, nullptr, nullptr, 0};
-    return read_plan(plan, folder, places, &sink);
+    return read_plan(plan, folder, nullptr, 1, &sink);
 }
 
 int uninstall_perform(uninstall_plan *plan, uninstall_progress_fn progress, void *context) {

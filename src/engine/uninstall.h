@@ -125,8 +125,10 @@ struct uninstall_plan {
 int uninstall_read(uninstall_plan *plan, const char *folder, const uninstall_places *places,
                    const char *texts, char *message, size_t cap);
 // uninstall_read without words: the same reading and refusals, no message (and none of the
-// uninstaller's texts in a program that reads a log only to carry it on).
-int uninstall_read_quiet(uninstall_plan *plan, const char *folder, const uninstall_places *places);
+// uninstaller's texts in a program that reads a log only to carry it on). The places are found
+// (uninstall_find_places) only once a log has been read: a first install has none, and the
+// special folders are slow to ask for (under Wine some 10 ms).
+int uninstall_read_quiet(uninstall_plan *plan, const char *folder);
 // Checks the log read into plan against the product's entries in Windows' list of installed
 // programs that name the uninstaller plan->self_path (set it first): where such entries carry a
 // digest of the finished log (those under HKEY_LOCAL_MACHINE first: only administrators can

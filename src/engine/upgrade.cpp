@@ -65,9 +65,7 @@ int entry_carried(const upgrade_log *log, const uninstall_entry *entry) {
 
 int upgrade_read(upgrade_log *log, installer_state *state) {
     memset(log, 0, sizeof *log);
-    uninstall_places places;
-    uninstall_find_places(&places);
-    if (!uninstall_read_quiet(&log->plan, state->dest_path, &places)) {
+    if (!uninstall_read_quiet(&log->plan, state->dest_path)) {
         uninstall_release(&log->plan);
         return 0;
     }
@@ -117,11 +115,9 @@ void upgrade_release(upgrade_log *log) {
 }
 
 int64_t upgrade_named_bytes(const char *folder) {
-    uninstall_places places;
-    uninstall_find_places(&places);
     uninstall_plan plan;
     int64_t total = 0;
-    if (uninstall_read_quiet(&plan, folder, &places)) {
+    if (uninstall_read_quiet(&plan, folder)) {
         for (size_t i = 0; i < plan.count; i++) {
             const uninstall_entry *entry = &plan.entries[i];
             if (entry->kind != UNINSTALL_FILE || entry->outcome >= 0) continue;
