@@ -10,6 +10,7 @@
 #include "engine/uninstall_entry.h"
 #include "archive/lza_stream.h"
 #include "platform/platform.h"
+#include "platform/platform_shortcut.h"
 #include "script/script.h"
 #include "state/installer_state.h"
 
@@ -122,6 +123,8 @@ void install_job_end(install_job *job) {
     platform_free(job->copy_buffer);
     job->copy_buffer = nullptr;
     upgrade_release(&job->earlier);
+    if (job->com_held) platform_com_stop();
+    job->com_held = 0;
     install_log_close(&job->log);
     install_log_bind(job->outer_log);
 }

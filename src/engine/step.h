@@ -40,6 +40,7 @@ struct install_job {
     unsigned part_counter;            // the last temporary file name tried (make_part_path)
     upgrade_log earlier;              // the log of an earlier install into the destination,
                                       // read before the run's own replaced it; kept to the end
+    int com_held;                     // 1 once a shortcut step started COM for the rest of the run
 };
 
 // The reports of a step, each passed to the progress function of its kind when there is one.
