@@ -128,3 +128,6 @@ set_property(TARGET kv_core kv_platform_win32 setup kvuninst PROPERTY
 # The archive model's vector helpers return a vector by value; i686 without SSE warns that
 # this ABI differs from an SSE build. Every caller is compiled with the same flags.
 target_link_options(kv_core INTERFACE -Wno-psabi)
+# The member decoder is where an install spends its processor time: it alone is built for speed
+# while the rest of the stubs is built for size (see README, performance).
+set_source_files_properties(src/archive/lza_decode.cpp PROPERTIES COMPILE_OPTIONS -O2)
